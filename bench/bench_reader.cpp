@@ -1,0 +1,85 @@
+// Reading speed and memory on the 100 MB synthetic file: loading (bytes to printable lines),
+// interpreting (lines to paths) and both together. Peak is the largest heap in use during one
+// run, as a multiple of the file size (PeakXFile).
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+
+#include "benchsupport.h"
+#include "interpreter.h"
+#include "lines.h"
+#include "readfile.h"
+
+AIIMPORT_BENCH_TRACK_HEAP
+
+namespace {
+
+using namespace aiimport;
+
+constexpr int FileMegabytes = 100;
+
+void Report(benchmark::State& state, double bytes, long long peak) {
+  state.SetBytesProcessed(static_cast<int64_t>(bytes) * state.iterations());
+  state.counters["PeakMB"] = static_cast<double>(peak) / (1024.0 * 1024.0);
+  state.counters["PeakXFile"] = static_cast<double>(peak) / bytes;
+}
+
+void BM_Load(benchmark::State& state) {
+  const std::string file = benchsupport::SyntheticFile(FileMegabytes);
+  const double bytes = static_cast<double>(std::filesystem::file_size(file));
+  ReadProgress quiet;
+  long long peak = 0;
+  for (auto _ : state) {
+    const long long base = benchsupport::Current();
+    benchsupport::TakePeak();
+    LineList lines;
+    LoadLines(lines, file, quiet);
+    benchmark::DoNotOptimize(lines.size());
+    peak = benchsupport::TakePeak() - base;
+  }
+  Report(state, bytes, peak);
+}
+
+void BM_Interpret(benchmark::State& state) {
+  const std::string file = benchsupport::SyntheticFile(FileMegabytes);
+  const double bytes = static_cast<double>(std::filesystem::file_size(file));
+  ReadProgress quiet;
+  LineList lines;
+  LoadLines(lines, file, quiet);
+  long long peak = 0;
+  for (auto _ : state) {
+    PathStore store;
+    const long long base = benchsupport::Current();
+    benchsupport::TakePeak();
+    InterpretLines(store, lines, {}, quiet);
+    benchmark::DoNotOptimize(store.PathList.size());
+    peak = benchsupport::TakePeak() - base;
+    state.counters["Paths"] = static_cast<double>(store.PathList.size());
+    state.counters["Lines"] = static_cast<double>(lines.size());
+  }
+  Report(state, bytes, peak);
+}
+
+void BM_LoadAndInterpret(benchmark::State& state) {
+  const std::string file = benchsupport::SyntheticFile(FileMegabytes);
+  const double bytes = static_cast<double>(std::filesystem::file_size(file));
+  ReadProgress quiet;
+  long long peak = 0;
+  for (auto _ : state) {
+    PathStore store;
+    const long long base = benchsupport::Current();
+    benchsupport::TakePeak();
+    ReadSourceFile(store, file, {}, quiet);
+    benchmark::DoNotOptimize(store.PathList.size());
+    peak = benchsupport::TakePeak() - base;
+  }
+  Report(state, bytes, peak);
+}
+
+BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_Interpret)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_LoadAndInterpret)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,29 @@
+#include "numeric.h"
+
+#include <cmath>
+
+namespace aiimport {
+
+long double RoundHalfEven(long double v) {
+  if (!std::isfinite(v)) return v;
+  long double whole = std::floor(v);
+  const long double fraction = v - whole;  // exact: the fraction of a float is representable
+  if (fraction > 0.5L || (fraction == 0.5L && std::fmod(whole, 2.0L) != 0.0L)) whole += 1.0L;
+  return whole;
+}
+
+std::optional<int32_t> RoundToInt32(long double v) {
+  const long double r = RoundHalfEven(v);
+  if (!(r >= -2147483648.0L && r <= 2147483647.0L)) return std::nullopt;  // also NaN
+  return static_cast<int32_t>(r);
+}
+
+int32_t RoundLow32(long double v) {
+  const long double r = RoundHalfEven(v);
+  if (!std::isfinite(r)) return 0;
+  long double m = std::fmod(r, 4294967296.0L);  // exact
+  if (m < 0.0L) m += 4294967296.0L;
+  return static_cast<int32_t>(static_cast<uint32_t>(m));
+}
+
+}  // namespace aiimport

@@ -1,0 +1,28 @@
+// Float-to-integer conversions. Every conversion of a float32 or extended value to an integer
+// goes through these helpers: they round to the nearest integer with halves to the even
+// neighbour whatever the floating-point environment says, and they are defined for every
+// input (NaN, infinities and values far outside the target range included).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace aiimport {
+
+// The nearest integer to v, halves to even, as an exact long double. NaN and infinities come
+// back unchanged.
+long double RoundHalfEven(long double v);
+
+// RoundHalfEven(v) when it fits in an int32; nothing for NaN, infinities and values outside
+// -2147483648 .. 2147483647.
+std::optional<int32_t> RoundToInt32(long double v);
+
+// The low 32 bits (two's complement) of the exact integer RoundHalfEven(v), however large it
+// is. NaN and infinities give 0. Used where the stored value keeps only the low bits of the
+// integer (colour bytes, the orientation test's control polygon).
+int32_t RoundLow32(long double v);
+
+// The low 8 bits of RoundHalfEven(v), as RoundLow32 keeps the low 32.
+inline uint32_t RoundLow8(long double v) { return static_cast<uint32_t>(RoundLow32(v)) & 0xFFu; }
+
+}  // namespace aiimport

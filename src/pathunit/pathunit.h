@@ -1,0 +1,203 @@
+// The path model: the point and path records, the path store that holds the lists and the
+// interpreter's running values, and the operations that create, finish, measure and free paths.
+// No Qt here: everything in this folder is plain C++ and is tested without a display.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+namespace aiimport {
+
+// A colour value: red + 256 * green + 65536 * blue (0x00BBGGRR). 0x80000000 + n stands for the
+// platform's system colour n.
+using TColor = int32_t;
+
+// One segment of a source path, as read from the file. Coordinates are PostScript points with
+// y already multiplied by the vertical flip factor. Fields a kind does not use are zero.
+struct tbpoint {
+  int32_t Kind = 0;  // 0 move (starts a sub-path), 1 line, 2 cubic curve
+  float X1 = 0, Y1 = 0;  // move, line: the point; curve: first control point
+  float X2 = 0, Y2 = 0;  // curve: second control point
+  float X3 = 0, Y3 = 0;  // curve: end point
+  friend bool operator==(const tbpoint&, const tbpoint&) = default;
+};
+
+// One integer point: an output point in micrometres (Kind 1 start of a sub-path, 2 node,
+// 3 quadratic control point), or a vertex of the orientation test's control polygon.
+struct Tdot {
+  int32_t Kind = 0;
+  int32_t X = 0;
+  int32_t Y = 0;
+  friend bool operator==(const Tdot&, const Tdot&) = default;
+};
+
+// A path: its points (held by value, owned by the path) and its attributes. The field order
+// is the record's: Written, the box, the colours, the flags, the group level and the compound
+// number.
+template <class Item>
+struct tpathOf {
+  std::vector<Item> Items;
+
+  bool Written = false;
+  float MinX = 0, MinY = 0, MaxX = 0, MaxY = 0;
+  TColor LineColor = 0;
+  TColor FillColor = 0;
+  bool Anticlockwise = false;
+  bool Reversed = false;
+  bool Filled = true;
+  bool Closed = false;
+  bool Flagged = false;
+  int32_t GroupLevel = 0;
+  int32_t CompoundNo = 0;
+
+  std::size_t Count() const { return Items.size(); }
+};
+
+using tpath = tpathOf<tbpoint>;  // a path as read: PathList and CurrentPath
+using tdotpath = tpathOf<Tdot>;  // a converted path: OutputList
+
+struct FloatPoint {
+  float X = 0, Y = 0;
+  friend bool operator==(const FloatPoint&, const FloatPoint&) = default;
+};
+
+struct FloatRect {
+  float MinX = 0, MinY = 0, MaxX = 0, MaxY = 0;
+  friend bool operator==(const FloatRect&, const FloatRect&) = default;
+};
+
+struct IntRect {
+  int32_t MinX = 0, MinY = 0, MaxX = 0, MaxY = 0;
+  friend bool operator==(const IntRect&, const IntRect&) = default;
+};
+
+// The interpreter appends a point only while the current path holds at most this many, so a
+// path has at most 16001 points.
+inline constexpr std::size_t MaxPathItems = 16000;
+
+// The model's running values. The main window owns one for its whole life and hands it to the
+// reader, the tree, the preview and the import; tests make their own.
+struct PathStore {
+  std::deque<tpath> PathList;        // every finished path in reading order (stable addresses)
+  std::vector<tdotpath> OutputList;  // the converted paths of the last import, in tree order
+  std::optional<tpath> CurrentPath;  // the path being assembled; not in PathList
+
+  FloatRect ViewExtent{0, 0, 600, 600};
+  IntRect OutputExtent{};
+
+  // The interpreter's state. Everything but CurrentPoint is reset when an interpretation starts.
+  TColor CurrentLineColor = 0;
+  TColor CurrentFillColor = 0;
+  int32_t CurrentGroupLevel = 0;
+  int32_t CurrentCompoundNo = 0;
+  bool InCompound = false;
+  FloatPoint CurrentPoint{};
+
+  // Bookkeeping that lets FinishPath find the paths that share CurrentCompoundNo without
+  // walking PathList: while reading, compound numbers in PathList never decrease and
+  // CurrentCompoundNo is never below them, so those paths are the tail of the list.
+  struct CompoundTail {
+    std::size_t Paths = 0;  // PathList size this record describes
+    int32_t No = 0;         // CompoundNo of the last path
+    bool HasFilled = false;
+    bool HasUnfilled = false;
+  } Tail;
+
+  // The point buffer of the last appended CurrentPath, reused by the next NewPath so that
+  // collecting points allocates only while a path is longer than every one before it.
+  std::vector<tbpoint> SpareItems;
+
+  PathStore() { CurrentPath.emplace(); }
+};
+
+// Creates a fresh CurrentPath with the default attributes and the current group level and
+// compound number. The previous CurrentPath must already be in PathList or dropped.
+void NewPath(PathStore& store);
+
+// Drops every point of the path; the path and its attributes stay.
+template <class Item>
+void ClearPoints(tpathOf<Item>& path) {
+  path.Items.clear();
+}
+
+// Empties a list of paths, last to first.
+template <class List>
+void ClearPaths(List& list) {
+  while (!list.empty()) list.pop_back();
+}
+
+// Empties PathList and OutputList and drops CurrentPath.
+void ClearAllPaths(PathStore& store);
+
+// The end-of-path step for a two-character painting code ("b ", "f ", "S ", ...).
+void FinishPath(PathStore& store, std::string_view code);
+
+// Moves CurrentPath (finished by FinishPath) to the end of PathList, with its points in a buffer
+// of exactly their size. CurrentPath is none afterwards; the caller runs NewPath.
+void AppendCurrentPath(PathStore& store);
+
+// The orientation test: true when the turning angles of the path's control polygon sum to 0 or
+// more (anticlockwise with y pointing up).
+bool PathOrientation(const tpath& path);
+
+// The direction of the vector (x, y) in radians, -pi .. pi, as float32.
+float Direction(float x, float y);
+
+// The angle by which the direction turns at Q on the way P, Q, R.
+float TurnAngle(FloatPoint p, FloatPoint q, FloatPoint r);
+
+// Sets the path's box from its points (control points included); (0, 0, 1, 1) when empty.
+void PathBox(tpath& path);
+
+namespace detail {
+inline tpath& Deref(tpath& p) { return p; }
+inline tpath& Deref(tpath* p) { return *p; }
+inline const tpath& Deref(const tpath& p) { return p; }
+inline const tpath& Deref(const tpath* p) { return *p; }
+}  // namespace detail
+
+// The union of the boxes of the paths (a range of tpath or of tpath pointers); (0, 0, 1, 1)
+// for none. With recompute set, PathBox runs on each path first.
+template <class Range>
+FloatRect ComputeViewExtent(Range&& paths, bool recompute) {
+  FloatRect extent{0, 0, 1, 1};
+  bool first = true;
+  for (auto&& item : paths) {
+    auto&& path = detail::Deref(item);
+    if constexpr (!std::is_const_v<std::remove_reference_t<decltype(path)>>) {
+      if (recompute) PathBox(path);
+    }
+    if (first) {
+      extent = {path.MinX, path.MinY, path.MaxX, path.MaxY};
+      first = false;
+    } else {
+      if (path.MinX < extent.MinX) extent.MinX = path.MinX;
+      if (path.MinY < extent.MinY) extent.MinY = path.MinY;
+      if (path.MaxX > extent.MaxX) extent.MaxX = path.MaxX;
+      if (path.MaxY > extent.MaxY) extent.MaxY = path.MaxY;
+    }
+  }
+  return extent;
+}
+
+// Sets OutputExtent from every point of OutputList; minima 2147483647 and maxima -2147483647
+// when there is none.
+void ComputeOutputExtent(PathStore& store);
+
+// Sets an output path's float32 box from its integer points.
+void ComputeDotBounds(tdotpath& path);
+
+// Colour values from float32 fractions: CMYK limited to 0 .. 1; RGB not limited, only the low
+// eight bits of each rounded component kept.
+TColor CmykToColor(float cyan, float magenta, float yellow, float black);
+TColor RgbToColor(float red, float green, float blue);
+
+// True exactly for "-", ".", "0" to "9" and the lower-case "e".
+constexpr bool IsNumberChar(char c) { return c == '-' || c == '.' || c == 'e' || (c >= '0' && c <= '9'); }
+
+}  // namespace aiimport

@@ -1,0 +1,400 @@
+#include "interpreter.h"
+
+#include <charconv>
+#include <cmath>
+#include <exception>
+#include <limits>
+
+#include "numeric.h"
+
+namespace aiimport {
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// Counters of the interpreter wrap around like the 32-bit integers they are, never overflow.
+int32_t Add32(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
+// Whether a token whose value is outside the float32 range is too small (it rounds to zero)
+// rather than too large: the decimal exponent of its first significant digit is negative.
+bool IsTooSmall(std::string_view token) {
+  std::size_t i = token.size() && token[0] == '-' ? 1 : 0;
+  int64_t leadingIntDigits = 0, zerosAfterPoint = 0;
+  bool seenNonZero = false, inFraction = false;
+  for (; i < token.size() && token[i] != 'e'; ++i) {
+    const char c = token[i];
+    if (c == '.') {
+      inFraction = true;
+    } else if (!seenNonZero && c == '0') {
+      if (inFraction) ++zerosAfterPoint;
+    } else {
+      seenNonZero = true;
+      if (!inFraction) ++leadingIntDigits;
+    }
+  }
+  int64_t exponent = 0;
+  if (i < token.size()) {
+    ++i;
+    const bool negative = i < token.size() && token[i] == '-';
+    if (negative) ++i;
+    for (; i < token.size(); ++i) {
+      if (exponent < 1000000000) exponent = exponent * 10 + (token[i] - '0');
+    }
+    if (negative) exponent = -exponent;
+  }
+  const int64_t magnitude = (leadingIntDigits > 0 ? leadingIntDigits - 1 : -zerosAfterPoint - 1) + exponent;
+  return magnitude < 0;
+}
+
+bool IsWellFormedNumber(std::string_view t) {
+  std::size_t i = 0;
+  if (i < t.size() && t[i] == '-') ++i;
+  std::size_t digits = 0;
+  while (i < t.size() && IsDigit(t[i])) ++i, ++digits;
+  if (i < t.size() && t[i] == '.') {
+    ++i;
+    while (i < t.size() && IsDigit(t[i])) ++i, ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < t.size() && t[i] == 'e') {
+    ++i;
+    if (i < t.size() && t[i] == '-') ++i;
+    std::size_t expDigits = 0;
+    while (i < t.size() && IsDigit(t[i])) ++i, ++expDigits;
+    if (expDigits == 0) return false;
+  }
+  return i == t.size();
+}
+
+bool IsColourCode(std::string_view c) {
+  return c == " k" || c == " K" || c == "Xa" || c == "XA" || c == "Xx" || c == "XX" || c == " g" ||
+         c == " G" || c == " x" || c == " X";
+}
+
+bool IsPointCode(std::string_view c) {
+  if (c.size() != 2 || c[0] != ' ') return false;
+  switch (c[1]) {
+    case 'm': case 'l': case 'L': case 'c': case 'C': case 'v': case 'V': case 'y': case 'Y':
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool IsDiscardCode(std::string_view c) {
+  // A lone "n" or "N" (code "n ", "N ") drops the points like " n" and " N": those are the
+  // points of an unpainted path, typically a clipping outline, that must not join the next
+  // painted path.
+  return c == ")*" || c == " *" || c == " n" || c == " N" || c == "n " || c == "N ";
+}
+
+bool IsPaintCode(std::string_view c) {
+  if (c.size() != 2 || c[1] != ' ') return false;
+  switch (c[0]) {
+    case 'b': case 'B': case 's': case 'S': case 'f': case 'F': case 'q': case 'Q':
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+std::string_view TidyLine(std::string_view text, std::string& scratch) {
+  const bool percents = text.size() > 4 && text.substr(0, 4) == "%%%%";
+  bool clean = !percents && !text.empty() && text.front() != ' ' && text.back() != ' ' &&
+               text.find("  ") == std::string_view::npos;
+  if (clean || text.empty()) return text;
+
+  scratch.clear();
+  bool pendingBlank = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = (percents && i < 2) ? ' ' : text[i];
+    if (c == ' ') {
+      pendingBlank = !scratch.empty();
+    } else {
+      if (pendingBlank) scratch.push_back(' ');
+      pendingBlank = false;
+      scratch.push_back(c);
+    }
+  }
+  return scratch;
+}
+
+float NumberFromToken(std::string_view token) {
+  if (!IsWellFormedNumber(token)) return 0.0f;
+  float value = 0.0f;
+  const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value,
+                                         std::chars_format::general);
+  if (ec == std::errc::result_out_of_range) {
+    // Too large: not finite as float32, reads as 0. Too small: rounds to a zero of its sign.
+    if (IsTooSmall(token)) return token[0] == '-' ? -0.0f : 0.0f;
+    return 0.0f;
+  }
+  if (ec != std::errc() || end != token.data() + token.size() || !std::isfinite(value)) return 0.0f;
+  return value;
+}
+
+NumberList ParseNumbers(std::string_view text) {
+  NumberList result;
+  // Everything after the last digit (the operator, a trailing dot, minus or "e") is ignored.
+  std::size_t last = text.size();
+  while (last > 0 && !IsDigit(text[last - 1])) --last;
+  text = text.substr(0, last);
+
+  int32_t tokens = 0;
+  std::size_t i = 0;
+  while (i < text.size() && tokens < 7) {
+    if (!IsNumberChar(text[i])) {
+      ++i;
+      continue;
+    }
+    const std::size_t start = i;
+    while (i < text.size() && IsNumberChar(text[i])) ++i;
+    result.Numbers[tokens++] = NumberFromToken(text.substr(start, i - start));
+  }
+  result.LastNumberIndex = tokens > 0 ? tokens - 1 : 0;
+  return result;
+}
+
+void ParseColor(PathStore& store, std::string_view line, std::string_view code) {
+  if (code == " X") code = " K";
+  if (code == " x") code = " k";
+  const NumberList n = ParseNumbers(line);
+  const auto& N = n.Numbers;
+  const int32_t last = n.LastNumberIndex;
+  const bool stroke = code == " K" || code == "XA" || code == "XX" || code == " G";
+  TColor& target = stroke ? store.CurrentLineColor : store.CurrentFillColor;
+
+  if (code == " K" || code == " k") {
+    if (last >= 3) target = CmykToColor(N[0], N[1], N[2], N[3]);
+  } else if (code == "XA" || code == "Xa") {
+    if (last >= 2) target = last == 6 ? RgbToColor(N[4], N[5], N[6]) : RgbToColor(N[0], N[1], N[2]);
+  } else if (code == "XX" || code == "Xx") {
+    if (last >= 3) {
+      target = RoundHalfEven(N[last]) == 1.0L ? RgbToColor(N[0], N[1], N[2])
+                                               : CmykToColor(N[0], N[1], N[2], N[3]);
+    }
+  } else if (code == " G" || code == " g") {
+    if (last == 0) target = RgbToColor(N[0], N[0], N[0]);
+  }
+}
+
+void ParsePoint(PathStore& store, std::string_view line, std::string_view code, float flipFactor) {
+  if (!store.CurrentPath || store.CurrentPath->Count() > MaxPathItems) return;
+  if (code.size() != 2) return;
+  const NumberList n = ParseNumbers(line);
+  const auto& N = n.Numbers;
+  const int32_t last = n.LastNumberIndex;
+  const float f = flipFactor;
+  tbpoint p;
+  switch (code[1]) {
+    case 'm':
+      if (last < 1) return;
+      p.Kind = 0;
+      p.X1 = N[0], p.Y1 = f * N[1];
+      store.CurrentPoint = {p.X1, p.Y1};
+      break;
+    case 'l':
+    case 'L':
+      if (last < 1) return;
+      p.Kind = 1;
+      p.X1 = N[0], p.Y1 = f * N[1];
+      store.CurrentPoint = {p.X1, p.Y1};
+      break;
+    case 'c':
+    case 'C':
+      if (last < 5) return;
+      p.Kind = 2;
+      p.X1 = N[0], p.Y1 = f * N[1];
+      p.X2 = N[2], p.Y2 = f * N[3];
+      p.X3 = N[4], p.Y3 = f * N[5];
+      store.CurrentPoint = {p.X3, p.Y3};
+      break;
+    case 'v':
+    case 'V':
+      if (last < 3) return;
+      p.Kind = 2;
+      p.X1 = store.CurrentPoint.X, p.Y1 = store.CurrentPoint.Y;
+      p.X2 = N[0], p.Y2 = f * N[1];
+      p.X3 = N[2], p.Y3 = f * N[3];
+      store.CurrentPoint = {p.X3, p.Y3};
+      break;
+    case 'y':
+    case 'Y':
+      if (last < 3) return;
+      p.Kind = 2;
+      p.X1 = N[0], p.Y1 = f * N[1];
+      p.X2 = N[2], p.Y2 = f * N[3];
+      p.X3 = p.X2, p.Y3 = p.Y2;
+      store.CurrentPoint = {p.X3, p.Y3};
+      break;
+    default:
+      return;
+  }
+  store.CurrentPath->Items.push_back(p);
+}
+
+void ProcessOperatorLine(PathStore& store, std::string_view line, float flipFactor) {
+  char padded[2];
+  if (line.size() == 1) {
+    padded[0] = line[0];
+    padded[1] = ' ';
+    line = std::string_view(padded, 2);
+  }
+  if (line.size() < 2) return;
+  char op[2] = {line[line.size() - 2], line[line.size() - 1]};
+  std::string_view opCode(op, 2);
+
+  std::string_view lastWord = line;
+  while (!lastWord.empty() && lastWord.back() == ' ') lastWord.remove_suffix(1);
+  if (const auto blank = lastWord.rfind(' '); blank != std::string_view::npos)
+    lastWord.remove_prefix(blank + 1);
+
+  auto setOp = [&](char a, char b) { op[0] = a, op[1] = b; };
+
+  // The word table, top to bottom; a row sees what the rows above did.
+  if (lastWord == "mo") setOp(' ', 'm');
+  if (lastWord == "li") setOp(' ', 'l');
+  if (lastWord == "cv") setOp(' ', 'c');
+  if (lastWord == "rgb") lastWord = "setrgbcolor";
+  if (lastWord == "ef") lastWord = "eofill";
+  if (lastWord == "cp") lastWord = "closepath";
+  if (lastWord == "@") lastWord = "stroke";
+  if (lastWord == "clp") lastWord = "closepath";
+  if (lastWord == "moveto") setOp(' ', 'm');
+  if (lastWord == "lineto") setOp(' ', 'l');
+  if (lastWord == "curveto") setOp(' ', 'c');
+  if (lastWord == "closepath") {
+    if (!store.CurrentPath) return;
+    store.CurrentPath->Closed = true;
+  }
+  if (lastWord == "eofill") lastWord = "fill";
+  if (lastWord == "fill") {
+    if (!store.CurrentPath) return;
+    store.CurrentPath->Closed ? setOp('f', ' ') : setOp('F', ' ');
+  }
+  if (lastWord == "stroke") {
+    if (!store.CurrentPath) return;
+    store.CurrentPath->Closed ? setOp('s', ' ') : setOp('S', ' ');
+  }
+  if (lastWord == "cmyk") {
+    ParseColor(store, line, " k");
+    ParseColor(store, line, " K");
+  }
+  if (lastWord == "setrgbcolor") {
+    ParseColor(store, line, "Xa");
+    ParseColor(store, line, "XA");
+  }
+
+  // The code tables, in order.
+  if (IsColourCode(opCode)) {
+    ParseColor(store, line, opCode);
+  } else if (IsPointCode(opCode)) {
+    ParsePoint(store, line, opCode, flipFactor);
+  } else if (IsDiscardCode(opCode)) {
+    if (store.CurrentPath) ClearPoints(*store.CurrentPath);
+  } else if (IsPaintCode(opCode)) {
+    FinishPath(store, opCode);
+    AppendCurrentPath(store);
+    NewPath(store);
+    if (!store.InCompound) store.CurrentCompoundNo = Add32(store.CurrentCompoundNo, 1);
+  } else if (opCode == "u ") {
+    store.CurrentGroupLevel = Add32(store.CurrentGroupLevel, 1);
+  } else if (opCode == "U ") {
+    store.CurrentGroupLevel = Add32(store.CurrentGroupLevel, -1);
+  } else if (opCode == "*u") {
+    store.InCompound = true;
+  } else if (opCode == "*U") {
+    store.InCompound = false;
+    store.CurrentCompoundNo = Add32(store.CurrentCompoundNo, 1);
+  }
+}
+
+void InterpretLines(PathStore& store, const LineList& lines, const InterpretOptions& options,
+                    ReadProgress& progress) {
+  const float flipFactor = options.FlipVertical ? 1.0f : -1.0f;
+  progress.SetAbortRequested(false);
+  const bool bar = progress.HasProgressBar();
+  progress.BeginBusy();
+  const std::size_t count = lines.size();
+  if (bar) {
+    progress.SetMaximum(static_cast<int64_t>(count));
+    progress.SetPosition(0);
+    progress.SetPhaseText(InterpretingPhaseText(count, progress.ThousandsSeparator()));
+  }
+  store.ViewExtent = {0, -60, 60, 0};
+  ClearAllPaths(store);
+  store.InCompound = false;
+  store.CurrentGroupLevel = 0;
+  store.CurrentCompoundNo = 0;
+  store.CurrentLineColor = 0;
+  store.CurrentFillColor = 0;
+  NewPath(store);
+  bool parsing = options.ParseEverything;
+  bool boundingBoxPending = true;
+
+  // The wrap-up runs however the loop ends.
+  struct WrapUp {
+    PathStore& store;
+    ReadProgress& progress;
+    bool bar;
+    ~WrapUp() {
+      if (bar) progress.SetPosition(0);
+      progress.EndBusy();
+      if (progress.AbortRequested()) ClearAllPaths(store);
+    }
+  } wrapUp{store, progress, bar};
+
+  std::string scratch;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (progress.AbortRequested()) break;
+    try {
+      if (i % 100 == 0) {
+        progress.ShowLineCounter(std::to_string(i) + "      ");
+        if (bar) progress.SetPosition(static_cast<int64_t>(i));
+        progress.ProcessEvents();
+      }
+      const std::string_view line = TidyLine(lines[i], scratch);
+
+      if (boundingBoxPending && line.size() >= 14 &&
+          EqualsIgnoreCase(line.substr(0, 14), "%%BoundingBox:")) {
+        const NumberList n = ParseNumbers(line.substr(14));
+        if (n.LastNumberIndex == 3) {
+          const auto& N = n.Numbers;
+          store.ViewExtent = {N[0], -N[3], N[2], -N[1]};
+        }
+        boundingBoxPending = false;
+      }
+      if (line == "%%Trailer") parsing = false;
+      if (parsing && !line.empty()) {
+        try {
+          ProcessOperatorLine(store, line, flipFactor);
+        } catch (const std::exception&) {
+          // A line that fails is skipped; nothing in a source file produces a message.
+        }
+      }
+      if (EqualsIgnoreCase(line, "CADDDict begin") || EqualsIgnoreCase(line, "%%EndSetup") ||
+          EqualsIgnoreCase(line, "%%EndPageSetup"))
+        parsing = true;
+    } catch (const std::exception&) {
+      // As above: the line is dropped and reading goes on.
+    }
+  }
+}
+
+}  // namespace aiimport

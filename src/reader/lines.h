@@ -1,0 +1,66 @@
+// The loader's product: the printable text lines of a file, each a view into one buffer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "progress.h"
+
+namespace aiimport {
+
+// An ordered list of non-empty lines made only of the characters 32 to 126. The lines are stored
+// back to back in one buffer; the list keeps where each one starts.
+class LineList {
+ public:
+  std::size_t size() const { return starts_.empty() ? 0 : starts_.size() - 1; }
+  bool empty() const { return size() == 0; }
+  std::string_view operator[](std::size_t i) const {
+    return {text_.get() + starts_[i], static_cast<std::size_t>(starts_[i + 1] - starts_[i])};
+  }
+  void clear() {
+    text_.reset();
+    starts_.clear();
+    starts_.shrink_to_fit();
+  }
+  // Bytes held by the list (text and index), for the benchmarks.
+  std::size_t MemoryBytes() const { return textCapacity_ + starts_.capacity() * sizeof(uint64_t); }
+
+  // Makes a list from literal lines (tests and tools). Lines are taken as they are.
+  static LineList FromLines(const std::vector<std::string>& lines);
+
+ private:
+  friend class LineFilter;
+  std::unique_ptr<char[]> text_;
+  std::size_t textCapacity_ = 0;
+  std::vector<uint64_t> starts_;  // size() + 1 entries: the last one is the end of the text
+};
+
+enum class LoadStatus {
+  Loaded,      // the file was read (the list may still be empty)
+  Missing,     // no file of that name: the list is left as it was
+  Unreadable,  // the file could not be read: the list is left as it was
+  Aborted,     // "Abort" was pressed: the list is empty
+};
+
+struct LoadResult {
+  LoadStatus Status = LoadStatus::Loaded;
+  std::string Message;  // why the file could not be read, in plain words (empty when loaded)
+  uint64_t Bytes = 0;   // size of the file
+};
+
+// Splits bytes at line feeds and carriage returns and keeps only the characters 32 to 126;
+// empty lines are dropped. A final line without a line break is kept. Takes over the buffer.
+// Progress: at every 1-based byte position i with (i AND 0x2FFF) = 1 the bar is set to i,
+// events are processed and the abort flag is read; an abort empties the list.
+LoadStatus FilterLines(LineList& lines, std::unique_ptr<char[]> bytes, std::size_t size,
+                       ReadProgress& progress);
+
+// Reads the file into printable lines: the phase text "Parsing File     (n KB)", the bar's
+// maximum the file size, the busy cursor while it runs; the abort flag is cleared first.
+LoadResult LoadLines(LineList& lines, const std::string& fileName, ReadProgress& progress);
+
+}  // namespace aiimport

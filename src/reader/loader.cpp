@@ -1,0 +1,185 @@
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <system_error>
+
+#include "lines.h"
+
+namespace aiimport {
+
+namespace {
+
+enum ByteClass : uint8_t { Drop = 0, Keep = 1, Break = 2 };
+
+struct ByteTable {
+  uint8_t cls[256];
+  constexpr ByteTable() : cls() {
+    for (int b = 0; b < 256; ++b) cls[b] = (b >= 32 && b <= 126) ? Keep : Drop;
+    cls[10] = Break;
+    cls[13] = Break;
+  }
+};
+constexpr ByteTable Classes;
+
+// The next 1-based position after `i` at which the loader reports progress: i AND 0x2FFF = 1,
+// that is 1 and 4097 in every block of 16384 bytes.
+uint64_t NextProgressPoint(uint64_t i) {
+  const uint64_t block = i & ~uint64_t{0x3FFF};
+  for (uint64_t base = block;; base += 0x4000) {
+    if (base + 1 > i) return base + 1;
+    if (base + 4097 > i) return base + 4097;
+  }
+}
+
+}  // namespace
+
+class LineFilter {
+ public:
+  static LoadStatus Run(LineList& lines, std::unique_ptr<char[]> bytes, std::size_t size,
+                        ReadProgress& progress) {
+    lines.clear();
+    char* data = bytes.get();
+    std::vector<uint64_t> starts;
+    uint64_t write = 0, lineStart = 0;
+    const bool bar = progress.HasProgressBar();
+    // i is the 1-based position of the next byte; each pass runs up to the next progress point.
+    uint64_t i = 1;
+    while (i <= size) {
+      if ((i & 0x2FFF) == 1) {
+        if (bar) progress.SetPosition(static_cast<int64_t>(i));
+        progress.ProcessEvents();
+        if (progress.AbortRequested()) return LoadStatus::Aborted;
+      }
+      const uint64_t stop = std::min<uint64_t>(NextProgressPoint(i), uint64_t{size} + 1);
+      for (; i < stop; ++i) {
+        const unsigned char b = static_cast<unsigned char>(data[i - 1]);
+        const uint8_t cls = Classes.cls[b];
+        if (cls == Keep) {
+          data[write++] = static_cast<char>(b);
+        } else if (cls == Break) {
+          if (write > lineStart) starts.push_back(lineStart);
+          lineStart = write;
+        }
+      }
+    }
+    // A final line without a line break is kept like any other.
+    if (write > lineStart) starts.push_back(lineStart);
+    starts.push_back(write);
+    lines.text_ = std::move(bytes);
+    lines.textCapacity_ = size;
+    lines.starts_ = std::move(starts);
+    return LoadStatus::Loaded;
+  }
+};
+
+LoadStatus FilterLines(LineList& lines, std::unique_ptr<char[]> bytes, std::size_t size,
+                       ReadProgress& progress) {
+  LoadStatus status = LineFilter::Run(lines, std::move(bytes), size, progress);
+  if (status == LoadStatus::Aborted) lines.clear();
+  return status;
+}
+
+LineList LineList::FromLines(const std::vector<std::string>& source) {
+  LineList lines;
+  std::size_t total = 0;
+  for (const auto& l : source) total += l.size();
+  lines.text_ = std::make_unique_for_overwrite<char[]>(total ? total : 1);
+  lines.textCapacity_ = total;
+  std::size_t at = 0;
+  for (const auto& l : source) {
+    lines.starts_.push_back(at);
+    std::memcpy(lines.text_.get() + at, l.data(), l.size());
+    at += l.size();
+  }
+  lines.starts_.push_back(at);
+  return lines;
+}
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+std::string Describe(const std::string& fileName, const char* what, int err) {
+  return "Cannot read \"" + fileName + "\": " + what + (err ? std::string(" (") + std::strerror(err) + ")" : "");
+}
+
+}  // namespace
+
+LoadResult LoadLines(LineList& lines, const std::string& fileName, ReadProgress& progress) {
+  LoadResult result;
+  std::error_code ec;
+  const auto status = std::filesystem::status(fileName, ec);
+  if (ec || !std::filesystem::exists(status)) {
+    result.Status = LoadStatus::Missing;
+    result.Message = "The file \"" + fileName + "\" does not exist";
+    return result;
+  }
+  if (std::filesystem::is_directory(status)) {
+    result.Status = LoadStatus::Missing;
+    result.Message = "\"" + fileName + "\" is a folder, not a file";
+    return result;
+  }
+
+  // The whole file in one piece; a failure leaves the list as it was and reports nothing here.
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "rb"));
+  if (!file) {
+    result.Status = LoadStatus::Unreadable;
+    result.Message = Describe(fileName, "it cannot be opened", errno);
+    return result;
+  }
+  std::unique_ptr<char[]> bytes;
+  std::size_t size = 0;
+  try {
+    std::size_t capacity = std::filesystem::is_regular_file(status)
+                               ? static_cast<std::size_t>(std::filesystem::file_size(fileName, ec))
+                               : 0;
+    if (ec) capacity = 0;
+    if (capacity == 0) capacity = 1 << 16;
+    bytes = std::make_unique_for_overwrite<char[]>(capacity);
+    // Read to the end, growing the buffer if the file turns out longer than it said.
+    for (;;) {
+      size += std::fread(bytes.get() + size, 1, capacity - size, file.get());
+      if (std::ferror(file.get())) {
+        result.Status = LoadStatus::Unreadable;
+        result.Message = Describe(fileName, "reading failed", errno);
+        return result;
+      }
+      if (size < capacity) break;
+      int c = std::fgetc(file.get());
+      if (c == EOF) break;
+      const std::size_t grown = capacity * 2;
+      auto bigger = std::make_unique_for_overwrite<char[]>(grown);
+      std::memcpy(bigger.get(), bytes.get(), size);
+      bigger[size++] = static_cast<char>(c);
+      bytes = std::move(bigger);
+      capacity = grown;
+    }
+  } catch (const std::bad_alloc&) {
+    result.Status = LoadStatus::Unreadable;
+    result.Message = Describe(fileName, "there is not enough memory to hold it", 0);
+    return result;
+  }
+  file.reset();
+  result.Bytes = size;
+
+  const std::string separator = progress.ThousandsSeparator();
+  if (progress.HasProgressBar()) {
+    progress.SetMaximum(static_cast<int64_t>(size));
+    progress.SetPhaseText(ParsingPhaseText(size, separator));
+  }
+  progress.BeginBusy();
+  progress.SetAbortRequested(false);
+  struct BusyGuard {
+    ReadProgress& p;
+    ~BusyGuard() { p.EndBusy(); }
+  } guard{progress};
+  result.Status = FilterLines(lines, std::move(bytes), size, progress);
+  return result;
+}
+
+}  // namespace aiimport

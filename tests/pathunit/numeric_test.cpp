@@ -1,0 +1,55 @@
+#include "numeric.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace aiimport {
+namespace {
+
+TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
+  EXPECT_EQ(RoundHalfEven(0.5L), 0.0L);
+  EXPECT_EQ(RoundHalfEven(1.5L), 2.0L);
+  EXPECT_EQ(RoundHalfEven(2.5L), 2.0L);
+  EXPECT_EQ(RoundHalfEven(-0.5L), 0.0L);
+  EXPECT_EQ(RoundHalfEven(-1.5L), -2.0L);
+  EXPECT_EQ(RoundHalfEven(-2.5L), -2.0L);
+  EXPECT_EQ(RoundHalfEven(127.5L), 128.0L);
+  EXPECT_EQ(RoundHalfEven(2.4999999L), 2.0L);
+  EXPECT_EQ(RoundHalfEven(-2.5000001L), -3.0L);
+}
+
+TEST(RoundHalfEven, IgnoresTheRoundingMode) {
+  // A value just below a half must not be pulled up by an intermediate rounding.
+  const long double below = std::nextafter(0.5L, 0.0L);
+  EXPECT_EQ(RoundHalfEven(below), 0.0L);
+  EXPECT_EQ(RoundHalfEven(1.0L + std::nextafter(0.5L, 1.0L)), 2.0L);
+}
+
+TEST(RoundToInt32, RefusesWhatDoesNotFit) {
+  EXPECT_EQ(RoundToInt32(2147483647.0L), 2147483647);
+  EXPECT_EQ(RoundToInt32(2147483647.4L), 2147483647);
+  EXPECT_FALSE(RoundToInt32(2147483647.5L));  // rounds to 2^31
+  EXPECT_EQ(RoundToInt32(-2147483648.5L), -2147483648);  // half to even: -2^31
+  EXPECT_FALSE(RoundToInt32(-2147483649.0L));
+  EXPECT_FALSE(RoundToInt32(std::numeric_limits<long double>::quiet_NaN()));
+  EXPECT_FALSE(RoundToInt32(std::numeric_limits<long double>::infinity()));
+  EXPECT_FALSE(RoundToInt32(-std::numeric_limits<long double>::infinity()));
+}
+
+TEST(RoundLow32, KeepsTheLowBitsOfTheExactInteger) {
+  EXPECT_EQ(RoundLow32(1.0L), 1);
+  EXPECT_EQ(RoundLow32(-1.0L), -1);
+  EXPECT_EQ(RoundLow32(4294967296.0L + 5.0L), 5);
+  EXPECT_EQ(RoundLow32(2147483648.0L), -2147483647 - 1);
+  EXPECT_EQ(RoundLow32(-4294967297.0L), -1);
+  EXPECT_EQ(RoundLow32(1e30L), 0);  // the nearest long double is a multiple of 2^36
+  EXPECT_EQ(RoundLow32(std::numeric_limits<long double>::quiet_NaN()), 0);
+  EXPECT_EQ(RoundLow32(std::numeric_limits<long double>::infinity()), 0);
+  EXPECT_EQ(RoundLow8(510.0L), 254u);
+  EXPECT_EQ(RoundLow8(-255.0L), 1u);
+}
+
+}  // namespace
+}  // namespace aiimport

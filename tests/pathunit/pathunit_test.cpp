@@ -1,0 +1,323 @@
+#include "pathunit.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace aiimport {
+namespace {
+
+tbpoint Move(float x, float y) { return {0, x, y}; }
+tbpoint Line(float x, float y) { return {1, x, y}; }
+tbpoint Curve(float x1, float y1, float x2, float y2, float x3, float y3) {
+  return {2, x1, y1, x2, y2, x3, y3};
+}
+
+tpath PathOf(std::vector<tbpoint> points) {
+  tpath p;
+  p.Items = std::move(points);
+  return p;
+}
+
+// Paints CurrentPath the way the interpreter does: finish, append, new path, next number.
+void Paint(PathStore& store, std::string_view code, std::vector<tbpoint> points = {Move(0, 0)}) {
+  store.CurrentPath->Items = std::move(points);
+  FinishPath(store, code);
+  AppendCurrentPath(store);
+  NewPath(store);
+  if (!store.InCompound) store.CurrentCompoundNo += 1;
+}
+
+TEST(PathRecords, DefaultsAndNewPath) {
+  PathStore store;
+  ASSERT_TRUE(store.CurrentPath);
+  store.CurrentGroupLevel = 3;
+  store.CurrentCompoundNo = 7;
+  NewPath(store);
+  const tpath& p = *store.CurrentPath;
+  EXPECT_EQ(p.Count(), 0u);
+  EXPECT_FALSE(p.Written);
+  EXPECT_EQ(p.LineColor, 0);
+  EXPECT_EQ(p.FillColor, 0);
+  EXPECT_TRUE(p.Filled);
+  EXPECT_FALSE(p.Closed);
+  EXPECT_FALSE(p.Flagged);
+  EXPECT_FALSE(p.Anticlockwise);
+  EXPECT_FALSE(p.Reversed);
+  EXPECT_EQ(p.GroupLevel, 3);
+  EXPECT_EQ(p.CompoundNo, 7);
+  EXPECT_EQ(sizeof(tbpoint), 28u);
+  EXPECT_EQ(sizeof(Tdot), 12u);
+}
+
+TEST(PathRecords, ClearingKeepsTheListsUsable) {
+  PathStore store;
+  Paint(store, "f ");
+  Paint(store, "S ");
+  store.OutputList.emplace_back().Items.push_back({1, 2, 3});
+  store.CurrentPath->Items.push_back(Move(1, 1));
+  ClearPoints(*store.CurrentPath);
+  EXPECT_EQ(store.CurrentPath->Count(), 0u);
+  ClearAllPaths(store);
+  EXPECT_TRUE(store.PathList.empty());
+  EXPECT_TRUE(store.OutputList.empty());
+  EXPECT_FALSE(store.CurrentPath);
+  NewPath(store);
+  Paint(store, "f ");
+  EXPECT_EQ(store.PathList.size(), 1u);
+}
+
+TEST(FinishPath, PaintCodesSetClosedAndFilled) {
+  struct Row {
+    const char* code;
+    bool closed, filled;
+  };
+  for (const Row& r : {Row{"b ", true, true}, Row{"B ", false, true}, Row{"f ", true, true},
+                       Row{"F ", false, true}, Row{"s ", true, false}, Row{"S ", false, false},
+                       Row{"q ", false, false}, Row{"Q ", false, false}}) {
+    PathStore store;
+    store.CurrentLineColor = 0x123456;
+    store.CurrentFillColor = 0x654321;
+    store.CurrentGroupLevel = 2;
+    store.CurrentPath->Items = {Move(0, 0), Line(10, 0), Line(10, 10), Line(0, 10)};
+    FinishPath(store, r.code);
+    const tpath& p = *store.CurrentPath;
+    EXPECT_EQ(p.Closed, r.closed) << r.code;
+    EXPECT_EQ(p.Filled, r.filled) << r.code;
+    EXPECT_TRUE(p.Anticlockwise) << r.code;  // open: true; closed: this square runs anticlockwise
+    EXPECT_EQ(p.LineColor, 0x123456);
+    EXPECT_EQ(p.FillColor, 0x654321);
+    EXPECT_EQ(p.GroupLevel, 2);
+  }
+}
+
+TEST(FinishPath, WithoutCurrentPathDoesNothing) {
+  PathStore store;
+  store.CurrentPath.reset();
+  FinishPath(store, "f ");
+  AppendCurrentPath(store);
+  EXPECT_TRUE(store.PathList.empty());
+}
+
+TEST(FinishPath, OrientationOnlyForClosedPaths) {
+  PathStore store;
+  // Clockwise square: closed gets false, open keeps true.
+  const std::vector<tbpoint> clockwise = {Move(0, 0), Line(0, 10), Line(10, 10), Line(10, 0)};
+  store.CurrentPath->Items = clockwise;
+  FinishPath(store, "s ");
+  EXPECT_FALSE(store.CurrentPath->Anticlockwise);
+  store.CurrentPath->Items = clockwise;
+  FinishPath(store, "S ");
+  EXPECT_TRUE(store.CurrentPath->Anticlockwise);
+  // A closed path of one point is not anticlockwise.
+  store.CurrentPath->Items = {Move(5, 5)};
+  FinishPath(store, "f ");
+  EXPECT_FALSE(store.CurrentPath->Anticlockwise);
+}
+
+TEST(PathOrientation, SquaresBothWays) {
+  EXPECT_TRUE(PathOrientation(PathOf({Move(0, 0), Line(10, 0), Line(10, 10), Line(0, 10)})));
+  EXPECT_FALSE(PathOrientation(PathOf({Move(0, 10), Line(10, 10), Line(10, 0), Line(0, 0)})));
+  // Repeating the first point changes nothing.
+  EXPECT_TRUE(PathOrientation(
+      PathOf({Move(0, 0), Line(10, 0), Line(10, 10), Line(0, 10), Line(0, 0)})));
+  EXPECT_FALSE(PathOrientation(
+      PathOf({Move(0, 10), Line(10, 10), Line(10, 0), Line(0, 0), Line(0, 10)})));
+}
+
+TEST(PathOrientation, DegenerateCases) {
+  EXPECT_FALSE(PathOrientation(PathOf({})));
+  EXPECT_FALSE(PathOrientation(PathOf({Move(1, 1)})));
+  // All points coincide: the turning sum is empty, which counts as anticlockwise.
+  EXPECT_TRUE(PathOrientation(PathOf({Move(3, 3), Line(3, 3), Line(3, 3)})));
+  // Points closer than a thousandth of a unit collapse to one vertex.
+  EXPECT_TRUE(PathOrientation(PathOf({Move(1, 1), Line(1.0001f, 1), Line(1, 1.0002f)})));
+  // Two distinct points: a there-and-back line turns by pi twice.
+  EXPECT_TRUE(PathOrientation(PathOf({Move(0, 0), Line(5, 0)})));
+}
+
+TEST(PathOrientation, CurvesCountByTheirControlPoints) {
+  // A "circle" drawn anticlockwise with four curves, and the same drawn the other way round.
+  const float k = 5.5228475f;
+  tpath ccw = PathOf({Move(10, 0), Curve(10, k, k, 10, 0, 10), Curve(-k, 10, -10, k, -10, 0),
+                      Curve(-10, -k, -k, -10, 0, -10), Curve(k, -10, 10, -k, 10, 0)});
+  tpath cw = PathOf({Move(10, 0), Curve(10, -k, k, -10, 0, -10), Curve(-k, -10, -10, -k, -10, 0),
+                     Curve(-10, k, -k, 10, 0, 10), Curve(k, 10, 10, k, 10, 0)});
+  EXPECT_TRUE(PathOrientation(ccw));
+  EXPECT_FALSE(PathOrientation(cw));
+}
+
+TEST(Direction, AxesAndQuadrants) {
+  EXPECT_EQ(Direction(0, 0), 0.0f);
+  EXPECT_EQ(Direction(0, 2), 1.5707964f);
+  EXPECT_EQ(Direction(0, -2), -1.5707964f);
+  EXPECT_EQ(Direction(1, 0), 0.0f);
+  EXPECT_EQ(Direction(-1, 0), 3.1415927f);   // y >= 0: + pi
+  EXPECT_EQ(Direction(-1, -0.0f), 3.1415927f);
+  EXPECT_EQ(Direction(1, 1), 0.78539819f);   // pi/4 as float32
+  EXPECT_EQ(Direction(-1, -1), -2.3561945f);  // -3pi/4 as float32
+}
+
+TEST(TurnAngle, LeftRightAndStraight) {
+  EXPECT_EQ(TurnAngle({0, 0}, {0, 0}, {1, 1}), 0.0f);  // no first edge
+  // Along +x, then up: a quarter turn left (u = r(R - P) - r(Q - P) = (0, 1)).
+  EXPECT_EQ(TurnAngle({0, 0}, {1, 0}, {1, 1}), 1.5707964f);
+  EXPECT_FLOAT_EQ(TurnAngle({0, 0}, {1, 0}, {2, 0}), 0.0f);
+  EXPECT_LT(TurnAngle({0, 0}, {1, 0}, {1, -1}), 0.0f);
+}
+
+TEST(PathBox, CoversControlPointsAndEmptyPath) {
+  tpath empty;
+  PathBox(empty);
+  EXPECT_EQ((FloatRect{empty.MinX, empty.MinY, empty.MaxX, empty.MaxY}), (FloatRect{0, 0, 1, 1}));
+
+  tpath curve = PathOf({Move(0, 0), Curve(-5, 20, 15, -30, 10, 0)});
+  PathBox(curve);
+  EXPECT_EQ((FloatRect{curve.MinX, curve.MinY, curve.MaxX, curve.MaxY}),
+            (FloatRect{-5, -30, 15, 20}));
+
+  // The first point sets the box even far away from (0, 0, 1, 1).
+  tpath far = PathOf({Move(100, 200), Line(101, 203)});
+  PathBox(far);
+  EXPECT_EQ((FloatRect{far.MinX, far.MinY, far.MaxX, far.MaxY}), (FloatRect{100, 200, 101, 203}));
+}
+
+TEST(Extents, ViewExtentUnionAndEmpty) {
+  std::deque<tpath> none;
+  EXPECT_EQ(ComputeViewExtent(none, true), (FloatRect{0, 0, 1, 1}));
+
+  std::deque<tpath> list;
+  list.push_back(PathOf({Move(10, 10), Line(20, 30)}));
+  list.push_back(PathOf({Move(-5, 15), Line(0, 16)}));
+  EXPECT_EQ(ComputeViewExtent(list, true), (FloatRect{-5, 10, 20, 30}));
+
+  // Without recomputing, the stored boxes are used.
+  list[1].MinX = -50;
+  std::vector<const tpath*> pointers{&list[0], &list[1]};
+  EXPECT_EQ(ComputeViewExtent(pointers, false), (FloatRect{-50, 10, 20, 30}));
+}
+
+TEST(Extents, OutputExtentAndDotBounds) {
+  PathStore store;
+  ComputeOutputExtent(store);
+  EXPECT_EQ(store.OutputExtent, (IntRect{2147483647, 2147483647, -2147483647, -2147483647}));
+
+  tdotpath& a = store.OutputList.emplace_back();
+  a.Items = {{1, 5, -7}, {2, 100, 3}};
+  tdotpath& b = store.OutputList.emplace_back();
+  b.Items = {{1, -2147483647 - 1, 2147483647}};
+  ComputeOutputExtent(store);
+  EXPECT_EQ(store.OutputExtent, (IntRect{-2147483647 - 1, -7, 100, 2147483647}));
+
+  tdotpath empty;
+  ComputeDotBounds(empty);
+  EXPECT_EQ(empty.MinX, 2147483648.0f);
+  EXPECT_EQ(empty.MaxY, -2147483648.0f);
+
+  tdotpath big;
+  big.Items = {{1, 16777217, 1}, {2, 16777216, 2}};  // 16777217 is not a float32
+  ComputeDotBounds(big);
+  // 16777217 becomes the maximum first (stored as 16777216.0f); 16777216 is then not smaller
+  // than the minimum 16777216.0f... but it was compared exactly when it was the first point.
+  EXPECT_EQ(big.MinX, 16777216.0f);
+  EXPECT_EQ(big.MaxX, 16777216.0f);
+  EXPECT_EQ(big.MinY, 1.0f);
+  EXPECT_EQ(big.MaxY, 2.0f);
+}
+
+TEST(Colours, CmykToColor) {
+  EXPECT_EQ(CmykToColor(0, 0, 0, 0), 0x00FFFFFF);
+  EXPECT_EQ(CmykToColor(1, 0, 0, 0), 0x00FFFF00);
+  EXPECT_EQ(CmykToColor(1.5f, -1, 0, 0), 0x00FFFF00);
+  EXPECT_EQ(CmykToColor(0, 1, 1, 0), 0x000000FF);
+  EXPECT_EQ(CmykToColor(0, 0, 0, 1), 0);
+  EXPECT_EQ(CmykToColor(0, 0, 0, 7), 0);
+  // 255 * 0.5 = 127.5 rounds to the even 128.
+  EXPECT_EQ(CmykToColor(0.5f, 0.5f, 0.5f, 0), 0x00808080);
+  EXPECT_EQ(CmykToColor(0, 0, 0, 0.5f), 0x00808080);
+}
+
+TEST(Colours, RgbToColor) {
+  EXPECT_EQ(RgbToColor(1, 0, 0), 0x000000FF);
+  EXPECT_EQ(RgbToColor(0, 1, 0), 0x0000FF00);
+  EXPECT_EQ(RgbToColor(0, 0, 1), 0x00FF0000);
+  EXPECT_EQ(RgbToColor(2, 0, 0), 254);  // 510 modulo 256
+  EXPECT_EQ(RgbToColor(-1, 0, 0), 1);   // -255: low byte 0x01
+  EXPECT_EQ(RgbToColor(0.5f, 0.5f, 0.5f), 0x00808080);
+  EXPECT_EQ(RgbToColor(1e30f, 0, 0), RgbToColor(1e30f, 0, 0) & 0xFF);
+}
+
+TEST(Colours, IsNumberCharIsExactlyTheNumberCharacters) {
+  const std::string yes = "-.0123456789e";
+  for (int c = 0; c < 256; ++c) {
+    const char ch = static_cast<char>(c);
+    EXPECT_EQ(IsNumberChar(ch), yes.find(ch) != std::string::npos) << c;
+  }
+}
+
+TEST(CompoundNumbers, FilledUnfilledFilledInOneCompound) {
+  PathStore store;
+  store.CurrentCompoundNo = 5;
+  store.InCompound = true;
+  NewPath(store);
+  Paint(store, "f ");
+  Paint(store, "S ");
+  Paint(store, "f ");
+  ASSERT_EQ(store.PathList.size(), 3u);
+  EXPECT_EQ(store.PathList[0].CompoundNo, 5);
+  EXPECT_EQ(store.PathList[1].CompoundNo, 6);
+  EXPECT_EQ(store.PathList[2].CompoundNo, 7);
+}
+
+// The end-of-path step walks PathList for paths with the current number and the other fill
+// state; the store keeps a record of the list's tail instead. Both must agree on any sequence.
+int32_t LiteralWalk(const std::vector<std::pair<int32_t, bool>>& list, int32_t current, bool filled) {
+  for (const auto& [no, f] : list)
+    if (no == current && f != filled) current += 1;
+  return current;
+}
+
+TEST(CompoundNumbers, TailRecordMatchesTheLiteralWalk) {
+  std::mt19937 random(12345);
+  const char* codes[] = {"b ", "B ", "f ", "F ", "s ", "S ", "q ", "Q "};
+  for (int run = 0; run < 200; ++run) {
+    PathStore store;
+    std::vector<std::pair<int32_t, bool>> model;
+    int32_t current = 0;
+    bool inCompound = false;
+    for (int step = 0; step < 300; ++step) {
+      const int what = random() % 10;
+      if (what == 0) {
+        inCompound = store.InCompound = true;
+      } else if (what == 1) {
+        inCompound = store.InCompound = false;
+        current += 1;
+        store.CurrentCompoundNo += 1;
+      } else {
+        const char* code = codes[random() % 8];
+        const bool filled = code[0] == 'b' || code[0] == 'B' || code[0] == 'f' || code[0] == 'F';
+        current = LiteralWalk(model, current, filled);
+        model.emplace_back(current, filled);
+        Paint(store, code);
+        if (!inCompound) current += 1;
+        ASSERT_EQ(store.PathList.back().CompoundNo, model.back().first) << run << ' ' << step;
+        ASSERT_EQ(store.CurrentCompoundNo, current);
+      }
+    }
+  }
+}
+
+TEST(CompoundNumbers, TailRecordFollowsPathsAddedDirectly) {
+  PathStore store;
+  store.PathList.push_back(PathOf({Move(0, 0)}));  // a filled path with number 0
+  store.PathList.back().Filled = true;
+  store.InCompound = true;
+  store.CurrentPath->Items = {Move(1, 1)};
+  FinishPath(store, "S ");  // unfilled after a filled path of the same number
+  EXPECT_EQ(store.CurrentPath->CompoundNo, 1);
+}
+
+}  // namespace
+}  // namespace aiimport
