@@ -29,7 +29,9 @@ inline long long TakePeak() {
   peakBytes.store(currentBytes.load());
   return peak;
 }
-inline long long Current() { return currentBytes.load(); }
+inline long long Current() {
+  return currentBytes.load();
+}
 
 // The synthetic file of `megabytes` MiB (seed 1), written once into the temp folder.
 inline std::string SyntheticFile(int megabytes) {
@@ -55,21 +57,29 @@ inline std::string SyntheticFile(int megabytes) {
 
 // Every allocation of the benchmark program goes through here: a size header in front of each
 // block lets operator delete account for it.
-#define AIIMPORT_BENCH_TRACK_HEAP                                                              \
-  void* operator new(std::size_t n) {                                                         \
-    void* p = std::malloc(n + 16);                                                            \
-    if (!p) throw std::bad_alloc();                                                           \
-    *static_cast<std::size_t*>(p) = n;                                                        \
-    benchsupport::Note(static_cast<long long>(n));                                            \
-    return static_cast<char*>(p) + 16;                                                        \
-  }                                                                                           \
-  void* operator new[](std::size_t n) { return operator new(n); }                             \
-  void operator delete(void* p) noexcept {                                                    \
-    if (!p) return;                                                                           \
-    char* block = static_cast<char*>(p) - 16;                                                 \
-    benchsupport::Note(-static_cast<long long>(*reinterpret_cast<std::size_t*>(block)));     \
-    std::free(block);                                                                         \
-  }                                                                                           \
-  void operator delete[](void* p) noexcept { operator delete(p); }                            \
-  void operator delete(void* p, std::size_t) noexcept { operator delete(p); }                 \
-  void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
+#define AIIMPORT_BENCH_TRACK_HEAP                                                        \
+  void* operator new(std::size_t n) {                                                    \
+    void* p = std::malloc(n + 16);                                                       \
+    if (!p) throw std::bad_alloc();                                                      \
+    *static_cast<std::size_t*>(p) = n;                                                   \
+    benchsupport::Note(static_cast<long long>(n));                                       \
+    return static_cast<char*>(p) + 16;                                                   \
+  }                                                                                      \
+  void* operator new[](std::size_t n) {                                                  \
+    return operator new(n);                                                              \
+  }                                                                                      \
+  void operator delete(void* p) noexcept {                                               \
+    if (!p) return;                                                                      \
+    char* block = static_cast<char*>(p) - 16;                                            \
+    benchsupport::Note(-static_cast<long long>(*reinterpret_cast<std::size_t*>(block))); \
+    std::free(block);                                                                    \
+  }                                                                                      \
+  void operator delete[](void* p) noexcept {                                             \
+    operator delete(p);                                                                  \
+  }                                                                                      \
+  void operator delete(void* p, std::size_t) noexcept {                                  \
+    operator delete(p);                                                                  \
+  }                                                                                      \
+  void operator delete[](void* p, std::size_t) noexcept {                                \
+    operator delete(p);                                                                  \
+  }

@@ -9,7 +9,8 @@ namespace {
 // A small deterministic generator (xorshift64*): the same seed gives the same file everywhere.
 class Random {
  public:
-  explicit Random(uint32_t seed) : state_(0x9E3779B97F4A7C15ull ^ (uint64_t{seed} * 0xD1B54A32D192ED03ull)) {
+  explicit Random(uint32_t seed)
+      : state_(0x9E3779B97F4A7C15ull ^ (uint64_t{seed} * 0xD1B54A32D192ED03ull)) {
     if (state_ == 0) state_ = 1;
   }
   uint64_t Next() {
@@ -20,7 +21,9 @@ class Random {
   }
   uint32_t Below(uint32_t n) { return static_cast<uint32_t>((Next() >> 32) % n); }
   // A value in [lo, hi) with four decimals.
-  int64_t Ten000ths(int64_t lo, int64_t hi) { return lo * 10000 + static_cast<int64_t>(Below(static_cast<uint32_t>((hi - lo) * 10000))); }
+  int64_t Ten000ths(int64_t lo, int64_t hi) {
+    return lo * 10000 + static_cast<int64_t>(Below(static_cast<uint32_t>((hi - lo) * 10000)));
+  }
 
  private:
   uint64_t state_;
@@ -44,8 +47,10 @@ class Writer {
     const int64_t whole = v / 10000, fraction = v % 10000;
     int n = std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(whole));
     if (fraction != 0) {
-      n += std::snprintf(buffer + n, sizeof buffer - n, ".%04lld", static_cast<long long>(fraction));
-      while (buffer[n - 1] == '0') --n;
+      n +=
+          std::snprintf(buffer + n, sizeof buffer - n, ".%04lld", static_cast<long long>(fraction));
+      while (buffer[n - 1] == '0')
+        --n;
     }
     out_.append(buffer, static_cast<std::size_t>(n));
   }
@@ -93,20 +98,34 @@ const char* const Prolog[] = {
 
 void Colours(Writer& w, Random& r) {
   switch (r.Below(6)) {
-    case 0: w.Numbers({r.Ten000ths(0, 1), r.Ten000ths(0, 1), r.Ten000ths(0, 1), r.Ten000ths(0, 1)}, "k"); break;
-    case 1: w.Numbers({r.Ten000ths(0, 1), r.Ten000ths(0, 1), r.Ten000ths(0, 1)}, "Xa"); break;
-    case 2: w.Numbers({r.Ten000ths(0, 1)}, "g"); break;
+    case 0:
+      w.Numbers({r.Ten000ths(0, 1), r.Ten000ths(0, 1), r.Ten000ths(0, 1), r.Ten000ths(0, 1)}, "k");
+      break;
+    case 1:
+      w.Numbers({r.Ten000ths(0, 1), r.Ten000ths(0, 1), r.Ten000ths(0, 1)}, "Xa");
+      break;
+    case 2:
+      w.Numbers({r.Ten000ths(0, 1)}, "g");
+      break;
     case 3:  // a custom colour: CMYK with a name, tint and type 0
       w.Numbers({r.Ten000ths(0, 1), r.Ten000ths(0, 1), r.Ten000ths(0, 1), r.Ten000ths(0, 1)},
                 r.Below(2) ? "(Spot) 0.5 0 Xx" : "(Spot) 1 0 XX");
       break;
-    default: break;  // keep the colours in force
+    default:
+      break;  // keep the colours in force
   }
   switch (r.Below(5)) {
-    case 0: w.Numbers({r.Ten000ths(0, 1), r.Ten000ths(0, 1), r.Ten000ths(0, 1), r.Ten000ths(0, 1)}, "K"); break;
-    case 1: w.Numbers({r.Ten000ths(0, 1), r.Ten000ths(0, 1), r.Ten000ths(0, 1)}, "XA"); break;
-    case 2: w.Numbers({r.Ten000ths(0, 1)}, "G"); break;
-    default: break;
+    case 0:
+      w.Numbers({r.Ten000ths(0, 1), r.Ten000ths(0, 1), r.Ten000ths(0, 1), r.Ten000ths(0, 1)}, "K");
+      break;
+    case 1:
+      w.Numbers({r.Ten000ths(0, 1), r.Ten000ths(0, 1), r.Ten000ths(0, 1)}, "XA");
+      break;
+    case 2:
+      w.Numbers({r.Ten000ths(0, 1)}, "G");
+      break;
+    default:
+      break;
   }
 }
 
@@ -130,13 +149,28 @@ void Outline(Writer& w, Random& r, int64_t cx, int64_t cy, int64_t rad, bool clo
     const int64_t x = vx[i], y = vy[i];
     const int64_t jx = r.Ten000ths(-3, 3), jy = r.Ten000ths(-3, 3);
     switch (r.Below(8)) {
-      case 0: case 1: w.Numbers({x, y}, "l"); break;
-      case 2: w.Numbers({x, y}, "L"); break;
-      case 3: w.Numbers({x + jx, y - jy, x - jy, y + jx, x, y}, "c"); break;
-      case 4: w.Numbers({x - jx, y + jy, x + jy, y - jx, x, y}, "C"); break;
-      case 5: w.Numbers({x + jx, y + jy, x, y}, "v"); break;
-      case 6: w.Numbers({x - jx, y - jy, x, y}, "y"); break;
-      default: w.Numbers({x + jy, y + jx, x, y}, r.Below(2) ? "V" : "Y"); break;
+      case 0:
+      case 1:
+        w.Numbers({x, y}, "l");
+        break;
+      case 2:
+        w.Numbers({x, y}, "L");
+        break;
+      case 3:
+        w.Numbers({x + jx, y - jy, x - jy, y + jx, x, y}, "c");
+        break;
+      case 4:
+        w.Numbers({x - jx, y + jy, x + jy, y - jx, x, y}, "C");
+        break;
+      case 5:
+        w.Numbers({x + jx, y + jy, x, y}, "v");
+        break;
+      case 6:
+        w.Numbers({x - jx, y - jy, x, y}, "y");
+        break;
+      default:
+        w.Numbers({x + jy, y + jx, x, y}, r.Below(2) ? "V" : "Y");
+        break;
     }
   }
 }
@@ -145,7 +179,9 @@ void Object(Writer& w, Random& r, int depth) {
   const int64_t cx = r.Ten000ths(40, 572), cy = r.Ten000ths(40, 752);
   const int64_t rad = r.Ten000ths(4, 36);
   switch (r.Below(depth < 3 ? 7 : 6)) {
-    case 0: case 1: case 2: {  // a simple filled or stroked shape
+    case 0:
+    case 1:
+    case 2: {  // a simple filled or stroked shape
       Colours(w, r);
       Outline(w, r, cx, cy, rad, false);
       static const char* const paints[] = {"f", "b", "s", "B", "F", "S"};
@@ -192,7 +228,8 @@ void Object(Writer& w, Random& r, int depth) {
     default: {  // a group of a few objects
       w.Line("u");
       const int n = 2 + static_cast<int>(r.Below(4));
-      for (int i = 0; i < n; ++i) Object(w, r, depth + 1);
+      for (int i = 0; i < n; ++i)
+        Object(w, r, depth + 1);
       w.Line("U");
       break;
     }
@@ -210,10 +247,12 @@ void AppendSyntheticEps(std::string& out, const SyntheticOptions& options) {
   w.Line("%%Creator: aiimport synthetic file generator");
   w.Line("%%BoundingBox: 0 0 612 792");
   w.Line("%%EndComments");
-  for (const char* line : Prolog) w.Line(line);
+  for (const char* line : Prolog)
+    w.Line(line);
   w.Line("%%BeginSetup");
   w.Line("%%EndSetup");
-  while (out.size() - start < options.TargetBytes) Object(w, r, 0);
+  while (out.size() - start < options.TargetBytes)
+    Object(w, r, 0);
   w.Line("%%PageTrailer");
   w.Line("%%Trailer");
   w.Line("%%EOF");

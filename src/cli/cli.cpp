@@ -8,7 +8,9 @@ namespace aiimport {
 
 namespace {
 
-bool IsMode(const std::string& arg) { return arg == "--list" || arg == "--help" || arg == "-h"; }
+bool IsMode(const std::string& arg) {
+  return arg == "--list" || arg == "--help" || arg == "-h";
+}
 
 }  // namespace
 
@@ -18,7 +20,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     const std::string& arg = args[i];
     if (IsMode(arg)) {
       const std::string mode = arg == "-h" ? "--help" : arg;
-      if (!c.Mode.empty() && c.Mode != mode) c.Error = "Only one of " + c.Mode + " and " + mode + " can be given";
+      if (!c.Mode.empty() && c.Mode != mode)
+        c.Error = "Only one of " + c.Mode + " and " + mode + " can be given";
       c.Mode = mode;
     } else if (arg == "--no-flip") {
       c.Read.FlipVertical = false;

@@ -11,13 +11,13 @@
 namespace aiimport {
 
 struct CommandLine {
-  std::string Mode;                  // "--list", "--help", ...; empty: the window
-  std::vector<std::string> Files;    // operands in order
-  InterpretOptions Read;             // --no-flip, --parse-everything
-  bool Reduce = false;               // --reduce ("Reduce Nodes")
-  bool AutoFix = false;              // --autofix ("Auto-Fix Holes")
+  std::string Mode;                   // "--list", "--help", ...; empty: the window
+  std::vector<std::string> Files;     // operands in order
+  InterpretOptions Read;              // --no-flip, --parse-everything
+  bool Reduce = false;                // --reduce ("Reduce Nodes")
+  bool AutoFix = false;               // --autofix ("Auto-Fix Holes")
   std::optional<std::string> Output;  // --output PATH
-  std::string Error;                 // set when the arguments make no sense
+  std::string Error;                  // set when the arguments make no sense
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);

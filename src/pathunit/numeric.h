@@ -23,6 +23,8 @@ std::optional<int32_t> RoundToInt32(long double v);
 int32_t RoundLow32(long double v);
 
 // The low 8 bits of RoundHalfEven(v), as RoundLow32 keeps the low 32.
-inline uint32_t RoundLow8(long double v) { return static_cast<uint32_t>(RoundLow32(v)) & 0xFFu; }
+inline uint32_t RoundLow8(long double v) {
+  return static_cast<uint32_t>(RoundLow32(v)) & 0xFFu;
+}
 
 }  // namespace aiimport

@@ -20,7 +20,7 @@ using TColor = int32_t;
 // One segment of a source path, as read from the file. Coordinates are PostScript points with
 // y already multiplied by the vertical flip factor. Fields a kind does not use are zero.
 struct tbpoint {
-  int32_t Kind = 0;  // 0 move (starts a sub-path), 1 line, 2 cubic curve
+  int32_t Kind = 0;      // 0 move (starts a sub-path), 1 line, 2 cubic curve
   float X1 = 0, Y1 = 0;  // move, line: the point; curve: first control point
   float X2 = 0, Y2 = 0;  // curve: second control point
   float X3 = 0, Y3 = 0;  // curve: end point
@@ -128,7 +128,8 @@ void ClearPoints(tpathOf<Item>& path) {
 // Empties a list of paths, last to first.
 template <class List>
 void ClearPaths(List& list) {
-  while (!list.empty()) list.pop_back();
+  while (!list.empty())
+    list.pop_back();
 }
 
 // Empties PathList and OutputList and drops CurrentPath.
@@ -155,10 +156,18 @@ float TurnAngle(FloatPoint p, FloatPoint q, FloatPoint r);
 void PathBox(tpath& path);
 
 namespace detail {
-inline tpath& Deref(tpath& p) { return p; }
-inline tpath& Deref(tpath* p) { return *p; }
-inline const tpath& Deref(const tpath& p) { return p; }
-inline const tpath& Deref(const tpath* p) { return *p; }
+inline tpath& Deref(tpath& p) {
+  return p;
+}
+inline tpath& Deref(tpath* p) {
+  return *p;
+}
+inline const tpath& Deref(const tpath& p) {
+  return p;
+}
+inline const tpath& Deref(const tpath* p) {
+  return *p;
+}
 }  // namespace detail
 
 // The union of the boxes of the paths (a range of tpath or of tpath pointers); (0, 0, 1, 1)
@@ -198,6 +207,8 @@ TColor CmykToColor(float cyan, float magenta, float yellow, float black);
 TColor RgbToColor(float red, float green, float blue);
 
 // True exactly for "-", ".", "0" to "9" and the lower-case "e".
-constexpr bool IsNumberChar(char c) { return c == '-' || c == '.' || c == 'e' || (c >= '0' && c <= '9'); }
+constexpr bool IsNumberChar(char c) {
+  return c == '-' || c == '.' || c == 'e' || (c >= '0' && c <= '9');
+}
 
 }  // namespace aiimport

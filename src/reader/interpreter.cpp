@@ -11,7 +11,9 @@ namespace aiimport {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -56,7 +58,8 @@ bool IsTooSmall(std::string_view token) {
     }
     if (negative) exponent = -exponent;
   }
-  const int64_t magnitude = (leadingIntDigits > 0 ? leadingIntDigits - 1 : -zerosAfterPoint - 1) + exponent;
+  const int64_t magnitude =
+      (leadingIntDigits > 0 ? leadingIntDigits - 1 : -zerosAfterPoint - 1) + exponent;
   return magnitude < 0;
 }
 
@@ -64,17 +67,20 @@ bool IsWellFormedNumber(std::string_view t) {
   std::size_t i = 0;
   if (i < t.size() && t[i] == '-') ++i;
   std::size_t digits = 0;
-  while (i < t.size() && IsDigit(t[i])) ++i, ++digits;
+  while (i < t.size() && IsDigit(t[i]))
+    ++i, ++digits;
   if (i < t.size() && t[i] == '.') {
     ++i;
-    while (i < t.size() && IsDigit(t[i])) ++i, ++digits;
+    while (i < t.size() && IsDigit(t[i]))
+      ++i, ++digits;
   }
   if (digits == 0) return false;
   if (i < t.size() && t[i] == 'e') {
     ++i;
     if (i < t.size() && t[i] == '-') ++i;
     std::size_t expDigits = 0;
-    while (i < t.size() && IsDigit(t[i])) ++i, ++expDigits;
+    while (i < t.size() && IsDigit(t[i]))
+      ++i, ++expDigits;
     if (expDigits == 0) return false;
   }
   return i == t.size();
@@ -88,7 +94,15 @@ bool IsColourCode(std::string_view c) {
 bool IsPointCode(std::string_view c) {
   if (c.size() != 2 || c[0] != ' ') return false;
   switch (c[1]) {
-    case 'm': case 'l': case 'L': case 'c': case 'C': case 'v': case 'V': case 'y': case 'Y':
+    case 'm':
+    case 'l':
+    case 'L':
+    case 'c':
+    case 'C':
+    case 'v':
+    case 'V':
+    case 'y':
+    case 'Y':
       return true;
     default:
       return false;
@@ -105,7 +119,14 @@ bool IsDiscardCode(std::string_view c) {
 bool IsPaintCode(std::string_view c) {
   if (c.size() != 2 || c[1] != ' ') return false;
   switch (c[0]) {
-    case 'b': case 'B': case 's': case 'S': case 'f': case 'F': case 'q': case 'Q':
+    case 'b':
+    case 'B':
+    case 's':
+    case 'S':
+    case 'f':
+    case 'F':
+    case 'q':
+    case 'Q':
       return true;
     default:
       return false;
@@ -138,8 +159,8 @@ std::string_view TidyLine(std::string_view text, std::string& scratch) {
 float NumberFromToken(std::string_view token) {
   if (!IsWellFormedNumber(token)) return 0.0f;
   float value = 0.0f;
-  const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value,
-                                         std::chars_format::general);
+  const auto [end, ec] =
+      std::from_chars(token.data(), token.data() + token.size(), value, std::chars_format::general);
   if (ec == std::errc::result_out_of_range) {
     // Too large: not finite as float32, reads as 0. Too small: rounds to a zero of its sign.
     if (IsTooSmall(token)) return token[0] == '-' ? -0.0f : 0.0f;
@@ -153,7 +174,8 @@ NumberList ParseNumbers(std::string_view text) {
   NumberList result;
   // Everything after the last digit (the operator, a trailing dot, minus or "e") is ignored.
   std::size_t last = text.size();
-  while (last > 0 && !IsDigit(text[last - 1])) --last;
+  while (last > 0 && !IsDigit(text[last - 1]))
+    --last;
   text = text.substr(0, last);
 
   int32_t tokens = 0;
@@ -164,7 +186,8 @@ NumberList ParseNumbers(std::string_view text) {
       continue;
     }
     const std::size_t start = i;
-    while (i < text.size() && IsNumberChar(text[i])) ++i;
+    while (i < text.size() && IsNumberChar(text[i]))
+      ++i;
     result.Numbers[tokens++] = NumberFromToken(text.substr(start, i - start));
   }
   result.LastNumberIndex = tokens > 0 ? tokens - 1 : 0;
@@ -187,7 +210,7 @@ void ParseColor(PathStore& store, std::string_view line, std::string_view code) 
   } else if (code == "XX" || code == "Xx") {
     if (last >= 3) {
       target = RoundHalfEven(N[last]) == 1.0L ? RgbToColor(N[0], N[1], N[2])
-                                               : CmykToColor(N[0], N[1], N[2], N[3]);
+                                              : CmykToColor(N[0], N[1], N[2], N[3]);
     }
   } else if (code == " G" || code == " g") {
     if (last == 0) target = RgbToColor(N[0], N[0], N[0]);
@@ -261,7 +284,8 @@ void ProcessOperatorLine(PathStore& store, std::string_view line, float flipFact
   std::string_view opCode(op, 2);
 
   std::string_view lastWord = line;
-  while (!lastWord.empty() && lastWord.back() == ' ') lastWord.remove_suffix(1);
+  while (!lastWord.empty() && lastWord.back() == ' ')
+    lastWord.remove_suffix(1);
   if (const auto blank = lastWord.rfind(' '); blank != std::string_view::npos)
     lastWord.remove_prefix(blank + 1);
 

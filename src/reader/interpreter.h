@@ -15,7 +15,7 @@
 namespace aiimport {
 
 struct InterpretOptions {
-  bool FlipVertical = true;     // "Flip_Vertical" checked: y as read; unchecked: every y negated
+  bool FlipVertical = true;      // "Flip_Vertical" checked: y as read; unchecked: every y negated
   bool ParseEverything = false;  // read from the first line, not only after a start marker
 };
 

@@ -17,7 +17,8 @@ enum ByteClass : uint8_t { Drop = 0, Keep = 1, Break = 2 };
 struct ByteTable {
   uint8_t cls[256];
   constexpr ByteTable() : cls() {
-    for (int b = 0; b < 256; ++b) cls[b] = (b >= 32 && b <= 126) ? Keep : Drop;
+    for (int b = 0; b < 256; ++b)
+      cls[b] = (b >= 32 && b <= 126) ? Keep : Drop;
     cls[10] = Break;
     cls[13] = Break;
   }
@@ -85,7 +86,8 @@ LoadStatus FilterLines(LineList& lines, std::unique_ptr<char[]> bytes, std::size
 LineList LineList::FromLines(const std::vector<std::string>& source) {
   LineList lines;
   std::size_t total = 0;
-  for (const auto& l : source) total += l.size();
+  for (const auto& l : source)
+    total += l.size();
   lines.text_ = std::make_unique_for_overwrite<char[]>(total ? total : 1);
   lines.textCapacity_ = total;
   std::size_t at = 0;
@@ -105,7 +107,8 @@ struct FileCloser {
 };
 
 std::string Describe(const std::string& fileName, const char* what, int err) {
-  return "Cannot read \"" + fileName + "\": " + what + (err ? std::string(" (") + std::strerror(err) + ")" : "");
+  return "Cannot read \"" + fileName + "\": " + what +
+         (err ? std::string(" (") + std::strerror(err) + ")" : "");
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ TEST(RoundHalfEven, IgnoresTheRoundingMode) {
 TEST(RoundToInt32, RefusesWhatDoesNotFit) {
   EXPECT_EQ(RoundToInt32(2147483647.0L), 2147483647);
   EXPECT_EQ(RoundToInt32(2147483647.4L), 2147483647);
-  EXPECT_FALSE(RoundToInt32(2147483647.5L));  // rounds to 2^31
+  EXPECT_FALSE(RoundToInt32(2147483647.5L));             // rounds to 2^31
   EXPECT_EQ(RoundToInt32(-2147483648.5L), -2147483648);  // half to even: -2^31
   EXPECT_FALSE(RoundToInt32(-2147483649.0L));
   EXPECT_FALSE(RoundToInt32(std::numeric_limits<long double>::quiet_NaN()));

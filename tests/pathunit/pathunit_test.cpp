@@ -9,8 +9,12 @@
 namespace aiimport {
 namespace {
 
-tbpoint Move(float x, float y) { return {0, x, y}; }
-tbpoint Line(float x, float y) { return {1, x, y}; }
+tbpoint Move(float x, float y) {
+  return {0, x, y};
+}
+tbpoint Line(float x, float y) {
+  return {1, x, y};
+}
 tbpoint Curve(float x1, float y1, float x2, float y2, float x3, float y3) {
   return {2, x1, y1, x2, y2, x3, y3};
 }
@@ -121,10 +125,10 @@ TEST(PathOrientation, SquaresBothWays) {
   EXPECT_TRUE(PathOrientation(PathOf({Move(0, 0), Line(10, 0), Line(10, 10), Line(0, 10)})));
   EXPECT_FALSE(PathOrientation(PathOf({Move(0, 10), Line(10, 10), Line(10, 0), Line(0, 0)})));
   // Repeating the first point changes nothing.
-  EXPECT_TRUE(PathOrientation(
-      PathOf({Move(0, 0), Line(10, 0), Line(10, 10), Line(0, 10), Line(0, 0)})));
-  EXPECT_FALSE(PathOrientation(
-      PathOf({Move(0, 10), Line(10, 10), Line(10, 0), Line(0, 0), Line(0, 10)})));
+  EXPECT_TRUE(
+      PathOrientation(PathOf({Move(0, 0), Line(10, 0), Line(10, 10), Line(0, 10), Line(0, 0)})));
+  EXPECT_FALSE(
+      PathOrientation(PathOf({Move(0, 10), Line(10, 10), Line(10, 0), Line(0, 0), Line(0, 10)})));
 }
 
 TEST(PathOrientation, DegenerateCases) {
@@ -154,9 +158,9 @@ TEST(Direction, AxesAndQuadrants) {
   EXPECT_EQ(Direction(0, 2), 1.5707964f);
   EXPECT_EQ(Direction(0, -2), -1.5707964f);
   EXPECT_EQ(Direction(1, 0), 0.0f);
-  EXPECT_EQ(Direction(-1, 0), 3.1415927f);   // y >= 0: + pi
+  EXPECT_EQ(Direction(-1, 0), 3.1415927f);  // y >= 0: + pi
   EXPECT_EQ(Direction(-1, -0.0f), 3.1415927f);
-  EXPECT_EQ(Direction(1, 1), 0.78539819f);   // pi/4 as float32
+  EXPECT_EQ(Direction(1, 1), 0.78539819f);    // pi/4 as float32
   EXPECT_EQ(Direction(-1, -1), -2.3561945f);  // -3pi/4 as float32
 }
 
@@ -273,7 +277,8 @@ TEST(CompoundNumbers, FilledUnfilledFilledInOneCompound) {
 
 // The end-of-path step walks PathList for paths with the current number and the other fill
 // state; the store keeps a record of the list's tail instead. Both must agree on any sequence.
-int32_t LiteralWalk(const std::vector<std::pair<int32_t, bool>>& list, int32_t current, bool filled) {
+int32_t LiteralWalk(const std::vector<std::pair<int32_t, bool>>& list, int32_t current,
+                    bool filled) {
   for (const auto& [no, f] : list)
     if (no == current && f != filled) current += 1;
   return current;

@@ -1,0 +1,210 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "interpreter.h"
+#include "lines.h"
+#include "readertest.h"
+#include "readfile.h"
+
+namespace aiimport {
+namespace {
+
+using testing::RecordingProgress;
+
+class LoaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("aiimport-loader-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const std::string path = (dir_ / name).string();
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+
+  static std::vector<std::string> Lines(const LineList& list) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < list.size(); ++i)
+      out.emplace_back(list[i]);
+    return out;
+  }
+
+  std::vector<std::string> Load(const std::string& bytes, LoadStatus expect = LoadStatus::Loaded) {
+    LineList list;
+    ReadProgress quiet;
+    EXPECT_EQ(LoadLines(list, Write("f.eps", bytes), quiet).Status, expect);
+    return Lines(list);
+  }
+
+  std::filesystem::path dir_;
+};
+
+TEST_F(LoaderTest, LineEndsOfEveryKindGiveTheSameLines) {
+  const std::vector<std::string> expected{"%!PS", "0 0 m", "S"};
+  EXPECT_EQ(Load("%!PS\n0 0 m\nS\n"), expected);
+  EXPECT_EQ(Load("%!PS\r\n0 0 m\r\nS\r\n"), expected);
+  EXPECT_EQ(Load("%!PS\r0 0 m\rS\r"), expected);
+  EXPECT_EQ(Load("%!PS\n\r0 0 m\r\n\r\nS"), expected);
+}
+
+TEST_F(LoaderTest, OnlyPrintableCharactersSurvive) {
+  // Blank lines vanish, a line of blanks stays, a tab joins its words, other bytes vanish.
+  EXPECT_EQ(Load("a\n\n   \n\nb\tc\n\x01\x7f\xff\n" + std::string("d\0e", 3) + "\n"),
+            (std::vector<std::string>{"a", "   ", "bc", "de"}));
+}
+
+TEST_F(LoaderTest, AFinalLineWithoutLineBreakIsKept) {
+  EXPECT_EQ(Load("0 0 m\nS"), (std::vector<std::string>{"0 0 m", "S"}));
+  EXPECT_EQ(Load("S"), (std::vector<std::string>{"S"}));
+  EXPECT_EQ(Load(""), (std::vector<std::string>{}));
+}
+
+TEST_F(LoaderTest, ProgressPointsAndPhaseText) {
+  RecordingProgress progress;
+  LineList list;
+  LoadLines(list, Write("a.eps", std::string(10000, 'x')), progress);
+  EXPECT_EQ(progress.positions, (std::vector<int64_t>{1, 4097}));
+  EXPECT_EQ(progress.pumps, 2);
+  EXPECT_EQ(progress.maximum, 10000);
+  EXPECT_EQ(progress.busy, 0);
+
+  RecordingProgress larger;
+  LoadLines(list, Write("b.eps", std::string(40000, 'x')), larger);
+  EXPECT_EQ(larger.positions, (std::vector<int64_t>{1, 4097, 16385, 20481, 32769, 36865}));
+
+  RecordingProgress label;
+  LoadLines(list, Write("c.eps", std::string(20480, 'x')), label);
+  ASSERT_EQ(label.phases.size(), 1u);
+  EXPECT_EQ(label.phases[0], "Parsing File     (20 KB)");
+  EXPECT_EQ(list.size(), 1u);
+}
+
+TEST(PhaseTexts, KilobytesRoundHalfToEvenWithSeparators) {
+  EXPECT_EQ(ParsingPhaseText(0, ","), "Parsing File     (0 KB)");
+  EXPECT_EQ(ParsingPhaseText(511, ","), "Parsing File     (0 KB)");
+  EXPECT_EQ(ParsingPhaseText(512, ","), "Parsing File     (0 KB)");   // 0.5 -> 0
+  EXPECT_EQ(ParsingPhaseText(1536, ","), "Parsing File     (2 KB)");  // 1.5 -> 2
+  EXPECT_EQ(ParsingPhaseText(2560, ","), "Parsing File     (2 KB)");  // 2.5 -> 2
+  EXPECT_EQ(ParsingPhaseText(2561, ","), "Parsing File     (3 KB)");
+  EXPECT_EQ(ParsingPhaseText(104857600, "."), "Parsing File     (102.400 KB)");
+  EXPECT_EQ(InterpretingPhaseText(4065630, ","), "Interpreting File    (4,065,630 Lines)");
+  EXPECT_EQ(FormatCount(999, ","), "999");
+  EXPECT_EQ(FormatCount(1000, "\xC2\xA0"),
+            "1\xC2\xA0"
+            "000");
+  EXPECT_EQ(FormatCount(1234567890123ull, ","), "1,234,567,890,123");
+}
+
+TEST_F(LoaderTest, AbortDuringLoadingLeavesNoLines) {
+  RecordingProgress progress;
+  progress.abortAtPump = 2;
+  LineList list;
+  const std::string file = Write("a.eps", std::string(9000, 'x') + "\n0 0 m\nf\n");
+  EXPECT_EQ(LoadLines(list, file, progress).Status, LoadStatus::Aborted);
+  EXPECT_TRUE(list.empty());
+  EXPECT_EQ(progress.busy, 0);
+
+  // The reload goes on to interpret the empty list; the interpreter clears the flag first.
+  RecordingProgress reload;
+  reload.abortAtPump = 2;
+  PathStore store;
+  const ReadResult read = ReadSourceFile(store, file, {true, true}, reload);
+  EXPECT_EQ(read.Load.Status, LoadStatus::Aborted);
+  EXPECT_EQ(read.Lines, 0u);
+  EXPECT_TRUE(store.PathList.empty());
+  EXPECT_FALSE(reload.AbortRequested());
+}
+
+TEST_F(LoaderTest, APressBeforeLoadingIsLost) {
+  RecordingProgress progress;
+  progress.SetAbortRequested(true);
+  LineList list;
+  EXPECT_EQ(LoadLines(list, Write("a.eps", "0 0 m\nf\n"), progress).Status, LoadStatus::Loaded);
+  EXPECT_EQ(list.size(), 2u);
+}
+
+TEST_F(LoaderTest, MissingFolderAndUnreadableFilesLeaveTheListAlone) {
+  LineList list = LineList::FromLines({"kept"});
+  ReadProgress quiet;
+  LoadResult r = LoadLines(list, (dir_ / "nothing.eps").string(), quiet);
+  EXPECT_EQ(r.Status, LoadStatus::Missing);
+  EXPECT_NE(r.Message.find("nothing.eps"), std::string::npos);
+  ASSERT_EQ(list.size(), 1u);
+
+  r = LoadLines(list, dir_.string(), quiet);
+  EXPECT_EQ(r.Status, LoadStatus::Missing);
+  EXPECT_NE(r.Message.find("folder"), std::string::npos);
+  ASSERT_EQ(list.size(), 1u);
+
+  // Reading this file fails even for root: its first page is not mapped.
+  r = LoadLines(list, "/proc/self/mem", quiet);
+  EXPECT_EQ(r.Status, LoadStatus::Unreadable);
+  EXPECT_FALSE(r.Message.empty());
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0], "kept");
+}
+
+TEST_F(LoaderTest, BinaryJunkAndNulBytes) {
+  std::mt19937 random(3);
+  std::string junk(1 << 20, '\0');
+  for (char& c : junk)
+    c = static_cast<char>(random());
+  LineList list;
+  ReadProgress quiet;
+  ASSERT_EQ(LoadLines(list, Write("junk.ai", junk), quiet).Status, LoadStatus::Loaded);
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    ASSERT_FALSE(list[i].empty());
+    for (char c : list[i])
+      ASSERT_TRUE(c >= 32 && c <= 126);
+  }
+  PathStore store;
+  InterpretLines(store, list, {true, true}, quiet);  // junk interprets without harm
+
+  EXPECT_TRUE(Load(std::string(100000, '\0')).empty());
+}
+
+TEST_F(LoaderTest, OneHugeLine) {
+  std::string line;
+  line.reserve(50u << 20);
+  while (line.size() < (50u << 20))
+    line += "1.5 2  ";
+  line += "m";
+  PathStore store;
+  ReadProgress quiet;
+  const ReadResult read = ReadSourceFile(store, Write("long.eps", line), {true, true}, quiet);
+  EXPECT_EQ(read.Lines, 1u);
+  ASSERT_TRUE(store.CurrentPath);
+  ASSERT_EQ(store.CurrentPath->Count(), 1u);  // the first two numbers make the move
+  EXPECT_EQ(store.CurrentPath->Items[0], (tbpoint{0, 1.5f, 2}));
+}
+
+TEST_F(LoaderTest, OddNumberTokensReadAsDocumented) {
+  PathStore store;
+  ReadProgress quiet;
+  const std::string file = Write(
+      "n.eps", "1e999 -0 m\n1.2.3 e l\n" + std::string(10000, '7') + " 5 l\n4e38 1e-50 l\nS\n");
+  ReadSourceFile(store, file, {true, true}, quiet);
+  ASSERT_EQ(store.PathList.size(), 1u);
+  const auto& p = store.PathList[0].Items;
+  // "1.2.3 e l" has one token ("e" comes after the last digit) and adds nothing.
+  ASSERT_EQ(p.size(), 3u);
+  EXPECT_EQ(p[0], (tbpoint{0, 0, 0}));
+  EXPECT_FALSE(std::signbit(p[0].X1));  // 1e999 is not finite: 0
+  EXPECT_TRUE(std::signbit(p[0].Y1));   // -0 stays -0
+  EXPECT_EQ(p[1], (tbpoint{1, 0, 5}));  // 10000 digits overflow: 0
+  EXPECT_EQ(p[2], (tbpoint{1, 0, 0}));  // 4e38 overflows, 1e-50 rounds to 0
+}
+
+}  // namespace
+}  // namespace aiimport
