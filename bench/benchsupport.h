@@ -36,7 +36,8 @@ inline long long Current() {
 // The synthetic file of `megabytes` MiB (seed 1), written once into the temp folder.
 inline std::string SyntheticFile(int megabytes) {
   const std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                     ("aiimport-synthetic-" + std::to_string(megabytes) + "mb.eps");
+                                     ("aiimport-synthetic-v" + std::to_string(aiimport::SyntheticVersion) + "-" +
+                                      std::to_string(megabytes) + "mb.eps");
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) {
     aiimport::SyntheticOptions options;

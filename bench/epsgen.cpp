@@ -147,29 +147,25 @@ void Outline(Writer& w, Random& r, int64_t cx, int64_t cy, int64_t rad, bool clo
   w.Numbers({vx[0], vy[0]}, "m");
   for (int i = 1; i <= corners; ++i) {
     const int64_t x = vx[i], y = vy[i];
-    const int64_t jx = r.Ten000ths(-3, 3), jy = r.Ten000ths(-3, 3);
+    // Curves bulge out or in like drawn arcs: handles a third of the way along the chord,
+    // pushed sideways by up to a third of its length.
+    const int64_t cx0 = x - vx[i - 1], cy0 = y - vy[i - 1];
+    const int64_t bend = static_cast<int64_t>(r.Below(601)) - 300;  // per thousand
+    const int64_t bx = -cy0 * bend / 1000, by = cx0 * bend / 1000;
+    const int64_t h1x = vx[i - 1] + cx0 / 3 + bx, h1y = vy[i - 1] + cy0 / 3 + by;
+    const int64_t h2x = vx[i - 1] + 2 * cx0 / 3 + bx, h2y = vy[i - 1] + 2 * cy0 / 3 + by;
     switch (r.Below(8)) {
-      case 0:
-      case 1:
-        w.Numbers({x, y}, "l");
-        break;
-      case 2:
-        w.Numbers({x, y}, "L");
-        break;
-      case 3:
-        w.Numbers({x + jx, y - jy, x - jy, y + jx, x, y}, "c");
-        break;
-      case 4:
-        w.Numbers({x - jx, y + jy, x + jy, y - jx, x, y}, "C");
-        break;
-      case 5:
-        w.Numbers({x + jx, y + jy, x, y}, "v");
-        break;
-      case 6:
-        w.Numbers({x - jx, y - jy, x, y}, "y");
-        break;
+      case 0: case 1: w.Numbers({x, y}, "l"); break;
+      case 2: w.Numbers({x, y}, "L"); break;
+      case 3: w.Numbers({h1x, h1y, h2x, h2y, x, y}, "c"); break;
+      case 4: w.Numbers({h1x, h1y, h2x, h2y, x, y}, "C"); break;
+      case 5: w.Numbers({h2x, h2y, x, y}, "v"); break;
+      case 6: w.Numbers({h1x, h1y, x, y}, "y"); break;
       default:
-        w.Numbers({x + jy, y + jx, x, y}, r.Below(2) ? "V" : "Y");
+        if (r.Below(2))
+          w.Numbers({h2x, h2y, x, y}, "V");
+        else
+          w.Numbers({h1x, h1y, x, y}, "Y");
         break;
     }
   }

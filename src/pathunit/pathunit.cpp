@@ -1,6 +1,8 @@
 #include "pathunit.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <utility>
 
 #include "numeric.h"
@@ -63,7 +65,7 @@ void FinishPath(PathStore& store, std::string_view code) {
   path.Filled = IsOneOf(code, {"b ", "B ", "f ", "F "});
   path.Anticlockwise = true;
   path.Reversed = false;
-  if (path.Closed) path.Anticlockwise = PathOrientation(path);
+  if (path.Closed) path.Anticlockwise = PathOrientation(path, store.OrientationScratch);
 
   // Compound split: a path never shares its number with an earlier path of the other fill
   // state. Only the tail of PathList can hold CurrentCompoundNo, and one raise puts the number
@@ -125,41 +127,143 @@ float TurnAngle(FloatPoint p, FloatPoint q, FloatPoint r) {
   return Direction(r2.X - r1.X, r2.Y - r1.Y);
 }
 
-bool PathOrientation(const tpath& path) {
-  if (path.Count() < 2) return false;
+namespace {
 
-  // Control polygon in thousandths of a unit: curves by their three control points.
-  auto scaled = [](float v) { return RoundLow32(static_cast<long double>(v) * 1000.0L); };
-  std::vector<Tdot> polygon;
-  polygon.reserve(path.Count() * 3 + 1);
+// A coordinate times 1000, rounded half to even, low 32 bits kept. In the usual range the exact
+// product fits a double (24 + 10 bits), which rounds quickly; elsewhere the checked helper does.
+int32_t Thousandths(float v) {
+  const double product = static_cast<double>(v) * 1000.0;  // exact
+  if (product > -2.0e9 && product < 2.0e9) {
+    int64_t t = static_cast<int64_t>(product);
+    const double fraction = product - static_cast<double>(t);  // exact
+    // Without branches: the fraction of a coordinate is as good as random.
+    const int64_t odd = t & 1;
+    t += static_cast<int64_t>(fraction > 0.5) | (static_cast<int64_t>(fraction == 0.5) & odd);
+    t -= static_cast<int64_t>(fraction < -0.5) | (static_cast<int64_t>(fraction == -0.5) & odd);
+    return static_cast<int32_t>(t);
+  }
+  return RoundLow32(static_cast<long double>(v) * 1000.0L);
+}
+
+// The control polygon without repeated neighbours and without the closing repeat.
+void ControlPolygon(const tpath& path, std::vector<Tdot>& kept) {
+  kept.clear();
+  kept.reserve(path.Count() * 3);
+  auto add = [&kept](float x, float y) {
+    const Tdot d{1, Thousandths(x), Thousandths(y)};
+    if (kept.empty() || kept.back().X != d.X || kept.back().Y != d.Y) kept.push_back(d);
+  };
   for (const tbpoint& p : path.Items) {
-    polygon.push_back({1, scaled(p.X1), scaled(p.Y1)});
+    add(p.X1, p.Y1);
     if (p.Kind == 2) {
-      polygon.push_back({1, scaled(p.X2), scaled(p.Y2)});
-      polygon.push_back({1, scaled(p.X3), scaled(p.Y3)});
+      add(p.X2, p.Y2);
+      add(p.X3, p.Y3);
     }
   }
-  polygon.push_back({1, scaled(path.Items.front().X1), scaled(path.Items.front().Y1)});
-  if (polygon.size() < 3) return false;
+  // The closing repeat of the first point; a last entry equal to the first entry is dropped.
+  const Tdot first = kept.front();
+  add(path.Items.front().X1, path.Items.front().Y1);
+  if (kept.back().X == first.X && kept.back().Y == first.Y) kept.pop_back();
+}
 
-  std::vector<FloatPoint> kept;
-  kept.reserve(polygon.size());
-  const Tdot* last = nullptr;
-  for (const Tdot& d : polygon) {
-    if (last && last->X == d.X && last->Y == d.Y) continue;
-    kept.push_back({static_cast<float>(d.X), static_cast<float>(d.Y)});
-    last = &d;
-  }
-  if (last->X == polygon.front().X && last->Y == polygon.front().Y) kept.pop_back();
+}  // namespace
 
+bool TurningSumLiteral(const std::vector<Tdot>& kept) {
   float sum = 0.0f;
   const std::size_t n = kept.size();
+  auto at = [&kept](std::size_t i) {
+    return FloatPoint{static_cast<float>(kept[i].X), static_cast<float>(kept[i].Y)};
+  };
   for (std::size_t i = 0; i < n; ++i) {
-    const FloatPoint& prev = kept[i == 0 ? n - 1 : i - 1];
-    const FloatPoint& next = kept[i + 1 == n ? 0 : i + 1];
-    sum = sum + TurnAngle(prev, kept[i], next);
+    sum = sum + TurnAngle(at(i == 0 ? n - 1 : i - 1), at(i), at(i + 1 == n ? 0 : i + 1));
   }
   return sum >= 0.0f;
+}
+
+// Why the certified answer equals the literal one. The turning angles th_i (each in (-pi, pi])
+// of a closed polygon add up to exactly 2 pi T, T the turning number, which integer tests
+// give: count how often the edge direction sweeps across the +x direction. The literal sum
+// differs from 2 pi T only by rounding, which is bounded term by term:
+//  - its rotation angle a, a float32, is within half an ulp of pi (1.2e-7) of the true one;
+//  - rotating d1 and d2 and storing the results as float32 errs by at most 2^-24 sqrt 2 |d|
+//    each (plus extended-precision noise far below), and their float32 difference u by
+//    2^-24 |u| more; u approximates the second edge e2 rotated into the frame of the first,
+//    so its direction errs by at most (pi/2) |error| / |e2| while the error stays below |e2|/2;
+//  - the angle of u, stored as float32, errs by another half ulp of pi;
+//  - as long as |th_i| plus these errors stays below pi, no term jumps by 2 pi;
+//  - each float32 addition errs by at most 2^-24 times the partial sum, whose size is bounded
+//    through the number of sweeps so far: 2 pi (1 + |sweeps|).
+// When all coordinates lie within +-2^23, every difference of two of them is an exact float32
+// and the literal d1 = Q - P and d2 = R - P are exact. If the accumulated bound stays below
+// 2 pi |T|, the float32 sum has the sign of T.
+std::optional<bool> TurningSumCertified(const std::vector<Tdot>& kept) {
+  const std::size_t n = kept.size();
+  if (n < 3) return std::nullopt;
+  constexpr int64_t Limit = int64_t{1} << 23;
+  for (const Tdot& d : kept) {
+    if (d.X > Limit || d.X < -Limit || d.Y > Limit || d.Y < -Limit) return std::nullopt;
+  }
+  constexpr double Ulp24 = 1.0 / 16777216.0;  // 2^-24
+  constexpr double AngleRounding = 1.25e-7;    // half an ulp of pi as float32, with room
+  constexpr double TwoPi = 6.283185307179586;
+  constexpr double HalfPi = 1.5707963267948966;
+
+  // The upper half of directions: angle in [0, pi).
+  auto upper = [](int64_t x, int64_t y) { return y > 0 || (y == 0 && x > 0); };
+
+  int64_t sweeps = 0;  // signed crossings of the +x direction so far
+  double bound = 0.0;  // bound on |literal partial sum - exact partial sum|
+  for (std::size_t i = 0; i < n; ++i) {
+    const Tdot& p = kept[i == 0 ? n - 1 : i - 1];
+    const Tdot& q = kept[i];
+    const Tdot& r = kept[i + 1 == n ? 0 : i + 1];
+    const int64_t e1x = int64_t{q.X} - p.X, e1y = int64_t{q.Y} - p.Y;
+    const int64_t e2x = int64_t{r.X} - q.X, e2y = int64_t{r.Y} - q.Y;
+    const int64_t cross = e1x * e2y - e1y * e2x;  // |e| <= 2^24: exact in int64
+    const int64_t dot = e1x * e2x + e1y * e2y;
+    if (cross == 0 && dot < 0) return std::nullopt;  // doubles back: the term is +-pi by rounding
+
+    // Sweep across the +x direction: counter-clockwise from the lower to the upper half, or
+    // clockwise from the upper to the lower half.
+    const bool from = upper(e1x, e1y), to = upper(e2x, e2y);
+    if (cross > 0 && !from && to) ++sweeps;
+    if (cross < 0 && from && !to) --sweeps;
+
+    // Norm bounds: max(|x|, |y|) <= |v| <= |x| + |y|.
+    const double e1Upper = static_cast<double>(std::abs(e1x) + std::abs(e1y));
+    const double e2Upper = static_cast<double>(std::abs(e2x) + std::abs(e2y));
+    const double e2Lower = static_cast<double>(std::max(std::abs(e2x), std::abs(e2y)));
+    const double d2Upper = static_cast<double>(std::abs(e1x + e2x) + std::abs(e1y + e2y));
+    const double uError = Ulp24 * (1.6 * (e1Upper + d2Upper) + 1.1 * e2Upper);
+    if (uError > 0.5 * e2Lower) return std::nullopt;
+    const double term = (AngleRounding + HalfPi * uError / e2Lower + AngleRounding) * 1.01 + 1e-15;
+    if (term > 0.5) return std::nullopt;
+    if (dot <= 0) {
+      // pi - |th| >= sin(pi - |th|) = |cross| / (|e1| |e2|): the term must stay clear of pi.
+      const double clearance =
+          static_cast<double>(std::llabs(cross)) / (e1Upper * e2Upper) * 0.99;
+      if (clearance <= term) return std::nullopt;
+    }
+    const double partial = TwoPi * static_cast<double>(1 + std::llabs(sweeps));
+    bound = (bound + term) * (1.0 + Ulp24) + Ulp24 * partial;
+    bound *= 1.0 + 1e-12;  // this bound's own double rounding
+  }
+  if (sweeps == 0) return std::nullopt;
+  if (bound >= TwoPi * static_cast<double>(std::llabs(sweeps)) * 0.999) return std::nullopt;
+  return sweeps > 0;
+}
+
+bool PathOrientation(const tpath& path, std::vector<Tdot>& scratch) {
+  if (path.Count() < 2) return false;
+  ControlPolygon(path, scratch);
+  if (scratch.empty()) return true;  // every point the same: an empty turning sum
+  if (const std::optional<bool> certain = TurningSumCertified(scratch)) return *certain;
+  return TurningSumLiteral(scratch);
+}
+
+bool PathOrientation(const tpath& path) {
+  std::vector<Tdot> scratch;
+  return PathOrientation(path, scratch);
 }
 
 void PathBox(tpath& path) {

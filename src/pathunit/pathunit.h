@@ -108,6 +108,9 @@ struct PathStore {
     bool HasUnfilled = false;
   } Tail;
 
+  // Working buffer of the orientation test.
+  std::vector<Tdot> OrientationScratch;
+
   // The point buffer of the last appended CurrentPath, reused by the next NewPath so that
   // collecting points allocates only while a path is longer than every one before it.
   std::vector<tbpoint> SpareItems;
@@ -143,8 +146,18 @@ void FinishPath(PathStore& store, std::string_view code);
 void AppendCurrentPath(PathStore& store);
 
 // The orientation test: true when the turning angles of the path's control polygon sum to 0 or
-// more (anticlockwise with y pointing up).
+// more (anticlockwise with y pointing up). The second form reuses a working buffer.
 bool PathOrientation(const tpath& path);
+bool PathOrientation(const tpath& path, std::vector<Tdot>& scratch);
+
+// The two ways of summing the turning angles of a control polygon (thousandths of a unit, no two
+// neighbours equal, the closing repeat removed). TurningSumLiteral adds the float32 angles one by
+// one. TurningSumCertified gets the same answer from the polygon's exact turning number and a
+// bound on the rounding of the float32 sum, without trigonometry; it returns nothing when the
+// bound cannot settle the sign (no full turn, a spike that doubles back, huge coordinates), and
+// the literal sum decides. PathOrientation uses the certified form first.
+bool TurningSumLiteral(const std::vector<Tdot>& polygon);
+std::optional<bool> TurningSumCertified(const std::vector<Tdot>& polygon);
 
 // The direction of the vector (x, y) in radians, -pi .. pi, as float32.
 float Direction(float x, float y);

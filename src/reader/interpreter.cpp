@@ -1,6 +1,8 @@
 #include "interpreter.h"
 
+#include <bit>
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <exception>
 #include <limits>
@@ -86,6 +88,27 @@ bool IsWellFormedNumber(std::string_view t) {
   return i == t.size();
 }
 
+// Whether two blanks stand side by side; eight bytes at a time.
+bool HasDoubleBlank(std::string_view text) {
+  std::size_t i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr uint64_t Blanks = 0x2020202020202020ull, Low7 = 0x7F7F7F7F7F7F7F7Full;
+    uint64_t carry = 0;  // a blank in the last byte of the previous word
+    for (; i + 8 <= text.size(); i += 8) {
+      uint64_t x;
+      std::memcpy(&x, text.data() + i, 8);
+      const uint64_t t = x ^ Blanks;
+      const uint64_t blank = ~(((t & Low7) + Low7) | t | Low7);  // 0x80 in each blank byte
+      if ((blank & ((blank << 8) | carry)) != 0) return true;
+      carry = blank >> 56;
+    }
+    if (carry != 0 && i < text.size() && text[i] == ' ') return true;
+  }
+  for (i = i == 0 ? 1 : i; i < text.size(); ++i)
+    if (text[i] == ' ' && text[i - 1] == ' ') return true;
+  return false;
+}
+
 bool IsColourCode(std::string_view c) {
   return c == " k" || c == " K" || c == "Xa" || c == "XA" || c == "Xx" || c == "XX" || c == " g" ||
          c == " G" || c == " x" || c == " X";
@@ -136,10 +159,9 @@ bool IsPaintCode(std::string_view c) {
 }  // namespace
 
 std::string_view TidyLine(std::string_view text, std::string& scratch) {
+  if (text.empty()) return text;
   const bool percents = text.size() > 4 && text.substr(0, 4) == "%%%%";
-  bool clean = !percents && !text.empty() && text.front() != ' ' && text.back() != ' ' &&
-               text.find("  ") == std::string_view::npos;
-  if (clean || text.empty()) return text;
+  if (!percents && text.front() != ' ' && text.back() != ' ' && !HasDoubleBlank(text)) return text;
 
   scratch.clear();
   bool pendingBlank = false;
@@ -157,10 +179,34 @@ std::string_view TidyLine(std::string_view text, std::string& scratch) {
 }
 
 float NumberFromToken(std::string_view token) {
+  // The common case first: at most 19 digits whose value fits in 24 bits and a decimal exponent
+  // within +-10. Then the value and the power of ten are exact float32 values and one float32
+  // multiplication or division rounds the exact quotient once, to nearest, halves to even.
+  static constexpr float PowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                          1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+  {
+    std::size_t i = 0;
+    const bool negative = !token.empty() && token[0] == '-';
+    if (negative) ++i;
+    uint64_t mantissa = 0;
+    int digits = 0, fractionDigits = 0;
+    while (i < token.size() && IsDigit(token[i])) mantissa = mantissa * 10 + (token[i++] - '0'), ++digits;
+    if (i < token.size() && token[i] == '.') {
+      ++i;
+      while (i < token.size() && IsDigit(token[i]))
+        mantissa = mantissa * 10 + (token[i++] - '0'), ++digits, ++fractionDigits;
+    }
+    if (i == token.size() && digits > 0 && digits <= 19 && mantissa <= (uint64_t{1} << 24) &&
+        fractionDigits <= 10) {
+      float value = static_cast<float>(mantissa) / PowersOfTen[fractionDigits];
+      return negative ? -value : value;
+    }
+  }
+
   if (!IsWellFormedNumber(token)) return 0.0f;
   float value = 0.0f;
-  const auto [end, ec] =
-      std::from_chars(token.data(), token.data() + token.size(), value, std::chars_format::general);
+  const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value,
+                                         std::chars_format::general);
   if (ec == std::errc::result_out_of_range) {
     // Too large: not finite as float32, reads as 0. Too small: rounds to a zero of its sign.
     if (IsTooSmall(token)) return token[0] == '-' ? -0.0f : 0.0f;

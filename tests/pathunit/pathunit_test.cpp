@@ -326,3 +326,101 @@ TEST(CompoundNumbers, TailRecordFollowsPathsAddedDirectly) {
 
 }  // namespace
 }  // namespace aiimport
+
+namespace aiimport {
+namespace {
+
+// Random control polygons of many shapes: the certified turning sum, when it answers, must
+// agree with the literal float32 sum.
+std::vector<Tdot> Deduplicated(const std::vector<Tdot>& raw) {
+  std::vector<Tdot> kept;
+  for (const Tdot& d : raw)
+    if (kept.empty() || kept.back().X != d.X || kept.back().Y != d.Y) kept.push_back(d);
+  while (kept.size() > 1 && kept.back().X == kept.front().X && kept.back().Y == kept.front().Y)
+    kept.pop_back();
+  return kept;
+}
+
+std::vector<Tdot> RandomPolygon(std::mt19937& random, int shape) {
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  const double scale = std::pow(2.0, 1 + random() % 23);  // 2 .. 2^23
+  const int n = 3 + random() % 60;
+  std::vector<Tdot> raw;
+  auto add = [&raw](double x, double y) {
+    raw.push_back({1, static_cast<int32_t>(std::llround(x)), static_cast<int32_t>(std::llround(y))});
+  };
+  switch (shape) {
+    case 0: {  // star-shaped around the origin, either direction, possibly several loops
+      const int loops = 1 + random() % 3;
+      const bool clockwise = random() % 2;
+      for (int i = 0; i < n; ++i) {
+        const double angle = 2 * M_PI * loops * i / n * (clockwise ? -1 : 1);
+        const double radius = scale * (0.2 + unit(random));
+        add(radius * std::cos(angle), radius * std::sin(angle));
+      }
+      break;
+    }
+    case 1:  // a random walk: self-intersecting, any turning number
+      for (int i = 0; i < n; ++i) add(scale * unit(random), scale * unit(random));
+      break;
+    case 2: {  // a figure eight: turning number 0
+      for (int i = 0; i < n; ++i) {
+        const double t = 2 * M_PI * i / n;
+        add(scale * std::sin(t), scale * std::sin(t) * std::cos(t));
+      }
+      break;
+    }
+    case 3: {  // long and very short edges, spikes that almost double back
+      add(0, 0);
+      add(scale, 0);
+      add(scale, 1);
+      add(scale - 1, 1);
+      add(scale / 2, scale / 2 + (random() % 3));
+      add(scale / 2 + 1 + (random() % 2), scale / 2);
+      add(0, scale);
+      break;
+    }
+    default: {  // small integer grids: collinear runs and exact right angles
+      for (int i = 0; i < n; ++i) add(random() % 5, random() % 5);
+      break;
+    }
+  }
+  return Deduplicated(raw);
+}
+
+TEST(TurningSum, CertifiedAgreesWithLiteral) {
+  std::mt19937 random(2024);
+  int decided[5] = {}, total[5] = {};
+  for (int i = 0; i < 40000; ++i) {
+    const int shape = i % 5;
+    const std::vector<Tdot> polygon = RandomPolygon(random, shape);
+    if (polygon.size() < 3) continue;
+    ++total[shape];
+    if (const std::optional<bool> certain = TurningSumCertified(polygon)) {
+      ++decided[shape];
+      ASSERT_EQ(*certain, TurningSumLiteral(polygon)) << "shape " << shape << " case " << i;
+    }
+  }
+  // Simple outlines and spirals are settled without the literal sum; figure eights never are.
+  EXPECT_GT(decided[0], total[0] * 90 / 100);
+  EXPECT_EQ(decided[2], 0);
+}
+
+TEST(TurningSum, SquaresAndSpikes) {
+  const std::vector<Tdot> ccw{{1, 0, 0}, {1, 10, 0}, {1, 10, 10}, {1, 0, 10}};
+  const std::vector<Tdot> cw{{1, 0, 10}, {1, 10, 10}, {1, 10, 0}, {1, 0, 0}};
+  EXPECT_EQ(TurningSumCertified(ccw), std::optional<bool>(true));
+  EXPECT_EQ(TurningSumCertified(cw), std::optional<bool>(false));
+  // A spike that doubles back exactly is left to the literal sum.
+  const std::vector<Tdot> spike{{1, 0, 0}, {1, 10, 0}, {1, 5, 0}, {1, 5, 5}};
+  EXPECT_FALSE(TurningSumCertified(spike));
+  // Two points: the literal sum decides (pi twice, by the sign of a rounding residue).
+  EXPECT_FALSE(TurningSumCertified({{1, 0, 0}, {1, 5000, 0}}));
+  // Coordinates beyond 2^23 are left to the literal sum.
+  const std::vector<Tdot> huge{{1, 0, 0}, {1, 20000000, 0}, {1, 20000000, 20000000}};
+  EXPECT_FALSE(TurningSumCertified(huge));
+  EXPECT_TRUE(TurningSumLiteral(huge));
+}
+
+}  // namespace
+}  // namespace aiimport

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <cstring>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -204,6 +206,55 @@ TEST_F(LoaderTest, OddNumberTokensReadAsDocumented) {
   EXPECT_TRUE(std::signbit(p[0].Y1));   // -0 stays -0
   EXPECT_EQ(p[1], (tbpoint{1, 0, 5}));  // 10000 digits overflow: 0
   EXPECT_EQ(p[2], (tbpoint{1, 0, 0}));  // 4e38 overflows, 1e-50 rounds to 0
+}
+
+}  // namespace
+}  // namespace aiimport
+
+namespace aiimport {
+namespace {
+
+// The filter moves words of printable bytes in one piece; a byte-by-byte reference must agree on
+// any mix of text, line breaks and dropped bytes, at any alignment.
+std::vector<std::string> ReferenceLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::string pending;
+  for (unsigned char b : bytes) {
+    if (b == 10 || b == 13) {
+      if (!pending.empty()) lines.push_back(pending);
+      pending.clear();
+    } else if (b >= 32 && b <= 126) {
+      pending += static_cast<char>(b);
+    }
+  }
+  if (!pending.empty()) lines.push_back(pending);
+  return lines;
+}
+
+TEST(LineFilter, AgreesWithAByteByByteReference) {
+  std::mt19937 random(11);
+  for (int round = 0; round < 400; ++round) {
+    const std::size_t size = random() % 40000;
+    const int density = 1 + random() % 40;  // one special byte in about `density`
+    std::string bytes(size, 'x');
+    for (char& c : bytes) {
+      const uint32_t roll = random();
+      if (roll % density == 0) {
+        static const unsigned char specials[] = {10, 13, 0, 9, 31, 127, 128, 200, 255, 32, 126};
+        c = static_cast<char>(specials[(roll / 64) % sizeof specials]);
+      } else {
+        c = static_cast<char>(32 + (roll / 64) % 95);
+      }
+    }
+    auto copy = std::make_unique<char[]>(size + 1);
+    std::memcpy(copy.get(), bytes.data(), size);
+    LineList lines;
+    ReadProgress quiet;
+    ASSERT_EQ(FilterLines(lines, std::move(copy), size, quiet), LoadStatus::Loaded);
+    const std::vector<std::string> expected = ReferenceLines(bytes);
+    ASSERT_EQ(lines.size(), expected.size()) << round;
+    for (std::size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(lines[i], expected[i]) << round;
+  }
 }
 
 }  // namespace
