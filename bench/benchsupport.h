@@ -2,7 +2,6 @@
 // operator new) and the synthetic test file, generated once and kept in the temp folder.
 #pragma once
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -35,9 +34,10 @@ inline long long Current() {
 
 // The synthetic file of `megabytes` MiB (seed 1), written once into the temp folder.
 inline std::string SyntheticFile(int megabytes) {
-  const std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                     ("aiimport-synthetic-v" + std::to_string(aiimport::SyntheticVersion) + "-" +
-                                      std::to_string(megabytes) + "mb.eps");
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() /
+      ("aiimport-synthetic-v" + std::to_string(aiimport::SyntheticVersion) + "-" +
+       std::to_string(megabytes) + "mb.eps");
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) {
     aiimport::SyntheticOptions options;

@@ -155,12 +155,25 @@ void Outline(Writer& w, Random& r, int64_t cx, int64_t cy, int64_t rad, bool clo
     const int64_t h1x = vx[i - 1] + cx0 / 3 + bx, h1y = vy[i - 1] + cy0 / 3 + by;
     const int64_t h2x = vx[i - 1] + 2 * cx0 / 3 + bx, h2y = vy[i - 1] + 2 * cy0 / 3 + by;
     switch (r.Below(8)) {
-      case 0: case 1: w.Numbers({x, y}, "l"); break;
-      case 2: w.Numbers({x, y}, "L"); break;
-      case 3: w.Numbers({h1x, h1y, h2x, h2y, x, y}, "c"); break;
-      case 4: w.Numbers({h1x, h1y, h2x, h2y, x, y}, "C"); break;
-      case 5: w.Numbers({h2x, h2y, x, y}, "v"); break;
-      case 6: w.Numbers({h1x, h1y, x, y}, "y"); break;
+      case 0:
+      case 1:
+        w.Numbers({x, y}, "l");
+        break;
+      case 2:
+        w.Numbers({x, y}, "L");
+        break;
+      case 3:
+        w.Numbers({h1x, h1y, h2x, h2y, x, y}, "c");
+        break;
+      case 4:
+        w.Numbers({h1x, h1y, h2x, h2y, x, y}, "C");
+        break;
+      case 5:
+        w.Numbers({h2x, h2y, x, y}, "v");
+        break;
+      case 6:
+        w.Numbers({h1x, h1y, x, y}, "y");
+        break;
       default:
         if (r.Below(2))
           w.Numbers({h2x, h2y, x, y}, "V");

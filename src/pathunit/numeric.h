@@ -22,6 +22,20 @@ std::optional<int32_t> RoundToInt32(long double v);
 // integer (colour bytes, the orientation test's control polygon).
 int32_t RoundLow32(long double v);
 
+// RoundLow32 for a value that a double holds exactly (a float32 times a small integer, for
+// example): the same result, quicker in the common range, and without branches on the fraction.
+inline int32_t RoundLow32Exact(double v) {
+  if (v > -4.0e18 && v < 4.0e18) {
+    int64_t t = static_cast<int64_t>(v);
+    const double fraction = v - static_cast<double>(t);  // exact
+    const int64_t odd = t & 1;
+    t += static_cast<int64_t>(fraction > 0.5) | (static_cast<int64_t>(fraction == 0.5) & odd);
+    t -= static_cast<int64_t>(fraction < -0.5) | (static_cast<int64_t>(fraction == -0.5) & odd);
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(t)));
+  }
+  return RoundLow32(static_cast<long double>(v));
+}
+
 // The low 8 bits of RoundHalfEven(v), as RoundLow32 keeps the low 32.
 inline uint32_t RoundLow8(long double v) {
   return static_cast<uint32_t>(RoundLow32(v)) & 0xFFu;

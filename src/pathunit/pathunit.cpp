@@ -129,20 +129,9 @@ float TurnAngle(FloatPoint p, FloatPoint q, FloatPoint r) {
 
 namespace {
 
-// A coordinate times 1000, rounded half to even, low 32 bits kept. In the usual range the exact
-// product fits a double (24 + 10 bits), which rounds quickly; elsewhere the checked helper does.
+// A coordinate times 1000, rounded half to even, low 32 bits kept.
 int32_t Thousandths(float v) {
-  const double product = static_cast<double>(v) * 1000.0;  // exact
-  if (product > -2.0e9 && product < 2.0e9) {
-    int64_t t = static_cast<int64_t>(product);
-    const double fraction = product - static_cast<double>(t);  // exact
-    // Without branches: the fraction of a coordinate is as good as random.
-    const int64_t odd = t & 1;
-    t += static_cast<int64_t>(fraction > 0.5) | (static_cast<int64_t>(fraction == 0.5) & odd);
-    t -= static_cast<int64_t>(fraction < -0.5) | (static_cast<int64_t>(fraction == -0.5) & odd);
-    return static_cast<int32_t>(t);
-  }
-  return RoundLow32(static_cast<long double>(v) * 1000.0L);
+  return RoundLow32Exact(static_cast<double>(v) * 1000.0);  // exact: 24 + 10 bits
 }
 
 // The control polygon without repeated neighbours and without the closing repeat.
@@ -204,7 +193,7 @@ std::optional<bool> TurningSumCertified(const std::vector<Tdot>& kept) {
     if (d.X > Limit || d.X < -Limit || d.Y > Limit || d.Y < -Limit) return std::nullopt;
   }
   constexpr double Ulp24 = 1.0 / 16777216.0;  // 2^-24
-  constexpr double AngleRounding = 1.25e-7;    // half an ulp of pi as float32, with room
+  constexpr double AngleRounding = 1.25e-7;   // half an ulp of pi as float32, with room
   constexpr double TwoPi = 6.283185307179586;
   constexpr double HalfPi = 1.5707963267948966;
 
@@ -240,8 +229,7 @@ std::optional<bool> TurningSumCertified(const std::vector<Tdot>& kept) {
     if (term > 0.5) return std::nullopt;
     if (dot <= 0) {
       // pi - |th| >= sin(pi - |th|) = |cross| / (|e1| |e2|): the term must stay clear of pi.
-      const double clearance =
-          static_cast<double>(std::llabs(cross)) / (e1Upper * e2Upper) * 0.99;
+      const double clearance = static_cast<double>(std::llabs(cross)) / (e1Upper * e2Upper) * 0.99;
       if (clearance <= term) return std::nullopt;
     }
     const double partial = TwoPi * static_cast<double>(1 + std::llabs(sweeps));
@@ -323,15 +311,16 @@ TColor CmykToColor(float cyan, float magenta, float yellow, float black) {
   const long double w = 1.0L - clamp(black);
   auto component = [w, &clamp](float colour) -> int32_t {
     const float product = static_cast<float>((1.0L - clamp(colour)) * w);
-    return RoundLow32(255.0L * product);  // 0 .. 255
+    return RoundLow32Exact(255.0 * product);  // exact in a double; 0 .. 255
   };
   return component(cyan) + component(magenta) * 256 + component(yellow) * 65536;
 }
 
 TColor RgbToColor(float red, float green, float blue) {
-  const uint32_t r = RoundLow8(255.0L * red);
-  const uint32_t g = RoundLow8(255.0L * green);
-  const uint32_t b = RoundLow8(255.0L * blue);
+  // 255 times a float32 is exact in a double (24 + 8 bits).
+  const uint32_t r = static_cast<uint32_t>(RoundLow32Exact(255.0 * red)) & 0xFFu;
+  const uint32_t g = static_cast<uint32_t>(RoundLow32Exact(255.0 * green)) & 0xFFu;
+  const uint32_t b = static_cast<uint32_t>(RoundLow32Exact(255.0 * blue)) & 0xFFu;
   return static_cast<TColor>(r | (g << 8) | (b << 16));
 }
 

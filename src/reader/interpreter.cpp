@@ -2,8 +2,8 @@
 
 #include <bit>
 #include <charconv>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <limits>
 
@@ -89,22 +89,33 @@ bool IsWellFormedNumber(std::string_view t) {
 }
 
 // Whether two blanks stand side by side; eight bytes at a time.
-bool HasDoubleBlank(std::string_view text) {
-  std::size_t i = 0;
+inline bool HasDoubleBlank(std::string_view text) {
+  const std::size_t n = text.size();
   if constexpr (std::endian::native == std::endian::little) {
-    constexpr uint64_t Blanks = 0x2020202020202020ull, Low7 = 0x7F7F7F7F7F7F7F7Full;
-    uint64_t carry = 0;  // a blank in the last byte of the previous word
-    for (; i + 8 <= text.size(); i += 8) {
-      uint64_t x;
-      std::memcpy(&x, text.data() + i, 8);
-      const uint64_t t = x ^ Blanks;
-      const uint64_t blank = ~(((t & Low7) + Low7) | t | Low7);  // 0x80 in each blank byte
-      if ((blank & ((blank << 8) | carry)) != 0) return true;
-      carry = blank >> 56;
+    if (n >= 8) {
+      constexpr uint64_t Blanks = 0x2020202020202020ull, Low7 = 0x7F7F7F7F7F7F7F7Full;
+      auto blanks = [&](std::size_t at) {  // 0x80 in each blank byte of the word at `at`
+        uint64_t x;
+        std::memcpy(&x, text.data() + at, 8);
+        const uint64_t t = x ^ Blanks;
+        return ~(((t & Low7) + Low7) | t | Low7);
+      };
+      uint64_t carry = 0;  // a blank in the last byte of the previous word
+      std::size_t i = 0;
+      for (; i + 8 <= n; i += 8) {
+        const uint64_t b = blanks(i);
+        if ((b & ((b << 8) | carry)) != 0) return true;
+        carry = b >> 56;
+      }
+      if (i < n) {
+        // The last eight bytes, overlapping the word before: they hold every pair not seen.
+        const uint64_t b = blanks(n - 8);
+        if ((b & (b << 8)) != 0) return true;
+      }
+      return false;
     }
-    if (carry != 0 && i < text.size() && text[i] == ' ') return true;
   }
-  for (i = i == 0 ? 1 : i; i < text.size(); ++i)
+  for (std::size_t i = 1; i < n; ++i)
     if (text[i] == ' ' && text[i - 1] == ' ') return true;
   return false;
 }
@@ -158,11 +169,9 @@ bool IsPaintCode(std::string_view c) {
 
 }  // namespace
 
-std::string_view TidyLine(std::string_view text, std::string& scratch) {
-  if (text.empty()) return text;
-  const bool percents = text.size() > 4 && text.substr(0, 4) == "%%%%";
-  if (!percents && text.front() != ' ' && text.back() != ' ' && !HasDoubleBlank(text)) return text;
+namespace {
 
+std::string_view TidyInto(std::string_view text, std::string& scratch, bool percents) {
   scratch.clear();
   bool pendingBlank = false;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -178,35 +187,57 @@ std::string_view TidyLine(std::string_view text, std::string& scratch) {
   return scratch;
 }
 
-float NumberFromToken(std::string_view token) {
-  // The common case first: at most 19 digits whose value fits in 24 bits and a decimal exponent
-  // within +-10. Then the value and the power of ten are exact float32 values and one float32
-  // multiplication or division rounds the exact quotient once, to nearest, halves to even.
+// Most lines need no tidying: a quick look decides, and only the others are copied.
+inline std::string_view Tidy(std::string_view text, std::string& scratch) {
+  if (text.empty()) return text;
+  const bool percents = text.size() > 4 && text[0] == '%' && text.substr(0, 4) == "%%%%";
+  if (!percents && text.front() != ' ' && text.back() != ' ' && !HasDoubleBlank(text)) return text;
+  return TidyInto(text, scratch, percents);
+}
+
+}  // namespace
+
+std::string_view TidyLine(std::string_view text, std::string& scratch) {
+  return Tidy(text, scratch);
+}
+
+namespace {
+
+// The common case of a number token: at most 19 digits whose value fits in 24 bits, at most ten
+// of them after the point, no exponent. Then the digits and the power of ten are exact float32
+// values and one float32 division rounds the exact quotient once, to nearest, halves to even.
+// Reads from p up to the end of the token (the first character that is not a number character,
+// or end); returns false, with p unchanged, when the token is not of that form.
+inline bool FastDecimal(const char*& p, const char* end, float& value) {
   static constexpr float PowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
                                           1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-  {
-    std::size_t i = 0;
-    const bool negative = !token.empty() && token[0] == '-';
-    if (negative) ++i;
-    uint64_t mantissa = 0;
-    int digits = 0, fractionDigits = 0;
-    while (i < token.size() && IsDigit(token[i])) mantissa = mantissa * 10 + (token[i++] - '0'), ++digits;
-    if (i < token.size() && token[i] == '.') {
-      ++i;
-      while (i < token.size() && IsDigit(token[i]))
-        mantissa = mantissa * 10 + (token[i++] - '0'), ++digits, ++fractionDigits;
-    }
-    if (i == token.size() && digits > 0 && digits <= 19 && mantissa <= (uint64_t{1} << 24) &&
-        fractionDigits <= 10) {
-      float value = static_cast<float>(mantissa) / PowersOfTen[fractionDigits];
-      return negative ? -value : value;
-    }
+  const char* q = p;
+  const bool negative = q < end && *q == '-';
+  if (negative) ++q;
+  uint64_t mantissa = 0;
+  int digits = 0, fractionDigits = 0;
+  while (q < end && IsDigit(*q))
+    mantissa = mantissa * 10 + static_cast<unsigned>(*q++ - '0'), ++digits;
+  if (q < end && *q == '.') {
+    ++q;
+    while (q < end && IsDigit(*q))
+      mantissa = mantissa * 10 + static_cast<unsigned>(*q++ - '0'), ++digits, ++fractionDigits;
   }
+  if ((q < end && IsNumberChar(*q)) || digits == 0 || digits > 19 ||
+      mantissa > (uint64_t{1} << 24) || fractionDigits > 10)
+    return false;
+  const float v = static_cast<float>(mantissa) / PowersOfTen[fractionDigits];
+  value = negative ? -v : v;
+  p = q;
+  return true;
+}
 
+// Every other token: checked against the token grammar, then read by the library.
+float SlowNumber(std::string_view token) {
   if (!IsWellFormedNumber(token)) return 0.0f;
   float value = 0.0f;
-  const auto [end, ec] = std::from_chars(token.data(), token.data() + token.size(), value,
-                                         std::chars_format::general);
+  const auto [end, ec] =
+      std::from_chars(token.data(), token.data() + token.size(), value, std::chars_format::general);
   if (ec == std::errc::result_out_of_range) {
     // Too large: not finite as float32, reads as 0. Too small: rounds to a zero of its sign.
     if (IsTooSmall(token)) return token[0] == '-' ? -0.0f : 0.0f;
@@ -216,25 +247,39 @@ float NumberFromToken(std::string_view token) {
   return value;
 }
 
+}  // namespace
+
+float NumberFromToken(std::string_view token) {
+  const char* p = token.data();
+  const char* end = p + token.size();
+  float value;
+  if (FastDecimal(p, end, value) && p == end) return value;
+  return SlowNumber(token);
+}
+
 NumberList ParseNumbers(std::string_view text) {
   NumberList result;
   // Everything after the last digit (the operator, a trailing dot, minus or "e") is ignored.
   std::size_t last = text.size();
   while (last > 0 && !IsDigit(text[last - 1]))
     --last;
-  text = text.substr(0, last);
+  const char* p = text.data();
+  const char* const end = p + last;
 
   int32_t tokens = 0;
-  std::size_t i = 0;
-  while (i < text.size() && tokens < 7) {
-    if (!IsNumberChar(text[i])) {
-      ++i;
+  while (p < end && tokens < 7) {
+    if (!IsNumberChar(*p)) {
+      ++p;
       continue;
     }
-    const std::size_t start = i;
-    while (i < text.size() && IsNumberChar(text[i]))
-      ++i;
-    result.Numbers[tokens++] = NumberFromToken(text.substr(start, i - start));
+    float value;
+    if (!FastDecimal(p, end, value)) {
+      const char* start = p;
+      while (p < end && IsNumberChar(*p))
+        ++p;
+      value = SlowNumber(std::string_view(start, static_cast<std::size_t>(p - start)));
+    }
+    result.Numbers[tokens++] = value;
   }
   result.LastNumberIndex = tokens > 0 ? tokens - 1 : 0;
   return result;
@@ -337,38 +382,41 @@ void ProcessOperatorLine(PathStore& store, std::string_view line, float flipFact
 
   auto setOp = [&](char a, char b) { op[0] = a, op[1] = b; };
 
-  // The word table, top to bottom; a row sees what the rows above did.
-  if (lastWord == "mo") setOp(' ', 'm');
-  if (lastWord == "li") setOp(' ', 'l');
-  if (lastWord == "cv") setOp(' ', 'c');
-  if (lastWord == "rgb") lastWord = "setrgbcolor";
-  if (lastWord == "ef") lastWord = "eofill";
-  if (lastWord == "cp") lastWord = "closepath";
-  if (lastWord == "@") lastWord = "stroke";
-  if (lastWord == "clp") lastWord = "closepath";
-  if (lastWord == "moveto") setOp(' ', 'm');
-  if (lastWord == "lineto") setOp(' ', 'l');
-  if (lastWord == "curveto") setOp(' ', 'c');
-  if (lastWord == "closepath") {
-    if (!store.CurrentPath) return;
-    store.CurrentPath->Closed = true;
-  }
-  if (lastWord == "eofill") lastWord = "fill";
-  if (lastWord == "fill") {
-    if (!store.CurrentPath) return;
-    store.CurrentPath->Closed ? setOp('f', ' ') : setOp('F', ' ');
-  }
-  if (lastWord == "stroke") {
-    if (!store.CurrentPath) return;
-    store.CurrentPath->Closed ? setOp('s', ' ') : setOp('S', ' ');
-  }
-  if (lastWord == "cmyk") {
-    ParseColor(store, line, " k");
-    ParseColor(store, line, " K");
-  }
-  if (lastWord == "setrgbcolor") {
-    ParseColor(store, line, "Xa");
-    ParseColor(store, line, "XA");
+  // The word table, top to bottom; a row sees what the rows above did. Every word in it but
+  // "@" is longer than one character, and most operator lines end in a one-letter word.
+  if (lastWord.size() > 1 || lastWord == "@") {
+    if (lastWord == "mo") setOp(' ', 'm');
+    if (lastWord == "li") setOp(' ', 'l');
+    if (lastWord == "cv") setOp(' ', 'c');
+    if (lastWord == "rgb") lastWord = "setrgbcolor";
+    if (lastWord == "ef") lastWord = "eofill";
+    if (lastWord == "cp") lastWord = "closepath";
+    if (lastWord == "@") lastWord = "stroke";
+    if (lastWord == "clp") lastWord = "closepath";
+    if (lastWord == "moveto") setOp(' ', 'm');
+    if (lastWord == "lineto") setOp(' ', 'l');
+    if (lastWord == "curveto") setOp(' ', 'c');
+    if (lastWord == "closepath") {
+      if (!store.CurrentPath) return;
+      store.CurrentPath->Closed = true;
+    }
+    if (lastWord == "eofill") lastWord = "fill";
+    if (lastWord == "fill") {
+      if (!store.CurrentPath) return;
+      store.CurrentPath->Closed ? setOp('f', ' ') : setOp('F', ' ');
+    }
+    if (lastWord == "stroke") {
+      if (!store.CurrentPath) return;
+      store.CurrentPath->Closed ? setOp('s', ' ') : setOp('S', ' ');
+    }
+    if (lastWord == "cmyk") {
+      ParseColor(store, line, " k");
+      ParseColor(store, line, " K");
+    }
+    if (lastWord == "setrgbcolor") {
+      ParseColor(store, line, "Xa");
+      ParseColor(store, line, "XA");
+    }
   }
 
   // The code tables, in order.
@@ -439,7 +487,7 @@ void InterpretLines(PathStore& store, const LineList& lines, const InterpretOpti
         if (bar) progress.SetPosition(static_cast<int64_t>(i));
         progress.ProcessEvents();
       }
-      const std::string_view line = TidyLine(lines[i], scratch);
+      const std::string_view line = Tidy(lines[i], scratch);
 
       if (boundingBoxPending && line.size() >= 14 &&
           EqualsIgnoreCase(line.substr(0, 14), "%%BoundingBox:")) {

@@ -16,27 +16,39 @@ namespace aiimport {
 // back to back in one buffer; the list keeps where each one starts.
 class LineList {
  public:
-  std::size_t size() const { return starts_.empty() ? 0 : starts_.size() - 1; }
-  bool empty() const { return size() == 0; }
+  std::size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
   std::string_view operator[](std::size_t i) const {
-    return {text_.get() + starts_[i], static_cast<std::size_t>(starts_[i + 1] - starts_[i])};
+    const uint64_t from = Start(i), to = Start(i + 1);
+    return {text_.get() + from, static_cast<std::size_t>(to - from)};
   }
   void clear() {
     text_.reset();
-    starts_.clear();
-    starts_.shrink_to_fit();
+    textCapacity_ = 0;
+    count_ = 0;
+    narrow_ = {};
+    wide_ = {};
   }
   // Bytes held by the list (text and index), for the benchmarks.
-  std::size_t MemoryBytes() const { return textCapacity_ + starts_.capacity() * sizeof(uint64_t); }
+  std::size_t MemoryBytes() const {
+    return textCapacity_ + narrow_.capacity() * sizeof(uint32_t) +
+           wide_.capacity() * sizeof(uint64_t);
+  }
 
   // Makes a list from literal lines (tests and tools). Lines are taken as they are.
   static LineList FromLines(const std::vector<std::string>& lines);
 
  private:
   friend class LineFilter;
+  uint64_t Start(std::size_t i) const { return wide_.empty() ? narrow_[i] : wide_[i]; }
+
   std::unique_ptr<char[]> text_;
   std::size_t textCapacity_ = 0;
-  std::vector<uint64_t> starts_;  // size() + 1 entries: the last one is the end of the text
+  std::size_t count_ = 0;
+  // Where each line starts, and after the last one the end of the text: 32-bit offsets while
+  // the text is below 4 GiB (half the memory), 64-bit ones beyond.
+  std::vector<uint32_t> narrow_;
+  std::vector<uint64_t> wide_;
 };
 
 enum class LoadStatus {

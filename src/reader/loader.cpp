@@ -51,12 +51,13 @@ class LineFilter {
 
   // Filters the bytes [from, to) (0-based) in place: printable bytes move down to `write`, line
   // breaks close the line being collected, everything else is dropped.
+  template <class Offset>
   static void FilterRange(char* data, uint64_t from, uint64_t to, uint64_t& write,
-                          uint64_t& lineStart, std::vector<uint64_t>& starts) {
+                          uint64_t& lineStart, std::vector<Offset>& starts) {
     uint64_t at = from;
     auto special = [&](unsigned char b) {
       if (Classes.cls[b] == Break) {
-        if (write > lineStart) starts.push_back(lineStart);
+        if (write > lineStart) starts.push_back(static_cast<Offset>(lineStart));
         lineStart = write;
       }
     };
@@ -94,8 +95,21 @@ class LineFilter {
   static LoadStatus Run(LineList& lines, std::unique_ptr<char[]> bytes, std::size_t size,
                         ReadProgress& progress) {
     lines.clear();
-    char* data = bytes.get();
-    std::vector<uint64_t> starts;
+    LoadStatus status;
+    if (size < (uint64_t{1} << 32))
+      status = Run(lines, bytes.get(), size, progress, lines.narrow_);
+    else
+      status = Run(lines, bytes.get(), size, progress, lines.wide_);
+    if (status == LoadStatus::Loaded) {
+      lines.text_ = std::move(bytes);
+      lines.textCapacity_ = size;
+    }
+    return status;
+  }
+
+  template <class Offset>
+  static LoadStatus Run(LineList& lines, char* data, std::size_t size, ReadProgress& progress,
+                        std::vector<Offset>& starts) {
     uint64_t write = 0, lineStart = 0;
     const bool bar = progress.HasProgressBar();
     // i is the 1-based position of the next byte; each pass runs up to the next progress point.
@@ -111,11 +125,9 @@ class LineFilter {
       i = stop;
     }
     // A final line without a line break is kept like any other.
-    if (write > lineStart) starts.push_back(lineStart);
-    starts.push_back(write);
-    lines.text_ = std::move(bytes);
-    lines.textCapacity_ = size;
-    lines.starts_ = std::move(starts);
+    if (write > lineStart) starts.push_back(static_cast<Offset>(lineStart));
+    lines.count_ = starts.size();
+    starts.push_back(static_cast<Offset>(write));
     return LoadStatus::Loaded;
   }
 };
@@ -136,11 +148,12 @@ LineList LineList::FromLines(const std::vector<std::string>& source) {
   lines.textCapacity_ = total;
   std::size_t at = 0;
   for (const auto& l : source) {
-    lines.starts_.push_back(at);
+    lines.wide_.push_back(at);
     std::memcpy(lines.text_.get() + at, l.data(), l.size());
     at += l.size();
   }
-  lines.starts_.push_back(at);
+  lines.wide_.push_back(at);
+  lines.count_ = source.size();
   return lines;
 }
 

@@ -53,3 +53,18 @@ TEST(RoundLow32, KeepsTheLowBitsOfTheExactInteger) {
 
 }  // namespace
 }  // namespace aiimport
+
+namespace aiimport {
+namespace {
+
+TEST(RoundLow32Exact, MatchesTheExtendedHelper) {
+  for (double v : {0.5, 1.5, 2.5, -0.5, -1.5, -2.5, 127.5, 2147483647.5, -2147483648.5,
+                   4294967296.5, 1e17 + 0.5, 5e18, -5e18, 1e30, 0.49999999999999994, -0.0}) {
+    EXPECT_EQ(RoundLow32Exact(v), RoundLow32(static_cast<long double>(v))) << v;
+  }
+  EXPECT_EQ(RoundLow32Exact(std::numeric_limits<double>::quiet_NaN()), 0);
+  EXPECT_EQ(RoundLow32Exact(std::numeric_limits<double>::infinity()), 0);
+}
+
+}  // namespace
+}  // namespace aiimport

@@ -347,7 +347,8 @@ std::vector<Tdot> RandomPolygon(std::mt19937& random, int shape) {
   const int n = 3 + random() % 60;
   std::vector<Tdot> raw;
   auto add = [&raw](double x, double y) {
-    raw.push_back({1, static_cast<int32_t>(std::llround(x)), static_cast<int32_t>(std::llround(y))});
+    raw.push_back(
+        {1, static_cast<int32_t>(std::llround(x)), static_cast<int32_t>(std::llround(y))});
   };
   switch (shape) {
     case 0: {  // star-shaped around the origin, either direction, possibly several loops
@@ -361,7 +362,8 @@ std::vector<Tdot> RandomPolygon(std::mt19937& random, int shape) {
       break;
     }
     case 1:  // a random walk: self-intersecting, any turning number
-      for (int i = 0; i < n; ++i) add(scale * unit(random), scale * unit(random));
+      for (int i = 0; i < n; ++i)
+        add(scale * unit(random), scale * unit(random));
       break;
     case 2: {  // a figure eight: turning number 0
       for (int i = 0; i < n; ++i) {
@@ -381,7 +383,8 @@ std::vector<Tdot> RandomPolygon(std::mt19937& random, int shape) {
       break;
     }
     default: {  // small integer grids: collinear runs and exact right angles
-      for (int i = 0; i < n; ++i) add(random() % 5, random() % 5);
+      for (int i = 0; i < n; ++i)
+        add(random() % 5, random() % 5);
       break;
     }
   }

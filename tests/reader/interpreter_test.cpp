@@ -52,7 +52,8 @@ std::string ReferenceTidy(std::string text) {
     if (c == ' ' && (out.empty() || out.back() == ' ')) continue;
     out += c;
   }
-  while (!out.empty() && out.back() == ' ') out.pop_back();
+  while (!out.empty() && out.back() == ' ')
+    out.pop_back();
   return out;
 }
 
@@ -62,7 +63,8 @@ TEST(TidyLine, AgreesWithThePlainRulesOnRandomLines) {
   for (int i = 0; i < 50000; ++i) {
     std::string text;
     const int length = random() % 30;
-    for (int c = 0; c < length; ++c) text += alphabet[random() % sizeof alphabet];
+    for (int c = 0; c < length; ++c)
+      text += alphabet[random() % sizeof alphabet];
     ASSERT_EQ(Tidy(text), ReferenceTidy(text)) << '"' << text << '"';
   }
 }

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -253,7 +253,8 @@ TEST(LineFilter, AgreesWithAByteByByteReference) {
     ASSERT_EQ(FilterLines(lines, std::move(copy), size, quiet), LoadStatus::Loaded);
     const std::vector<std::string> expected = ReferenceLines(bytes);
     ASSERT_EQ(lines.size(), expected.size()) << round;
-    for (std::size_t i = 0; i < expected.size(); ++i) ASSERT_EQ(lines[i], expected[i]) << round;
+    for (std::size_t i = 0; i < expected.size(); ++i)
+      ASSERT_EQ(lines[i], expected[i]) << round;
   }
 }
 
