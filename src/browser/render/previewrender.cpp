@@ -125,9 +125,10 @@ DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int f
   figure.setFillRule(Qt::OddEvenFill);
   int32_t figureNo = -1;  // no figure open
 
-  // A line or curve that comes first in a figure starts at the current position.
+  // A line or curve that comes first in a figure starts at the current position. (A cleared
+  // QPainterPath still holds a move to (0, 0); isEmpty is true while it holds only a move.)
   auto ensureStart = [&]() {
-    if (figure.elementCount() == 0) figure.moveTo(current);
+    if (figure.isEmpty()) figure.moveTo(current);
   };
 
   for (const tpath* entry : paths) {
