@@ -37,6 +37,14 @@ constexpr RenderRequest RenderRequestFromValue(int32_t value) {
 // is the silver pass behind the selection.
 enum class DrawMode : int32_t { Wireframe = 0, Solid = 1, Orientation = 2, Background = 3 };
 
+// The window's view mode from its three grouped buttons: Solid while "Draw Solid" is down,
+// Orientation while "Draw Orientation" is down, otherwise Wireframe.
+constexpr DrawMode ViewModeFromButtons(bool solidDown, bool orientationDown) {
+  if (solidDown) return DrawMode::Solid;
+  if (orientationDown) return DrawMode::Orientation;
+  return DrawMode::Wireframe;
+}
+
 // The mapping of the last drawing: a world point (x, y) lies at paint-box pixel
 // (OffsetX + R((x - OriginX) * Scale), OffsetY + R((y - OriginY) * Scale)). A drawing that
 // draws nothing leaves the reset value (1, 0, 0, 0, 0).

@@ -24,6 +24,9 @@ TEST(RenderRequestValues, NamedValuesAndEverythingElseKeepsTheExtent) {
   EXPECT_EQ(static_cast<int32_t>(DrawMode::Solid), 1);
   EXPECT_EQ(static_cast<int32_t>(DrawMode::Orientation), 2);
   EXPECT_EQ(static_cast<int32_t>(DrawMode::Background), 3);
+  EXPECT_EQ(ViewModeFromButtons(true, false), DrawMode::Solid);
+  EXPECT_EQ(ViewModeFromButtons(false, true), DrawMode::Orientation);
+  EXPECT_EQ(ViewModeFromButtons(false, false), DrawMode::Wireframe);
 }
 
 TEST(MapDistance, RoundsHalvesToEven) {

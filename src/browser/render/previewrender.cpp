@@ -6,6 +6,7 @@
 #include <QRectF>
 
 #include <algorithm>
+#include <optional>
 
 namespace aiimport {
 
@@ -57,23 +58,77 @@ void ChooseSettings(PendingSettings& pending, const tpath& path, DrawMode mode) 
   }
 }
 
-void FinishFigure(QPainter& canvas, const QPainterPath& figure, const PendingSettings& pending) {
-  QPen pen(ToQColor(pending.PenColor));
-  pen.setWidth(1);
-  pen.setCosmetic(true);
-  pen.setStyle(pending.PenStyle);
-  // A cosmetic line covers the pixels from its start up to, not including, its end, so
-  // consecutive segments meet without doubling and a closed outline is complete.
-  pen.setCapStyle(Qt::FlatCap);
-  pen.setJoinStyle(Qt::MiterJoin);
-  canvas.setPen(pen);
-  if (pending.Fill) {
-    canvas.setBrush(ToQColor(pending.BrushColor));
-  } else {
-    canvas.setBrush(Qt::NoBrush);
+// Puts finished figures onto the canvas. Consecutive figures that are only stroked with one
+// solid pen are collected into one painter path and drawn together: a one-pixel opaque stroke
+// sets the same pixels whether its sub-paths are drawn one by one or at once, and the painter's
+// fixed cost per call dominates for the many small figures of a large file. Pens and brushes
+// are set only when they change.
+class FigurePainter {
+ public:
+  explicit FigurePainter(QPainter& canvas) : canvas_(canvas) {}
+
+  void Finish(const QPainterPath& figure, const PendingSettings& pending) {
+    if (!pending.Fill && pending.PenStyle == Qt::SolidLine) {
+      if (batchColor_ && *batchColor_ != pending.PenColor) Flush();
+      batchColor_ = pending.PenColor;
+      batch_.addPath(figure);
+      if (batch_.elementCount() > MaxBatchElements) Flush();
+      return;
+    }
+    Flush();
+    Apply(pending);
+    canvas_.drawPath(figure);
   }
-  canvas.drawPath(figure);
-}
+
+  void Flush() {
+    if (!batchColor_) return;
+    PendingSettings stroke;
+    stroke.PenColor = *batchColor_;
+    Apply(stroke);
+    canvas_.drawPath(batch_);
+    batch_.clear();
+    batchColor_.reset();
+  }
+
+ private:
+  static constexpr int MaxBatchElements = 1 << 14;
+
+  void Apply(const PendingSettings& s) {
+    if (!penSet_ || s.PenColor != penColor_ || s.PenStyle != penStyle_) {
+      QPen pen(ToQColor(s.PenColor));
+      pen.setWidth(1);
+      pen.setCosmetic(true);
+      pen.setStyle(s.PenStyle);
+      // A cosmetic line covers the pixels from its start up to, not including, its end, so
+      // consecutive segments meet without doubling and a closed outline is complete.
+      pen.setCapStyle(Qt::FlatCap);
+      pen.setJoinStyle(Qt::MiterJoin);
+      canvas_.setPen(pen);
+      penSet_ = true;
+      penColor_ = s.PenColor;
+      penStyle_ = s.PenStyle;
+    }
+    const std::optional<TColor> brush = s.Fill ? std::optional<TColor>(s.BrushColor) : std::nullopt;
+    if (!brushSet_ || brush != brush_) {
+      if (brush) {
+        canvas_.setBrush(ToQColor(*brush));
+      } else {
+        canvas_.setBrush(Qt::NoBrush);
+      }
+      brushSet_ = true;
+      brush_ = brush;
+    }
+  }
+
+  QPainter& canvas_;
+  QPainterPath batch_;
+  std::optional<TColor> batchColor_;
+  bool penSet_ = false;
+  TColor penColor_ = 0;
+  Qt::PenStyle penStyle_ = Qt::SolidLine;
+  bool brushSet_ = false;
+  std::optional<TColor> brush_;
+};
 
 // The clip rectangle of the canvas in device pixels, as edges (right = left + width).
 QRectF ClipRect(const QPainter& canvas) {
@@ -120,6 +175,7 @@ DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int f
   const PointMapper map(mapping, factor);
   QPointF current = position ? *position : QPointF(0, 0);
 
+  FigurePainter painter(canvas);
   PendingSettings pending;
   QPainterPath figure;
   figure.setFillRule(Qt::OddEvenFill);
@@ -136,7 +192,7 @@ DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int f
     const tpath& path = *entry;
 
     if (path.CompoundNo != figureNo || mode == DrawMode::Orientation) {
-      if (figureNo >= 0) FinishFigure(canvas, figure, pending);
+      if (figureNo >= 0) painter.Finish(figure, pending);
       figureNo = path.CompoundNo;
       figure.clear();
       figure.setFillRule(Qt::OddEvenFill);
@@ -172,7 +228,8 @@ DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int f
       }
     }
   }
-  if (figureNo >= 0) FinishFigure(canvas, figure, pending);
+  if (figureNo >= 0) painter.Finish(figure, pending);
+  painter.Flush();
 
   if (position) *position = current;
   return stats;

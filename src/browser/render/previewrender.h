@@ -61,8 +61,8 @@ QImage HalveBitmap(const QImage& source);
 // The white background plus the silver pass of every tree path, kept between drawings. It
 // depends only on the tree's paths (their order and compound numbers), the extent, the
 // paint-box size and the enhanced option, so a selection change that keeps those reuses it.
-// Points of paths never change after reading; call Invalidate after anything else that could
-// change the silver picture.
+// It recognises the paths by address: call Invalidate whenever the paths are read anew (a
+// reload may put new paths at old addresses). Points never change after reading.
 class SilverCache {
  public:
   void Invalidate();

@@ -278,6 +278,44 @@ TEST(DrawPathsFigures, NegativeCompoundNumbersAreNeverFinished) {
   EXPECT_EQ(CountColor(image, White), 100 * 100);
 }
 
+TEST(DrawPathsFigures, StrokesDrawnTogetherSetTheSamePixelsAsOneByOne) {
+  // Many overlapping open and closed paths with lines and curves, each its own figure, in one
+  // colour: drawn in one call they are collected into few painter calls; drawn one call per
+  // path (the position carried from call to call) each is drawn alone.
+  std::deque<tpath> paths;
+  uint32_t seed = 12345;
+  auto next = [&seed](float range) {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<float>(seed >> 8) / static_cast<float>(1u << 24) * range - 10;
+  };
+  for (int i = 0; i < 300; ++i) {
+    std::vector<tbpoint> points;
+    if (i % 7 != 0) points.push_back(M(next(120), next(120)));  // some start with a line
+    for (int k = 0; k < 4; ++k) {
+      if ((i + k) % 3 == 0) {
+        points.push_back(C(next(120), next(120), next(120), next(120), next(120), next(120)));
+      } else {
+        points.push_back(L(next(120), next(120)));
+      }
+    }
+    paths.push_back(MakePath(points, {i % 2 == 0, false, 0x336699, 0, i}));
+  }
+  for (DrawMode mode : {DrawMode::Wireframe, DrawMode::Background}) {
+    const QImage together = Draw(Pointers(paths), mode);
+    QImage alone = WhiteCanvas(100, 100);
+    QPainter painter(&alone);
+    QPointF position(0, 0);
+    for (const tpath& p : paths) {
+      const std::vector<const tpath*> one{&p};
+      DrawPaths(painter, one, 1, mode, Identity, &position);
+    }
+    painter.end();
+    EXPECT_EQ(together, alone);
+    EXPECT_GT(CountColor(together, White), 0);
+    EXPECT_LT(CountColor(together, White), 100 * 100 - 1000);
+  }
+}
+
 QImage FromRgb(int width, int height, const std::vector<QRgb>& pixels) {
   QImage image(width, height, QImage::Format_RGB32);
   for (int y = 0; y < height; ++y) {
