@@ -578,8 +578,10 @@ void TColorPopup::PaintPopup(QPainter& p) {
   for (int cell = 0; cell < StandardCellCount; ++cell)
     PaintCell(p, cell);
   if (m_layout.ShowSystemColors) {
-    const int y = m_layout.Edge + m_layout.Rows * m_layout.CellSize +
-                  (m_layout.HasDefault ? m_layout.DefaultButton.Bottom : 0);
+    // The etched line runs in the gap below the standard cells, 2 pixels under them: edge +
+    // rows x cell below the cells' top (the default button's bottom, or 2 x edge without it).
+    const int cellsTop = m_layout.HasDefault ? m_layout.DefaultButton.Bottom : 2 * m_layout.Edge;
+    const int y = m_layout.Edge + m_layout.Rows * m_layout.CellSize + cellsTop;
     const int x0 = m_layout.Edge + m_layout.Spacing;
     DrawEdge(p, {x0, y, width() - m_layout.Edge - m_layout.Spacing, y + 2}, EdgeEtched, pal,
              SideTop);

@@ -126,7 +126,7 @@ TEST_F(PicturesTest, ButtonStates) {
   QPalette disabled = pal;
   disabled.setCurrentColorGroup(QPalette::Disabled);
   EXPECT_EQ(Px(image, 34, 13), Hex(ButtonShadow(disabled)));  // the arrow in the shadow colour
-  EXPECT_EQ(Px(image, 37, 16), Hex(background));         // without its outline row
+  EXPECT_EQ(Px(image, 37, 16), Hex(background));              // without its outline row
   button->setEnabled(true);
 
   // A 3-D button for comparison.
@@ -189,8 +189,17 @@ TEST_F(PicturesTest, PopupWithCustomSection) {
 }
 
 TEST_F(PicturesTest, PopupWithSystemColoursAndDefaultText) {
-  button->SetDefaultText("&Automatic");
   button->SetShowSystemColors(true);
+  button->SetDroppedDown(true);
+  {
+    // The etched line between the standard and the system cells, in the gap 94..100.
+    const QImage image = Save(button->Popup(), "popup-system");
+    EXPECT_EQ(Px(image, 20, 96), Hex(ButtonShadow(pal)));
+    EXPECT_EQ(Px(image, 20, 97), Hex(ButtonHighlight(pal)));
+    EXPECT_EQ(Px(image, 20, 93), Hex(ButtonFace(pal)));
+  }
+  button->SetDroppedDown(false);
+  button->SetDefaultText("&Automatic");
   button->SetSelectionColor(SystemColorValue(13));  // highlight, cell 53
   button->SetDroppedDown(true);
   TColorPopup* popup = button->Popup();
