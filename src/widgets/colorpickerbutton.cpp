@@ -382,7 +382,6 @@ void TColorPickerButton::leaveEvent(QEvent* event) {
 void TColorPickerButton::changeEvent(QEvent* event) {
   if (event->type() == QEvent::EnabledChange) {
     if (!isEnabled()) {
-      m_state = TButtonState::bsDisabled;
       m_tracking = false;
       m_mouseInControl = false;
       if (m_droppedDown) RunGuarded([this] { SetDroppedDown(false); });
