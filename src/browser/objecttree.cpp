@@ -140,6 +140,18 @@ void ObjectTree::MoveBefore(TreeNode* node, TreeNode* target) {
   if (observer_ && rebuilding_ == 0) observer_->EndMove();
 }
 
+void ObjectTree::MoveToEnd(TreeNode* node) {
+  if (!node) return;
+  auto& list = MutableSiblings(node);
+  const std::size_t row = node->Row;
+  if (row + 1 == list.size()) return;
+  if (observer_ && rebuilding_ == 0) observer_->BeginMove(node->Parent, row, node->Parent, list.size());
+  list.erase(list.begin() + static_cast<std::ptrdiff_t>(row));
+  list.push_back(node);
+  Renumber(list, row);
+  if (observer_ && rebuilding_ == 0) observer_->EndMove();
+}
+
 bool PassesFilters(const tpath& path, const TreeFilters& filters) {
   if (path.Count() < 2 || path.Flagged != filters.ToggleList) return false;
   return path.Filled ? filters.Fills : filters.Strokes;

@@ -94,6 +94,9 @@ class ObjectTree {
   // target's parent. Nothing happens when target is the node or lies below it.
   void MoveBefore(TreeNode* node, TreeNode* target);
 
+  // Moves the node to the end of its own siblings.
+  void MoveToEnd(TreeNode* node);
+
  private:
   std::vector<TreeNode*>& MutableSiblings(TreeNode* node) {
     return node->Parent ? node->Parent->Children : top_;

@@ -1,0 +1,53 @@
+// The progress dialog "Processing File": the phase of a reload, a progress bar and "Abort".
+// It is the reading code's progress: the reload hands it to the loader and the interpreter,
+// which report through it, let the window handle its events and ask it whether to stop.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <string>
+
+#include "progress.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace aiimport {
+
+class Tfabort : public QDialog, public ReadProgress {
+  Q_OBJECT
+ public:
+  explicit Tfabort(QWidget* parent = nullptr);
+
+  QLabel* Label1;
+  QProgressBar* ProgressBar1;
+  QPushButton* Button1;  // "Abort"
+
+  // Where the interpreter's line counter is drawn (the preview).
+  std::function<void(const std::string&)> LineCounter;
+
+  // ReadProgress
+  bool HasProgressBar() const override { return true; }
+  void SetPhaseText(const std::string& text) override;
+  void SetMaximum(int64_t maximum) override;
+  void SetPosition(int64_t position) override;
+  void ShowLineCounter(const std::string& text) override;
+  void BeginBusy() override;
+  void EndBusy() override;
+  void ProcessEvents() override;
+  std::string ThousandsSeparator() const override;
+
+  // The "Abort" button: only sets the flag; the loops stop at their next look at it.
+  void Button1Click();
+
+ protected:
+  void reject() override;  // Esc presses "Abort"
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  int64_t maximum_ = 100;
+  int shift_ = 0;  // the bar holds int: large maxima are scaled down by 2^shift_
+};
+
+}  // namespace aiimport
