@@ -1,0 +1,43 @@
+#include "application.h"
+
+#include <QMessageBox>
+#include <exception>
+
+#include "abortdialog.h"
+#include "mainwindow.h"
+
+namespace aiimport {
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  setApplicationName("aiimport");
+  setApplicationDisplayName("Adobe Illustrator Import Module V2.5");
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+  // The handlers guard themselves; this is the last line for anything that still escapes.
+  QString message;
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::exception& e) {
+    message = QString::fromLocal8Bit(e.what());
+  } catch (...) {
+    message = "An unexpected error occurred.";
+  }
+  if (MainWindow)
+    MainWindow->ReportError(message);
+  else
+    QMessageBox::critical(nullptr, applicationDisplayName(), message);
+  return false;
+}
+
+int RunWindow(TApplication& app, const std::vector<std::string>& arguments) {
+  Tfmain fmain(arguments);
+  fmain.fabort = new Tfabort(&fmain);
+  app.MainWindow = &fmain;
+  fmain.show();
+  const int code = app.exec();
+  app.MainWindow = nullptr;
+  return code;
+}
+
+}  // namespace aiimport

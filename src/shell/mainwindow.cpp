@@ -1,0 +1,1098 @@
+#include "mainwindow.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QToolTip>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <exception>
+#include <filesystem>
+
+#include "abortdialog.h"
+#include "colorpickerbutton.h"
+#include "editing.h"
+#include "icons.h"
+#include "importchain.h"
+#include "infopanel.h"
+#include "readfile.h"
+#include "treemodel.h"
+
+namespace aiimport {
+
+namespace {
+
+const QColor DarkBlue(0x00, 0x00, 0x80);
+
+QColor FromColourValue(TColor c) {
+  const auto v = static_cast<uint32_t>(c);
+  return QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF),
+                static_cast<int>((v >> 16) & 0xFF));
+}
+
+TColor ToColourValue(const QColor& c) {
+  return static_cast<TColor>(static_cast<uint32_t>(c.red()) | (static_cast<uint32_t>(c.green()) << 8) |
+                             (static_cast<uint32_t>(c.blue()) << 16));
+}
+
+// Sets a value for as long as the guard lives and puts the old one back afterwards, also when
+// an exception passes.
+class Remember {
+ public:
+  Remember(bool& flag, bool value) : flag_(flag), old_(flag) { flag_ = value; }
+  ~Remember() { flag_ = old_; }
+
+ private:
+  bool& flag_;
+  bool old_;
+};
+
+// The window's side of the import steps: the "Nodes:" caption, the event pump, the cursor and
+// the preview the orientation correction draws on.
+class WindowConvertView : public ConvertView {
+ public:
+  explicit WindowConvertView(Tfmain& window) : w_(window) {}
+  void SetNodesCaption(const std::string& text) override {
+    w_.label_nodes->setText(QString::fromStdString(text));
+  }
+  void ProcessEvents() override {
+    w_.p->repaint();
+    QApplication::processEvents();
+  }
+  void SetBusyCursor(bool busy) override {
+    if (busy)
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+      QApplication::restoreOverrideCursor();
+  }
+  bool HasCanvas() const override { return true; }
+  int CanvasWidth() const override { return w_.p->width(); }
+  int CanvasHeight() const override { return w_.p->height(); }
+  void ClearCanvas() override { w_.p->Canvas().fill(Qt::white); }
+  void SetPen(TColor colour) override { pen_ = FromColourValue(colour); }
+  void MoveTo(int x, int y) override { at_ = QPoint(x, y); }
+  void LineTo(int x, int y) override {
+    QPainter painter(&w_.p->Canvas());
+    painter.setPen(QPen(pen_, 0));
+    painter.drawLine(at_, QPoint(x, y));
+    at_ = QPoint(x, y);
+  }
+
+ private:
+  Tfmain& w_;
+  QColor pen_ = Qt::black;
+  QPoint at_;
+};
+
+// The host directory's platform with the window's messages.
+SystemHostPlatform WindowHostPlatform(Tfmain* window) {
+  return SystemHostPlatform(
+      [window](const std::string& text) { window->ShowMessage(QString::fromStdString(text), false); });
+}
+
+}  // namespace
+
+bool IsDrawingFileName(const QString& fileName) {
+  const QString suffix = QFileInfo(fileName).suffix().toLower();
+  return suffix == "ai" || suffix == "eps";
+}
+
+// --- the paint box -------------------------------------------------------------------------
+
+TPaintBox::TPaintBox(Tfmain* owner, QWidget* parent) : QWidget(parent), owner_(owner) {
+  setObjectName("p");
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);
+}
+
+QImage& TPaintBox::Canvas() {
+  if (Picture.size() != size()) {
+    Picture = QImage(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    Picture.fill(Qt::white);
+  }
+  return Picture;
+}
+
+void TPaintBox::Refresh() {
+  if (!painting_) update();
+}
+
+void TPaintBox::paintEvent(QPaintEvent*) {
+  painting_ = true;
+  owner_->Guarded([this] { owner_->pPaint(); });
+  painting_ = false;
+  QPainter painter(this);
+  if (Picture.isNull())
+    painter.fillRect(rect(), Qt::white);
+  else
+    painter.drawImage(0, 0, Picture);
+  if (FocusRect) {
+    // The platform's focus rectangle: dotted, inverting what lies below it, so that it shows on
+    // any colour and vanishes when the picture is drawn again.
+    const PixelRect r = NormalizeRect(*FocusRect);
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    QPen pen(Qt::white, 1, Qt::DotLine);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRect(QPoint(r.Left, r.Top), QPoint(r.Right - 1, r.Bottom - 1)));
+  }
+}
+
+void TPaintBox::mousePressEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  owner_->Guarded([&] { owner_->pMouseDown(event->button(), at.x(), at.y()); });
+}
+
+void TPaintBox::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  owner_->Guarded([&] { owner_->pMouseMove(at.x(), at.y()); });
+}
+
+void TPaintBox::mouseReleaseEvent(QMouseEvent* event) {
+  const QPoint at = event->position().toPoint();
+  owner_->Guarded([&] { owner_->pMouseUp(at.x(), at.y()); });
+}
+
+// --- construction --------------------------------------------------------------------------
+
+Tfmain::Tfmain(std::vector<std::string> arguments, QWidget* parent)
+    : QMainWindow(parent), arguments_(std::move(arguments)) {
+  setObjectName("fmain");
+  ShowMessage = [this](const QString& text, bool error) {
+    QMessageBox box(error ? QMessageBox::Critical : QMessageBox::NoIcon,
+                    QApplication::applicationDisplayName(), text, QMessageBox::Ok,
+                    QApplication::activeWindow() ? QApplication::activeWindow() : this);
+    box.exec();
+  };
+  setWindowTitle(QStringLiteral("AI/EPS Import Module  \u00A9 2026 the aiimport authors"));
+  setAcceptDrops(true);
+  QFont font = QApplication::font();
+  font.setPointSize(8);
+  setFont(font);
+
+  auto* central = new QWidget(this);
+  auto* outer = new QVBoxLayout(central);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSpacing(0);
+
+  // The top strip: the tool bar, then Select File, Cancel and Import at the right edge.
+  Panel1 = new QFrame(central);
+  Panel1->setObjectName("Panel1");
+  Panel1->setFixedHeight(34);
+  auto* strip = new QHBoxLayout(Panel1);
+  strip->setContentsMargins(0, 0, 4, 0);
+  strip->setSpacing(4);
+  BuildToolBar();
+  strip->addWidget(ToolBar1, 1);
+  Button3 = new QPushButton("Select File", Panel1);
+  Button2 = new QPushButton("Cancel", Panel1);
+  Button1 = new QPushButton("Import", Panel1);
+  Button3->setObjectName("Button3");
+  Button2->setObjectName("Button2");
+  Button1->setObjectName("Button1");
+  QFont bold = Button1->font();
+  bold.setBold(true);
+  Button1->setFont(bold);
+  Button1->setEnabled(false);
+  for (QPushButton* b : {Button3, Button2, Button1}) {
+    b->setFixedSize(75, 25);
+    b->setAutoDefault(false);
+    strip->addWidget(b);
+  }
+  outer->addWidget(Panel1);
+
+  // The tree on the left, the drawing area on the right, with a splitter between them.
+  auto* body = new QWidget(central);
+  auto* bodyLayout = new QHBoxLayout(body);
+  bodyLayout->setContentsMargins(3, 0, 0, 0);  // the left edge splitter strip
+  bodyLayout->setSpacing(0);
+  Splitter2 = new QSplitter(Qt::Horizontal, body);
+  Splitter2->setObjectName("Splitter2");
+  Splitter2->setHandleWidth(3);
+  Splitter2->setChildrenCollapsible(false);
+
+  TreeView1 = new QTreeView(Splitter2);
+  TreeView1->setObjectName("TreeView1");
+  TreeView1->setHeaderHidden(true);
+  TreeView1->setUniformRowHeights(true);
+  TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  TreeView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+  TreeView1->setSelectionMode(QAbstractItemView::SingleSelection);
+  TreeView1->setIndentation(19);
+  TreeView1->setMinimumWidth(50);
+  TreeView1->setMouseTracking(true);
+  TreeView1->viewport()->installEventFilter(this);
+  TreeView1->setIconSize(QSize(16, 16));
+  model_ = new TreeModel(Tree, this);
+  TreeView1->setModel(model_);
+  connect(TreeView1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) {
+            if (UiUpdating) return;
+            Guarded([&] {
+              Tree.Select(TreeModel::NodeAt(current));
+              TreeView1Change();
+            });
+          });
+
+  panel_draw = new QFrame(Splitter2);
+  panel_draw->setObjectName("panel_draw");
+  panel_draw->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+  panel_draw->setAutoFillBackground(true);
+  QPalette white = panel_draw->palette();
+  white.setColor(QPalette::Window, Qt::white);
+  panel_draw->setPalette(white);
+  auto* drawLayout = new QVBoxLayout(panel_draw);
+  drawLayout->setContentsMargins(1, 1, 1, 1);
+  drawLayout->setSpacing(0);
+  p = new TPaintBox(this, panel_draw);
+  p->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+  drawLayout->addWidget(p, 1);
+  panel_info = BuildInfoPanel();
+  panel_info->setParent(panel_draw);
+  drawLayout->addWidget(panel_info);
+
+  Splitter2->addWidget(TreeView1);
+  Splitter2->addWidget(panel_draw);
+  Splitter2->setStretchFactor(1, 1);
+  Splitter2->setSizes({209, 582});
+  bodyLayout->addWidget(Splitter2);
+  outer->addWidget(body, 1);
+  setCentralWidget(central);
+
+  // The status bar: "File", the file name, and an empty panel.
+  StatusPanel0 = new QLabel("File");
+  StatusPanel1 = new QLabel();
+  StatusPanel2 = new QLabel();
+  StatusPanel0->setMinimumWidth(25);
+  StatusPanel1->setMinimumWidth(500);
+  StatusPanel2->setMinimumWidth(50);
+  StatusPanel1->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  statusBar()->addWidget(StatusPanel0);
+  statusBar()->addWidget(StatusPanel1, 1);
+  statusBar()->addWidget(StatusPanel2);
+  statusBar()->setFixedHeight(19);
+  statusBar()->setSizeGripEnabled(true);
+
+  BuildMenus();
+
+  connect(Button3, &QPushButton::clicked, this, [this] { Guarded([this] { Button3Click(); }); });
+  connect(Button2, &QPushButton::clicked, this, [this] { Guarded([this] { Button2Click(); }); });
+  connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
+  // Cancel is the window's cancel button: Esc presses it.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, [this] { Guarded([this] { Button2Click(); }); });
+  // The window sees the Delete key before any control (it is not consumed).
+  qApp->installEventFilter(this);
+
+  // The client area: 794 x 554 below the menu bar, centred on the screen.
+  resize(794, 554 + menuBar()->sizeHint().height());
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+
+  // FormCreate: the edition after the caption, the host directory made ready and an output
+  // file left from an earlier run deleted, so the host never sees it after a cancelled run.
+  setWindowTitle(windowTitle() + " (Tarvel Edition)");
+  try {
+    SystemHostPlatform platform = WindowHostPlatform(this);
+    const std::string dir = ResolveHostTempDir(platform);
+    if (!platform.DirectoryExists(dir) && !platform.MakeDirectory(dir))
+      platform.ShowMessage("Error (b) maing Dir " + dir);
+    std::error_code ignored;
+    std::filesystem::remove(platform.LocalPath(DotFileNameIn(dir)), ignored);
+  } catch (const std::exception&) {
+    // The directory is worked out again at "Import", which reports what still fails.
+  }
+}
+
+Tfmain::~Tfmain() {
+  // FormDestroy: the paths go, the tree is emptied.
+  closing_ = true;
+  qApp->removeEventFilter(this);
+  Tree.Clear();
+  ClearAllPaths(Store);
+}
+
+QToolButton* Tfmain::AddToolButton(const char* name, int image, const QString& hint,
+                                   bool checkable) {
+  auto* button = new QToolButton(ToolBar1);
+  button->setObjectName(name);
+  button->setIcon(ToolImage(image));
+  button->setIconSize(QSize(20, 20));
+  button->setFixedSize(27, 26);
+  button->setAutoRaise(true);
+  button->setCheckable(checkable);
+  button->setToolTip(hint);
+  button->setFocusPolicy(Qt::NoFocus);
+  ToolBar1->addWidget(button);
+  return button;
+}
+
+void Tfmain::Group(std::initializer_list<QToolButton*> buttons, bool allowAllUp) {
+  // At most one button of a group is down; pressing another puts the one down up. Without
+  // allowAllUp a down button stays down when pressed again.
+  std::vector<QToolButton*> members(buttons);
+  for (QToolButton* b : members) {
+    connect(b, &QToolButton::clicked, this, [b, members, allowAllUp](bool checked) {
+      if (!checked && !allowAllUp) {
+        b->setChecked(true);
+        return;
+      }
+      if (checked)
+        for (QToolButton* other : members)
+          if (other != b) other->setChecked(false);
+    });
+  }
+}
+
+void Tfmain::BuildToolBar() {
+  ToolBar1 = new QToolBar(Panel1);
+  ToolBar1->setObjectName("ToolBar1");
+  ToolBar1->setIconSize(QSize(20, 20));
+  ToolBar1->setMovable(false);
+  ToolBar1->setFloatable(false);
+  ToolBar1->setContentsMargins(0, 0, 0, 0);
+  ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  // Its background is the grey gradient drawn before the buttons (see eventFilter).
+  ToolBar1->setStyleSheet("QToolBar { background: transparent; border: none; spacing: 0px; }");
+  ToolBar1->installEventFilter(this);
+
+  dzoomall = AddToolButton("dzoomall", 0,
+                           "Zoom to All\r\n\r\nWhen this button is active,  the zoom is\r\nalways set "
+                           "to show every object.",
+                           true);
+  dzoomin = AddToolButton("dzoomin", 2,
+                          "Zoom to Object\r\n\r\nClicking on this causes the zoom to be set\r\nto the "
+                          "bounds of the current selection.\r\n\r\nWhile this button is active, the "
+                          "zoom is not\r\naltered when you change your selection.",
+                          true);
+  Group({dzoomall, dzoomin}, true);
+  ToolBar1->addSeparator();
+  dzoom = AddToolButton("dzoom", 25,
+                        "Zoom\r\n\r\nClicking on this button allows you to select a\r\nzoom area "
+                        "with the mouse.",
+                        true);
+  ToolButton5 = AddToolButton("ToolButton5", 26,
+                              "Repaint All\r\n\r\nThis button repaints all of the objects,\r\nnot "
+                              "just the selected ones.",
+                              false);
+  ToolBar1->addSeparator();
+  dviewsolid = AddToolButton("dviewsolid", 13, "Draw Solid", true);
+  dviewlines = AddToolButton("dviewlines", 11, "Draw Wireframe", true);
+  dviewcw = AddToolButton("dviewcw", 12, "Draw Orientation", true);
+  Group({dviewsolid, dviewlines, dviewcw}, false);
+  dviewsolid->setChecked(true);
+  ToolBar1->addSeparator();
+  ToolButton12 = AddToolButton("ToolButton12", 5, "Delete Paths", false);
+  ToolButton15 = AddToolButton("ToolButton15", 14, "Break Apart", false);
+  ToolBar1->addSeparator();
+  dopen = AddToolButton("dopen", 8, "Open Paths", true);
+  dclosed = AddToolButton("dclosed", 9, "Closed Paths", true);
+  Group({dopen, dclosed}, false);
+  ToolBar1->addSeparator();
+  dclear = AddToolButton("dclear", 9, "No fill", true);
+  dsolid = AddToolButton("dsolid", 10, "Solid Fill", true);
+  Group({dclear, dsolid}, false);
+  ToolBar1->addSeparator();
+  dflag = AddToolButton("dflag", 17,
+                        "Toggle List\r\n\r\nThis button allows you to quickly swap\r\nselected "
+                        "paths between two lists.\r\n\r\nTo view the other list, change the Toggle "
+                        "List\r\ncheckbox in the 'Filter Paths' area.",
+                        false);
+  ToolBar1->addSeparator();
+  csel1 = new TColorPickerButton(ToolBar1);
+  csel1->setObjectName("csel1");
+  csel1->setFixedSize(45, 26);
+  csel1->SetFlat(true);
+  csel1->SetCustomText("Custom Colors");
+  csel1->SetShowSystemColors(false);
+  ToolBar1->addWidget(csel1);
+  ToolBar1->addSeparator();
+  dhelp = AddToolButton("dhelp", 7, "Help", false);
+
+  auto on = [this](QToolButton* button, std::function<void()> handler) {
+    connect(button, &QToolButton::clicked, this, [this, handler] { Guarded(handler); });
+  };
+  on(dzoomall, [this] { ZoomAllExecute(); });
+  on(dzoomin, [this] { dzoominClick(); });
+  on(ToolButton5, [this] { RenderPreview(RenderRequest::RepaintAll); });
+  for (QToolButton* b : {dviewsolid, dviewlines, dviewcw})
+    on(b, [this] { RenderPreview(RenderRequest::KeepExtent); });
+  on(ToolButton12, [this] { DeleteExecute(); });
+  on(ToolButton15, [this] { BreakApartExecute(); });
+  for (QToolButton* b : {dopen, dclosed, dclear, dsolid, dflag})
+    on(b, [this, b] { dopenClick(b); });
+  on(dhelp, [this] { dhelpClick(); });
+  csel1->OnChange = [this](TColorPickerButton*) { Guarded([this] { csel1Change(); }); };
+  csel1->OnClick = [this](TColorPickerButton*) { Guarded([this] { csel1Click(); }); };
+}
+
+void Tfmain::BuildMenus() {
+  auto action = [this](QMenu* menu, const char* name, const QString& caption, int image,
+                       const QKeySequence& shortcut, std::function<void()> handler) {
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(name);
+    if (image >= 0) a->setIcon(ToolImage(image));
+    if (!shortcut.isEmpty()) a->setShortcut(shortcut);
+    connect(a, &QAction::triggered, this, [this, handler] { Guarded(handler); });
+    return a;
+  };
+  QMenu* file = menuBar()->addMenu("&File");
+  Reload1 = action(file, "Reload1", "Reload", -1, {}, [this] { Reload1Click(); });
+  file->addSeparator();
+  Exit1 = action(file, "Exit1", "Exit", -1, {}, [this] { Button2Click(); });
+
+  QMenu* edit = menuBar()->addMenu("&Edit");
+  Delete1 = action(edit, "Delete1", "Delete (Del)", 5, {}, [this] { DeleteExecute(); });
+  edit->addSeparator();
+  tofront1 = action(edit, "tofront1", "Bring to Front", 19, QKeySequence(Qt::SHIFT | Qt::Key_PageUp),
+                    [this] { tofrontExecute(); });
+  BreakApart1 = action(edit, "BreakApart1", "Send to Back", 18,
+                       QKeySequence(Qt::SHIFT | Qt::Key_PageDown), [this] { tobackExecute(); });
+  edit->addSeparator();
+  UpOne1 = action(edit, "UpOne1", "Up One Level", 19, QKeySequence(Qt::CTRL | Qt::Key_PageUp),
+                  [this] { uponeExecute(); });
+  downone1 = action(edit, "downone1", "Down One Level", 18,
+                    QKeySequence(Qt::CTRL | Qt::Key_PageDown), [this] { downoneExecute(); });
+  edit->addSeparator();
+  FlagSelected1 = action(edit, "FlagSelected1", "Toggle Selected", 23, QKeySequence(Qt::Key_F8),
+                         [this] { dopenClick(dflag); });
+  edit->addSeparator();
+  OpenSelected1 = action(edit, "OpenSelected1", "Open Selected", 22,
+                         QKeySequence(Qt::CTRL | Qt::Key_O), [this] { dopenClick(dopen); });
+  CloseSelected1 = action(edit, "CloseSelected1", "Close Selected", 20,
+                          QKeySequence(Qt::CTRL | Qt::Key_C), [this] { dopenClick(dclosed); });
+  edit->addSeparator();
+  SolidSelected1 = action(edit, "SolidSelected1", "Solid Selected", 20,
+                          QKeySequence(Qt::CTRL | Qt::Key_S), [this] { dopenClick(dsolid); });
+  ClearSelected1 = action(edit, "ClearSelected1", "Clear Selected", 21,
+                          QKeySequence(Qt::CTRL | Qt::Key_L), [this] { dopenClick(dclear); });
+
+  QMenu* view = menuBar()->addMenu("View");
+  ZoomAll1 = action(view, "ZoomAll1", "Zoom All", 0, QKeySequence(Qt::Key_F5),
+                    [this] { ZoomAllExecute(); });
+  Zoom1 = action(view, "Zoom1", "Zoom", 25, QKeySequence(Qt::Key_F2), [this] { Zoom1Click(); });
+  ZoomIN1 = action(view, "ZoomIN1", "Zoom to Object", 1, {}, [this] { ZoomINExecute(); });
+  RedrawAll1 = action(view, "RedrawAll1", "Redraw All", 26, QKeySequence(Qt::Key_F3),
+                      [this] { RenderPreview(RenderRequest::RepaintAll); });
+  view->addSeparator();
+  EnancedView1 = view->addAction("Enanced View");
+  EnancedView1->setObjectName("EnancedView1");
+  EnancedView1->setCheckable(true);
+  EnancedView1->setChecked(true);
+  connect(EnancedView1, &QAction::triggered, this,
+          [this] { Guarded([this] { RenderPreview(RenderRequest::KeepExtent); }); });
+
+  QMenu* options = menuBar()->addMenu("&Options");
+  ParseEverything1 = options->addAction("Parse Everything");
+  ParseEverything1->setObjectName("ParseEverything1");
+  ParseEverything1->setCheckable(true);
+  ParseEverything1->setChecked(false);
+
+  QMenu* help = menuBar()->addMenu("&Help");
+  Help2 = action(help, "Help2", "&Help", 7, {}, [this] { dhelpClick(); });
+
+  // Shortcuts work wherever the focus is in the window.
+  for (QAction* a : menuBar()->actions()) addAction(a);
+}
+
+QFrame* Tfmain::BuildInfoPanel() {
+  auto* panel = new QFrame();
+  panel->setObjectName("panel_info");
+  panel->setFixedHeight(141);
+  panel->setMinimumWidth(294);
+  panel->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+  panel->setAutoFillBackground(true);
+  QPalette face = panel->palette();
+  face.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
+  panel->setPalette(face);
+
+  auto title = [panel](const QString& text, bool bar) {
+    auto* label = new QLabel(text, panel);
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::WindowText, DarkBlue);
+    if (bar) {
+      pal.setColor(QPalette::Window, QColor(170, 170, 170));
+      label->setAutoFillBackground(true);
+    }
+    label->setPalette(pal);
+    QFont f = label->font();
+    f.setBold(true);
+    label->setFont(f);
+    label->setContentsMargins(4, 1, 4, 1);
+    return label;
+  };
+  auto check = [panel, this](const char* name, const QString& caption, bool checked) {
+    auto* box = new QCheckBox(caption, panel);
+    box->setObjectName(name);
+    box->setChecked(checked);
+    return box;
+  };
+
+  auto* grid = new QGridLayout(panel);
+  grid->setContentsMargins(6, 4, 6, 4);
+  grid->setHorizontalSpacing(14);
+  grid->setVerticalSpacing(1);
+
+  // Filter paths.
+  auto* filterBox = new QVBoxLayout();
+  filterBox->setSpacing(1);
+  filterBox->addWidget(title("Filter paths", true));
+  cFlag = check("cFlag", "Toggle List", false);
+  cfills = check("cfills", "Fills (solid)", true);
+  cLines = check("cLines", "Strokes (no fill)", true);
+  Flip_Vertical = check("Flip_Vertical", "Flip_Vertical", true);
+  for (QCheckBox* b : {cFlag, cfills, cLines, Flip_Vertical}) filterBox->addWidget(b);
+  Label5 = new QLabel("Use this feature to select which paths to import", panel);
+  Label5->setObjectName("Label5");
+  Label5->setWordWrap(true);
+  QPalette grey = Label5->palette();
+  grey.setColor(QPalette::WindowText, QColor(128, 128, 128));
+  Label5->setPalette(grey);
+  filterBox->addWidget(Label5);
+  filterBox->addStretch(1);
+  grid->addLayout(filterBox, 0, 0, 3, 1);
+  for (QCheckBox* b : {cFlag, cfills, cLines})
+    connect(b, &QCheckBox::clicked, this, [this] { Guarded([this] { cLinesClick(); }); });
+
+  // Information.
+  auto* info = new QGridLayout();
+  info->setHorizontalSpacing(8);
+  info->setVerticalSpacing(2);
+  Label6 = title("Nodes:", false);
+  Label6->setObjectName("Label6");
+  label_nodes = new QLabel(panel);
+  label_nodes->setObjectName("label_nodes");
+  Label1 = new QLabel("Width", panel);
+  label_width = new QLabel(panel);
+  label_width->setObjectName("label_width");
+  Label2 = new QLabel("Height", panel);
+  label_height = new QLabel(panel);
+  label_height->setObjectName("label_height");
+  info->addWidget(Label6, 0, 0);
+  info->addWidget(label_nodes, 0, 1, 1, 3);
+  info->addWidget(Label1, 1, 0);
+  info->addWidget(label_width, 1, 1);
+  info->addWidget(Label2, 2, 0);
+  info->addWidget(label_height, 2, 1);
+  auto shape = [panel](const char* name, const QString& hint) {
+    auto* s = new QFrame(panel);
+    s->setObjectName(name);
+    s->setFixedSize(22, 22);
+    s->setFrameStyle(QFrame::Box | QFrame::Plain);
+    s->setAutoFillBackground(true);
+    s->setToolTip(hint);
+    return s;
+  };
+  Shape1 = shape("Shape1", "Fill");
+  Shape2 = shape("Shape2", "Line");
+  SetShapeColour(Shape1, 0xFFFFFF);
+  SetShapeColour(Shape2, 0xFFFFFF);
+  info->addWidget(Shape1, 1, 2, 2, 1, Qt::AlignVCenter);
+  info->addWidget(Shape2, 1, 3, 2, 1, Qt::AlignVCenter);
+  info->setColumnStretch(1, 1);
+  grid->addLayout(info, 0, 1);
+
+  auto* line = new QFrame(panel);
+  line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+  grid->addWidget(line, 1, 1);
+
+  // Import options.
+  auto* options = new QVBoxLayout();
+  options->setSpacing(1);
+  options->addWidget(title("Import Options", false));
+  auto* row = new QHBoxLayout();
+  cAutofix = check("cAutofix", "Auto-Fix Holes", false);
+  cReduce = check("cReduce", "Reduce Nodes", false);
+  row->addWidget(cAutofix);
+  row->addWidget(cReduce);
+  row->addStretch(1);
+  options->addLayout(row);
+  options->addStretch(1);
+  grid->addLayout(options, 2, 1);
+  grid->setColumnStretch(1, 1);
+  return panel;
+}
+
+void Tfmain::SetShapeColour(QFrame* shape, TColor colour) {
+  QPalette pal = shape->palette();
+  pal.setColor(QPalette::Window, FromColourValue(colour));
+  shape->setPalette(pal);
+}
+
+// --- errors --------------------------------------------------------------------------------
+
+void Tfmain::ReportError(const QString& message) { ShowMessage(message, true); }
+
+void Tfmain::Guarded(const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    ReportError(QString::fromLocal8Bit(e.what()));
+  } catch (...) {
+    ReportError("An unexpected error occurred.");
+  }
+}
+
+// --- files ---------------------------------------------------------------------------------
+
+void Tfmain::Button3Click() {
+  const QString name = QFileDialog::getOpenFileName(
+      this, "Select ai/eps file", QFileInfo(QString::fromStdString(SourceFileName)).absolutePath(),
+      "AI/EPS Files (*.ai *.eps *.AI *.EPS)");
+  if (name.isEmpty()) return;
+  LoadFile(name);
+}
+
+void Tfmain::LoadFile(const QString& fileName) {
+  const QString full = QFileInfo(fileName).absoluteFilePath();
+  StatusPanel1->setText(QDir::toNativeSeparators(full));
+  SourceFileName = full.toStdString();
+  Reload1Click();
+}
+
+void Tfmain::Reload1Click() {
+  if (!isEnabled()) return;  // a reload is running
+  // The preview goes white and the tree empty.
+  p->Canvas().fill(Qt::white);
+  p->update();
+  {
+    Remember updating(UiUpdating, true);
+    cFlag->setChecked(false);
+    TreeView1->collapseAll();
+    Tree.Clear();
+  }
+  silver_.Invalidate();
+  std::error_code ec;
+  if (SourceFileName.empty() || !std::filesystem::is_regular_file(SourceFileName, ec)) {
+    RefreshView();
+    return;
+  }
+
+  if (!fabort) fabort = new Tfabort(this);
+  fabort->LineCounter = [this](const std::string& text) { DrawLineCounter(text); };
+  UiUpdating = true;
+  setEnabled(false);
+  fabort->show();
+  QApplication::processEvents();
+
+  ReadResult read;
+  try {
+    const InterpretOptions options{Flip_Vertical->isChecked(), ParseEverything1->isChecked()};
+    read = ReadSourceFile(Store, SourceFileName, options, *fabort);
+  } catch (...) {
+    UiUpdating = false;
+    setEnabled(true);
+    fabort->hide();
+    throw;
+  }
+  UiUpdating = false;
+  setEnabled(true);
+  fabort->hide();
+  activateWindow();
+  raise();
+  QApplication::processEvents();
+  // A file that could not be read says why in the status bar's last panel.
+  const bool failed =
+      read.Load.Status == LoadStatus::Missing || read.Load.Status == LoadStatus::Unreadable;
+  StatusPanel2->setText(failed ? QString::fromStdString(read.Load.Message) : QString());
+  RefreshView();
+}
+
+void Tfmain::LoadFromCommandLine() {
+  ClearAllPaths(Store);
+  SourceFileName.clear();
+  for (const std::string& argument : arguments_) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(argument, ec)) {
+      LoadFile(QString::fromStdString(argument));
+      return;
+    }
+    break;  // only the first argument counts
+  }
+}
+
+void Tfmain::dhelpClick() {
+  // The viewer beside the program, started without a shell; a missing viewer is not reported.
+  const QString dir = QCoreApplication::applicationDirPath();
+  QProcess::startDetached(QDir(dir).filePath("PageShow.exe"), {"brelmhlp.pdf", "47"}, dir);
+}
+
+void Tfmain::Button2Click() { close(); }
+
+void Tfmain::closeEvent(QCloseEvent* event) {
+  // No closing while a file is read (the progress dialog's "Abort" stops it).
+  if (!isEnabled()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+}
+
+// --- tree, panel and preview ---------------------------------------------------------------
+
+TreeFilters Tfmain::Filters() const {
+  return {cFlag->isChecked(), cfills->isChecked(), cLines->isChecked()};
+}
+
+void Tfmain::SelectNode(TreeNode* node) {
+  Remember updating(UiUpdating, true);
+  Tree.Select(node);
+  const QModelIndex index = model_->IndexOf(node);
+  TreeView1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+  if (index.isValid()) TreeView1->scrollTo(index);
+}
+
+void Tfmain::RefreshView() {
+  {
+    Remember updating(UiUpdating, true);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    struct Restore {
+      ~Restore() { QApplication::restoreOverrideCursor(); }
+    } restore;
+    try {
+      BuildTree(Tree, Store.PathList, Filters());
+      Store.ViewExtent = ComputeViewExtent(Store.PathList, true);
+      silver_.Invalidate();
+      // The root opens one level, so that the file's groups are in view.
+      if (TreeNode* first = Tree.First()) TreeView1->expand(model_->IndexOf(first));
+      SelectNode(Tree.First());
+    } catch (...) {
+      UiUpdating = false;
+      UpdateInfoPanel();
+      RenderPreview(RenderRequest::FitAll);
+      throw;
+    }
+  }
+  UiUpdating = false;
+  UpdateInfoPanel();
+  RenderPreview(RenderRequest::FitAll);
+}
+
+void Tfmain::UpdateInfoPanel() {
+  const InfoPanelState s = ComputeInfoPanel(Tree, Store.ViewExtent);
+  label_width->setText(QString::fromStdString(s.Width));
+  label_height->setText(QString::fromStdString(s.Height));
+  Remember updating(UiUpdating, true);
+  dopen->setChecked(s.OpenDown);
+  dclosed->setChecked(s.ClosedDown);
+  dclear->setChecked(s.ClearDown);
+  dsolid->setChecked(s.SolidDown);
+  csel1->SetSelectionColor(s.ButtonColor);
+  if (s.FillShape) SetShapeColour(Shape1, *s.FillShape);
+  if (s.LineShape) SetShapeColour(Shape2, *s.LineShape);
+  for (QWidget* w : std::initializer_list<QWidget*>{dopen, dclosed, dclear, dsolid, csel1, dflag})
+    w->setEnabled(s.HasPath);
+  label_nodes->setText(QString::fromStdString(s.Description));
+}
+
+void Tfmain::TreeView1Change() {
+  if (UiUpdating) return;
+  RenderPreview(dzoomin->isChecked() ? RenderRequest::KeepExtent : RenderRequest::FitAll);
+  UpdateInfoPanel();
+}
+
+void Tfmain::cLinesClick() {
+  if (UiUpdating) return;
+  RefreshView();
+}
+
+void Tfmain::RenderPreview(RenderRequest request) {
+  const std::vector<tpath*> treePaths = TreePaths(Tree);
+  const std::vector<tpath*> selectedPaths = SelectedPaths(Tree);
+  const std::vector<const tpath*> all(treePaths.begin(), treePaths.end());
+  const std::vector<const tpath*> selected(selectedPaths.begin(), selectedPaths.end());
+  PreviewInput input;
+  input.TreePaths = all;
+  input.SelectedPaths = selected;
+  input.HasSelectedNode = Tree.Selected() != nullptr;
+  input.Request = request;
+  input.ViewMode = ViewModeFromButtons(dviewsolid->isChecked(), dviewcw->isChecked());
+  input.Enhanced = EnancedView1->isChecked();
+  input.Width = p->width();
+  input.Height = p->height();
+  PreviewPicture picture = aiimport::RenderPreview(input, Store.ViewExtent, &silver_);
+  Mapping = picture.Mapping;
+  if (picture.ImportEnabled) Button1->setEnabled(*picture.ImportEnabled);
+  p->Picture = picture.Image.isNull() ? QImage() : std::move(picture.Image);
+  p->Refresh();
+}
+
+void Tfmain::pPaint() {
+  if (p->Tag == 10) {
+    // The first paint: the window is on screen, so the file named on the command line is
+    // loaded now, right after this paint.
+    p->Tag = 0;
+    QTimer::singleShot(0, this, [this] { Guarded([this] { LoadFromCommandLine(); }); });
+    p->Canvas().fill(Qt::white);
+    return;
+  }
+  if (p->Picture.size() != p->size() && isEnabled()) RenderPreview(RenderRequest::KeepExtent);
+}
+
+void Tfmain::DrawLineCounter(const std::string& text) {
+  aiimport::DrawLineCounter(p->Canvas(), text, p->font());
+  p->repaint();
+}
+
+// --- zoom and mouse ------------------------------------------------------------------------
+
+void Tfmain::ZoomAllExecute() {
+  TreeNode* first = Tree.First();
+  if (first != Tree.Selected()) {
+    // Selecting a different node is a selection change.
+    SelectNode(first);
+    TreeView1Change();
+  }
+  RenderPreview(RenderRequest::FitAll);
+}
+
+void Tfmain::dzoominClick() { RenderPreview(RenderRequest::FitSelection); }
+
+void Tfmain::ZoomINExecute() { RenderPreview(RenderRequest::FitSelection); }
+
+void Tfmain::Zoom1Click() { dzoom->setChecked(true); }
+
+void Tfmain::pMouseDown(Qt::MouseButton, int x, int y) {
+  if (dzoom->isChecked()) {
+    ZoomRect = {x, y, x, y};
+    p->FocusRect = ZoomRect;
+    p->update();
+    ZoomDragging = true;
+    return;
+  }
+  // Pick the smallest path box under the mouse, the earliest in tree order on a tie.
+  std::vector<std::pair<TreeNode*, const tpath*>> nodes;
+  for (TreeNode* n = Tree.First(); n; n = Tree.Next(n))
+    if (n->Path) nodes.emplace_back(n, n->Path);
+  TreeNode* chosen = PickNode(nodes, Mapping, x, y, Tree.Selected());
+  if (chosen != Tree.Selected()) {
+    SelectNode(chosen);
+    TreeView1Change();
+  }
+}
+
+void Tfmain::pMouseMove(int x, int y) {
+  if (ZoomDragging && dzoom->isChecked()) {
+    ZoomRect.Right = x;
+    ZoomRect.Bottom = y;
+    p->FocusRect = ZoomRect;
+    p->update();
+    return;
+  }
+  if (!ZoomDragging) p->setCursor(dzoom->isChecked() ? Qt::CrossCursor : Qt::ArrowCursor);
+}
+
+void Tfmain::pMouseUp(int, int) {
+  if (!ZoomDragging) return;
+  ZoomDragging = false;
+  p->FocusRect.reset();
+  p->update();
+  if (!dzoom->isChecked()) return;
+  dzoom->setChecked(false);
+  p->setCursor(Qt::ArrowCursor);
+  const std::optional<FloatRect> extent = ZoomAreaExtent(ZoomRect, Mapping);
+  if (!extent) return;  // the last drawing had no scale to go back through
+  Store.ViewExtent = *extent;
+  dzoomin->setChecked(true);
+  dzoomall->setChecked(false);
+  RenderPreview(RenderRequest::KeepExtent);
+}
+
+bool Tfmain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && !closing_ && isActiveWindow()) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    // The Delete key, seen here before the focused control (which still gets it): a key
+    // press goes to the focused widget first and then up its parents, so it is taken only on
+    // its first stop.
+    QWidget* focus = QApplication::focusWidget();
+    const bool firstStop = focus ? watched == focus : watched == this;
+    if (key->key() == Qt::Key_Delete && firstStop && isEnabled()) Guarded([this] { DeleteExecute(); });
+  }
+  if (watched == ToolBar1 && event->type() == QEvent::Paint) {
+    // ToolBar1CustomDraw: 33 rows of grey from 255 down to 127 behind the buttons.
+    QPainter painter(ToolBar1);
+    const int width = ToolBar1->width();
+    for (int row = 0; row < ToolBarGradientRows; ++row) {
+      const int grey = ToolBarGradientGrey(row);
+      painter.setPen(QColor(grey, grey, grey));
+      painter.drawLine(0, row, width, row);
+    }
+    return false;  // the buttons are drawn over it as usual
+  }
+  if (watched == TreeView1->viewport() && event->type() == QEvent::MouseMove) {
+    // The tree's hint: the full caption of the node under the mouse.
+    const auto* move = static_cast<QMouseEvent*>(event);
+    const QModelIndex index = TreeView1->indexAt(move->position().toPoint());
+    const TreeNode* node = TreeModel::NodeAt(index);
+    if (node != HintNode) {
+      HintNode = node;
+      QToolTip::hideText();
+      TreeView1->setToolTip(node ? QString::fromStdString(node->Caption()) : QString());
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// --- editing -------------------------------------------------------------------------------
+
+void Tfmain::DeleteExecute() {
+  if (!Tree.Selected()) return;
+  {
+    Remember updating(UiUpdating, true);
+    DeleteSelected(Tree);
+  }
+  SelectNode(Tree.Selected());
+  TreeView1Change();
+}
+
+void Tfmain::BreakApartExecute() {
+  struct Rebuild {
+    Tfmain& w;
+    ~Rebuild() { w.silver_.Invalidate(); }
+  } rebuild{*this};
+  Remember updating(UiUpdating, true);
+  BreakApart(Tree, Store.PathList, Filters());
+  TreeView1->selectionModel()->clearCurrentIndex();
+  if (TreeNode* first = Tree.First()) TreeView1->expand(model_->IndexOf(first));
+}
+
+void Tfmain::uponeExecute() {
+  UpOneLevel(Tree);
+  if (TreeNode* s = Tree.Selected()) {
+    TreeView1->expand(model_->IndexOf(s->Parent));
+    SelectNode(s);
+  }
+}
+
+void Tfmain::downoneExecute() {
+  TreeNode* s = Tree.Selected();
+  if (!s) return;
+  DownOneLevel(Tree);
+  TreeView1->expand(model_->IndexOf(s->Parent));
+  SelectNode(s);
+}
+
+void Tfmain::tofrontExecute() {
+  BringToFront(Tree);
+  if (TreeNode* s = Tree.Selected()) SelectNode(s);
+}
+
+void Tfmain::tobackExecute() {
+  SendToBack(Tree);
+  if (TreeNode* s = Tree.Selected()) SelectNode(s);
+}
+
+void Tfmain::dopenClick(QObject* sender) {
+  if (!Tree.Selected()) return;
+  PathChange change = PathChange::None;
+  if (sender == dopen) change = PathChange::Open;
+  if (sender == dclosed) change = PathChange::Close;
+  if (sender == dclear) change = PathChange::NoFill;
+  if (sender == dsolid) change = PathChange::SolidFill;
+  if (sender == csel1) change = PathChange::Colour;
+  if (sender == dflag) change = ToggleListChange(cFlag->isChecked());
+  const TColor colour = csel1->SelectionColor();
+  ApplyToSelection(Tree, change, colour);
+  if (change == PathChange::Unflag || change == PathChange::Flag) {
+    // The node has left the tree; the tree's new selection counts as a selection change.
+    SelectNode(Tree.Selected());
+  }
+  silver_.Invalidate();
+  TreeView1Change();
+}
+
+void Tfmain::csel1Change() {
+  if (UiUpdating) return;
+  dopenClick(csel1);
+}
+
+void Tfmain::csel1Click() {
+  QColorDialog dialog(FromColourValue(csel1->SelectionColor()), this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  csel1->SetSelectionColor(ToColourValue(dialog.selectedColor()));
+}
+
+// --- drag and drop -------------------------------------------------------------------------
+
+void Tfmain::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (isEnabled() && urls.size() == 1 && urls.front().isLocalFile() &&
+      IsDrawingFileName(urls.front().toLocalFile()))
+    event->acceptProposedAction();
+}
+
+void Tfmain::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty()) return;
+  const QString file = urls.front().toLocalFile();
+  event->acceptProposedAction();
+  QTimer::singleShot(0, this, [this, file] { Guarded([this, file] { LoadFile(file); }); });
+}
+
+// --- import --------------------------------------------------------------------------------
+
+void Tfmain::Button1Click() {
+  SystemHostPlatform platform = WindowHostPlatform(this);
+  const std::string fileName = PrepareHostDotFile(platform);
+
+  const std::vector<tpath*> list = TreePaths(Tree);
+  if (list.empty()) {
+    ShowMessage("There are no paths to import!", false);
+    return;
+  }
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  QApplication::processEvents();
+  // Every window of the program is disabled while the conversion runs.
+  std::vector<QPointer<QWidget>> disabled;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->isEnabled()) {
+      w->setEnabled(false);
+      disabled.emplace_back(w);
+    }
+  }
+  auto enableAgain = [&disabled] {
+    for (const QPointer<QWidget>& w : disabled)
+      if (w) w->setEnabled(true);
+  };
+  WindowConvertView view(*this);
+  const std::vector<const tpath*> paths(list.begin(), list.end());
+  try {
+    ImportToFile(Store, paths, {cReduce->isChecked(), cAutofix->isChecked()}, view, fileName);
+  } catch (...) {
+    enableAgain();
+    QApplication::restoreOverrideCursor();
+    throw;  // reported by the general error handling; the window stays open
+  }
+  enableAgain();
+  // Done: the program ends (the cursor stays the hour-glass until it has).
+  QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+  close();
+}
+
+}  // namespace aiimport

@@ -1,0 +1,226 @@
+// The main window "AI/EPS Import Module": the tool bar and the Select File, Cancel and Import
+// buttons on top, the object tree on the left, the preview with the information panel on the
+// right, the status bar below. It owns the path store, the tree and every value the commands
+// share, and hands them to the reading, drawing, editing and import code.
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "objecttree.h"
+#include "pathunit.h"
+#include "preview.h"
+#include "previewrender.h"
+#include "zoom.h"
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QSplitter;
+class QToolBar;
+class QToolButton;
+class QTreeView;
+
+namespace aiimport {
+
+class TColorPickerButton;
+class Tfabort;
+class TreeModel;
+class Tfmain;
+
+// The preview paint box "p": shows the last drawing and passes the mouse to the window.
+class TPaintBox : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TPaintBox(Tfmain* owner, QWidget* parent);
+
+  int Tag = 10;    // 10 until the first paint starts the load of the command line's file
+  QImage Picture;  // the last drawing, exactly the paint box's size
+  // A zoom area being dragged, drawn over the picture as a dotted XOR rectangle.
+  std::optional<PixelRect> FocusRect;
+
+  // The picture, made white first when its size no longer fits.
+  QImage& Canvas();
+  // Shows the picture again (later, unless a paint is under way, which shows it anyway).
+  void Refresh();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  Tfmain* owner_;
+  bool painting_ = false;
+};
+
+class Tfmain : public QMainWindow {
+  Q_OBJECT
+ public:
+  // The program's own arguments (after its name): the first one that names an existing file is
+  // loaded when the window is first painted.
+  explicit Tfmain(std::vector<std::string> arguments, QWidget* parent = nullptr);
+  ~Tfmain() override;
+
+  // The shared values of the commands.
+  PathStore Store;
+  ObjectTree Tree;
+  ScreenMapping Mapping;          // of the last drawing
+  bool UiUpdating = true;         // silences the program's own change events
+  std::string SourceFileName;     // the chosen file, empty until one is chosen
+  PixelRect ZoomRect;             // the zoom area being dragged
+  bool ZoomDragging = false;
+  const TreeNode* HintNode = nullptr;  // the tree node last found under the mouse
+
+  // Components, with the names of the window's form.
+  QFrame* Panel1;
+  QToolBar* ToolBar1;
+  QPushButton* Button3;  // "Select File"
+  QPushButton* Button2;  // "Cancel"
+  QPushButton* Button1;  // "Import"
+  QTreeView* TreeView1;
+  QSplitter* Splitter2;
+  QFrame* panel_draw;
+  TPaintBox* p;
+  QFrame* panel_info;
+  QCheckBox* cFlag;
+  QCheckBox* cfills;
+  QCheckBox* cLines;
+  QCheckBox* Flip_Vertical;
+  QCheckBox* cAutofix;
+  QCheckBox* cReduce;
+  QLabel* Label5;
+  QLabel* Label6;
+  QLabel* label_nodes;
+  QLabel* Label1;
+  QLabel* label_width;
+  QLabel* Label2;
+  QLabel* label_height;
+  QFrame* Shape1;  // "Fill"
+  QFrame* Shape2;  // "Line"
+  QLabel* StatusPanel0;
+  QLabel* StatusPanel1;
+  QLabel* StatusPanel2;
+
+  QToolButton* dzoomall;
+  QToolButton* dzoomin;
+  QToolButton* dzoom;
+  QToolButton* ToolButton5;
+  QToolButton* dviewsolid;
+  QToolButton* dviewlines;
+  QToolButton* dviewcw;
+  QToolButton* ToolButton12;
+  QToolButton* ToolButton15;
+  QToolButton* dopen;
+  QToolButton* dclosed;
+  QToolButton* dclear;
+  QToolButton* dsolid;
+  QToolButton* dflag;
+  TColorPickerButton* csel1;
+  QToolButton* dhelp;
+
+  QAction* Reload1;
+  QAction* Exit1;
+  QAction* Delete1;
+  QAction* tofront1;
+  QAction* BreakApart1;  // "Send to Back"
+  QAction* UpOne1;
+  QAction* downone1;
+  QAction* FlagSelected1;
+  QAction* OpenSelected1;
+  QAction* CloseSelected1;
+  QAction* SolidSelected1;
+  QAction* ClearSelected1;
+  QAction* ZoomAll1;
+  QAction* Zoom1;
+  QAction* ZoomIN1;
+  QAction* RedrawAll1;
+  QAction* EnancedView1;
+  QAction* ParseEverything1;
+  QAction* Help2;
+
+  Tfabort* fabort = nullptr;  // the progress dialog, made right after the window
+
+  // Commands (the handlers of the form).
+  void Button3Click();  // "Select File"
+  void Reload1Click();
+  void LoadFromCommandLine();
+  void LoadFile(const QString& fileName);  // "Select File" confirmed, or a file dropped
+  void Button1Click();                     // "Import"
+  void Button2Click();                     // "Cancel", Esc, "Exit"
+  void dhelpClick();
+
+  void RefreshView();
+  void UpdateInfoPanel();
+  void TreeView1Change();
+  void cLinesClick();
+  void RenderPreview(RenderRequest request);
+  void pPaint();
+
+  void ZoomAllExecute();
+  void dzoominClick();
+  void ZoomINExecute();
+  void Zoom1Click();
+  void pMouseDown(Qt::MouseButton button, int x, int y);
+  void pMouseMove(int x, int y);
+  void pMouseUp(int x, int y);
+
+  void DeleteExecute();
+  void BreakApartExecute();
+  void uponeExecute();
+  void downoneExecute();
+  void tofrontExecute();
+  void tobackExecute();
+  void dopenClick(QObject* sender);  // ApplyToSelection
+  void csel1Change();
+  void csel1Click();
+
+  // The tree's selection as the window shows it, set without selection-change handling.
+  void SelectNode(TreeNode* node);
+
+  // The check boxes and buttons read by the commands.
+  TreeFilters Filters() const;
+
+  // Runs a handler; an exception that escapes it is reported and the window goes on.
+  void Guarded(const std::function<void()>& handler);
+
+  // Shows an error to the user (the application's general error report).
+  void ReportError(const QString& message);
+
+  // How messages reach the user: a message box by default (tests record them instead). The
+  // flag tells an error from a notice.
+  std::function<void(const QString& text, bool error)> ShowMessage;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildToolBar();
+  void BuildMenus();
+  QFrame* BuildInfoPanel();
+  void SetShapeColour(QFrame* shape, TColor colour);
+  QToolButton* AddToolButton(const char* name, int image, const QString& hint, bool checkable);
+  void Group(std::initializer_list<QToolButton*> buttons, bool allowAllUp);
+  void DrawLineCounter(const std::string& text);
+
+  std::vector<std::string> arguments_;
+  TreeModel* model_ = nullptr;
+  SilverCache silver_;
+  bool closing_ = false;
+};
+
+// Whether a file name looks like a drawing the program reads (".ai" or ".eps").
+bool IsDrawingFileName(const QString& fileName);
+
+}  // namespace aiimport
