@@ -1,25 +1,43 @@
 #include "outputpoints.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
 #include "geometry.h"
-#include "numeric.h"
 
 namespace aiimport {
 
 namespace {
 
-[[noreturn]] void ThrowNotFinite() {
+[[noreturn, gnu::noinline, gnu::cold]] void ThrowNotFinite() {
   throw ImportError(
       "Cannot import: a coordinate of the drawing is not a finite number (its values are too "
       "large to compute with). Nothing was written.");
 }
 
-[[noreturn]] void ThrowOutOfRange(float v) {
+[[noreturn, gnu::noinline, gnu::cold]] void ThrowOutOfRange(float v) {
   throw ImportError("Cannot import: the coordinate " + std::to_string(v) +
                     " (points) lies outside the range of the host file (at most 2147483647 "
                     "micrometres, about 2.1 km, from the origin). Nothing was written.");
+}
+
+// R(v). The product is formed exactly: OutputScale has 23 significant bits and v at most 24,
+// so a double holds it as the extended product would. The rounding is the one of RoundToInt32
+// (nearest, halves to even, whatever the rounding mode), written out without branches because
+// it runs for every output coordinate: truncation toward zero, then the exact fraction decides.
+inline int32_t Micrometres(float v) {
+  const double product = static_cast<double>(OutputScale) * static_cast<double>(v);
+  if (!(product >= -2147483648.5 && product < 2147483647.5)) [[unlikely]] {
+    if (!std::isfinite(product)) ThrowNotFinite();
+    ThrowOutOfRange(v);
+  }
+  int64_t whole = static_cast<int64_t>(product);
+  const double fraction = product - static_cast<double>(whole);  // exact
+  const int64_t odd = whole & 1;
+  whole += static_cast<int64_t>(fraction > 0.5) | (static_cast<int64_t>(fraction == 0.5) & odd);
+  whole -= static_cast<int64_t>(fraction < -0.5) | (static_cast<int64_t>(fraction == -0.5) & odd);
+  return static_cast<int32_t>(whole);
 }
 
 // One output path's points, curve by curve.
@@ -54,7 +72,7 @@ class PointBuilder {
 
  private:
   void Put(int32_t kind, float x, float y) {
-    out_.push_back({kind, OutputCoordinate(x), OutputCoordinate(y)});
+    out_.push_back({kind, Micrometres(x), Micrometres(y)});
   }
 
   std::vector<Tdot>& out_;
@@ -72,13 +90,7 @@ std::size_t FixedPointCount(const tpath& path) {
 
 }  // namespace
 
-int32_t OutputCoordinate(float v) {
-  const long double product = static_cast<long double>(OutputScale) * v;
-  if (!std::isfinite(product)) ThrowNotFinite();
-  const std::optional<int32_t> r = RoundToInt32(product);
-  if (!r) ThrowOutOfRange(v);
-  return *r;
-}
+int32_t OutputCoordinate(float v) { return Micrometres(v); }
 
 void GenerateOutputPoints(PathStore& store, std::span<const tpath* const> paths, bool reduce,
                           ConvertView& view) {
@@ -111,10 +123,20 @@ void GenerateOutputPoints(PathStore& store, std::span<const tpath* const> paths,
     }
   }
 
-  ComputeOutputExtent(store);
-  const int64_t minX = store.OutputExtent.MinX, minY = store.OutputExtent.MinY;
+  // The extent, the shift and the boxes. This gives what ComputeOutputExtent, the shift,
+  // ComputeDotBounds on every path and ComputeOutputExtent again give, in two passes instead of
+  // five: a float32 box bound is the float32 of the integer extreme (rounding keeps the order).
+  IntRect& extent = store.OutputExtent;
+  extent = {2147483647, 2147483647, -2147483647, -2147483647};
+  for (const tdotpath& path : output)
+    for (const Tdot& d : path.Items) {
+      extent.MinX = std::min(extent.MinX, d.X);
+      extent.MinY = std::min(extent.MinY, d.Y);
+    }
+  const int64_t minX = extent.MinX, minY = extent.MinY;
   uint64_t total = 0;
   for (tdotpath& path : output) {
+    int32_t boxMinX = 2147483647, boxMinY = 2147483647, boxMaxX = INT32_MIN, boxMaxY = INT32_MIN;
     for (Tdot& d : path.Items) {
       // Every point is at or above the minimum, so only the upper end of the range can be left.
       const int64_t x = d.X - minX, y = d.Y - minY;
@@ -124,11 +146,25 @@ void GenerateOutputPoints(PathStore& store, std::span<const tpath* const> paths,
             "micrometres, about 2.1 km, across). Nothing was written.");
       d.X = static_cast<int32_t>(x);
       d.Y = static_cast<int32_t>(y);
+      boxMinX = std::min(boxMinX, d.X);
+      boxMinY = std::min(boxMinY, d.Y);
+      boxMaxX = std::max(boxMaxX, d.X);
+      boxMaxY = std::max(boxMaxY, d.Y);
     }
-    ComputeDotBounds(path);
+    if (path.Items.empty()) {
+      path.MinX = path.MinY = 2147483648.0f;
+      path.MaxX = path.MaxY = -2147483648.0f;
+    } else {
+      path.MinX = static_cast<float>(boxMinX);
+      path.MinY = static_cast<float>(boxMinY);
+      path.MaxX = static_cast<float>(boxMaxX);
+      path.MaxY = static_cast<float>(boxMaxY);
+      extent.MaxX = std::max(extent.MaxX, boxMaxX);
+      extent.MaxY = std::max(extent.MaxY, boxMaxY);
+      extent.MinX = extent.MinY = 0;
+    }
     total += path.Count();
   }
-  ComputeOutputExtent(store);
   view.SetNodesCaption("Total Nodes: " + std::to_string(total));
 }
 
