@@ -65,7 +65,8 @@ void BM_GenerateOutputPoints(benchmark::State& state) {
     benchmark::DoNotOptimize(s.Store.OutputList.data());
   }
   uint64_t points = 0;
-  for (const tdotpath& p : s.Store.OutputList) points += p.Count();
+  for (const tdotpath& p : s.Store.OutputList)
+    points += p.Count();
   state.counters["Paths"] = static_cast<double>(s.Paths.size());
   state.counters["OutPoints"] = static_cast<double>(points);
   state.SetBytesProcessed(static_cast<int64_t>(s.Bytes) * state.iterations());
@@ -78,7 +79,8 @@ void BM_WriteDotFile(benchmark::State& state) {
   GenerateOutputPoints(s.Store, s.Paths, false, view);
   const std::string file = TempDotFile();
   DotCounts counts;
-  for (auto _ : state) counts = WriteDotFile(s.Store, file, view);
+  for (auto _ : state)
+    counts = WriteDotFile(s.Store, file, view);
   state.counters["DotMB"] = static_cast<double>(counts.Records * DotRecordSize) / (1024.0 * 1024.0);
   state.SetBytesProcessed(static_cast<int64_t>(s.Bytes) * state.iterations());
   std::filesystem::remove(file);
@@ -139,13 +141,18 @@ void BM_CorrectOrientation(benchmark::State& state) {
   PathStore store;
   auto square = [&store](int32_t x0, int32_t y0, int32_t size) {
     tdotpath& p = store.OutputList.emplace_back();
-    p.Items = {{1, x0, y0}, {2, x0 + size, y0}, {2, x0 + size, y0 + size}, {2, x0, y0 + size}, {2, x0, y0}};
+    p.Items = {{1, x0, y0},
+               {2, x0 + size, y0},
+               {2, x0 + size, y0 + size},
+               {2, x0, y0 + size},
+               {2, x0, y0}};
     p.Closed = p.Filled = p.Anticlockwise = true;
     p.CompoundNo = 1;
     ComputeDotBounds(p);
   };
   square(0, 0, side * 100 + 100);
-  for (int i = 0; i < n; ++i) square(100 + (i % side) * 100, 100 + (i / side) * 100, 50);
+  for (int i = 0; i < n; ++i)
+    square(100 + (i % side) * 100, 100 + (i / side) * 100, 50);
   ComputeOutputExtent(store);
   ConvertView view;
   for (auto _ : state) {
@@ -153,17 +160,41 @@ void BM_CorrectOrientation(benchmark::State& state) {
     benchmark::DoNotOptimize(store.OutputList.data());
   }
   int reversed = 0;
-  for (const tdotpath& p : store.OutputList) reversed += p.Anticlockwise ? 0 : 1;
+  for (const tdotpath& p : store.OutputList)
+    reversed += p.Anticlockwise ? 0 : 1;
   state.counters["Holes"] = n;
   state.counters["Clockwise"] = reversed;
   state.SetItemsProcessed(static_cast<int64_t>(n) * state.iterations());
 }
 
-BENCHMARK(BM_GenerateOutputPoints)->Arg(0)->Arg(1)->ArgName("reduce")->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_GenerateOutputPoints)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("reduce")
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
 BENCHMARK(BM_WriteDotFile)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_ConvertSteps)->Args({0, 0})->Args({1, 0})->Args({0, 1})->ArgNames({"reduce", "autofix"})->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_BatchImport)->Args({0, 0})->Args({1, 0})->Args({0, 1})->ArgNames({"reduce", "autofix"})->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_CorrectOrientation)->Arg(1000)->Arg(10000)->Arg(100000)->ArgName("holes")->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_ConvertSteps)
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->ArgNames({"reduce", "autofix"})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+BENCHMARK(BM_BatchImport)
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->ArgNames({"reduce", "autofix"})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+BENCHMARK(BM_CorrectOrientation)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->ArgName("holes")
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
 
 }  // namespace
 

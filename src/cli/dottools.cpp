@@ -91,7 +91,8 @@ class FigurePath {
  private:
   void EndSubPath() {
     // Controls with no node after them are drawn as straight lines so that nothing is lost.
-    for (const auto& c : controls_) Command('L', c.first * 2, c.second * 2);
+    for (const auto& c : controls_)
+      Command('L', c.first * 2, c.second * 2);
     controls_.clear();
     if (current_ && closed_) d_ += " Z";
     current_ = false;
@@ -129,7 +130,8 @@ std::string DotToSvg(std::string_view bytes) {
     if (!any || r.B > maxY) maxY = r.B;
     any = true;
   }
-  const int64_t width = std::max<int64_t>(maxX - minX, 1), height = std::max<int64_t>(maxY - minY, 1);
+  const int64_t width = std::max<int64_t>(maxX - minX, 1),
+                height = std::max<int64_t>(maxY - minY, 1);
   const int64_t margin = std::max<int64_t>(std::max(width, height) / 50, 1);
 
   std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
@@ -141,7 +143,8 @@ std::string DotToSvg(std::string_view bytes) {
                 static_cast<double>(width + 2 * margin) / 1000.0,
                 static_cast<double>(height + 2 * margin) / 1000.0,
                 static_cast<long long>(minX - margin), static_cast<long long>(minY - margin),
-                static_cast<long long>(width + 2 * margin), static_cast<long long>(height + 2 * margin));
+                static_cast<long long>(width + 2 * margin),
+                static_cast<long long>(height + 2 * margin));
   svg += head;
 
   std::size_t i = 0;
@@ -158,7 +161,8 @@ std::string DotToSvg(std::string_view bytes) {
     if (d.empty()) continue;
     const std::string colour = SvgColour(header.A);
     if (header.B & 2)
-      svg += "<path fill=\"" + colour + "\" fill-rule=\"nonzero\" stroke=\"none\" d=\"" + d + "\"/>\n";
+      svg +=
+          "<path fill=\"" + colour + "\" fill-rule=\"nonzero\" stroke=\"none\" d=\"" + d + "\"/>\n";
     else
       svg += "<path fill=\"none\" stroke=\"" + colour +
              "\" stroke-width=\"1\" vector-effect=\"non-scaling-stroke\" d=\"" + d + "\"/>\n";

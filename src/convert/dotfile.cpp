@@ -97,7 +97,8 @@ DotRecord DecodeDotRecord(const unsigned char* in) {
 DotCounts WriteDotRecords(std::vector<tdotpath>& list, DotSink& sink) {
   RecordWriter out(sink);
   DotCounts counts;
-  for (tdotpath& path : list) path.Written = false;
+  for (tdotpath& path : list)
+    path.Written = false;
 
   // The partners of a figure's first path H at index i are the later paths whose CompoundNo
   // equals H's. Only a figure's first path changes its CompoundNo (to -2, while it is written),
@@ -201,7 +202,8 @@ DotCheck CheckDotStructure(std::string_view bytes) {
     return check;
   }
   for (std::size_t offset = 0; offset < bytes.size(); offset += DotRecordSize) {
-    const DotRecord r = DecodeDotRecord(reinterpret_cast<const unsigned char*>(bytes.data() + offset));
+    const DotRecord r =
+        DecodeDotRecord(reinterpret_cast<const unsigned char*>(bytes.data() + offset));
     ++check.Counts.Records;
     if (r.Kind < 0 || r.Kind > 3) {
       check.Problem = "offset " + std::to_string(offset) + ": kind " + std::to_string(r.Kind) +
@@ -209,7 +211,8 @@ DotCheck CheckDotStructure(std::string_view bytes) {
       return check;
     }
     if (offset == 0 && r.Kind != 0) {
-      check.Problem = "offset 0: the first record is not a header (kind " + std::to_string(r.Kind) + ")";
+      check.Problem =
+          "offset 0: the first record is not a header (kind " + std::to_string(r.Kind) + ")";
       return check;
     }
     if (r.Kind == 0) {

@@ -42,7 +42,9 @@ std::string ResolveHostTempDir(HostPlatform& platform) {
   return dir;
 }
 
-std::string DotFileNameIn(const std::string& hostTempDir) { return hostTempDir + "\\~tempai.dot"; }
+std::string DotFileNameIn(const std::string& hostTempDir) {
+  return hostTempDir + "\\~tempai.dot";
+}
 
 std::string MapHostPath(const std::string& hostPath,
                         const std::function<std::optional<std::string>(const std::string&)>& env) {
@@ -103,7 +105,9 @@ std::optional<std::string> SystemHostPlatform::WindowsDirectory() {
   return std::string(buffer, n);
 }
 
-std::string SystemHostPlatform::LocalPath(const std::string& hostPath) { return hostPath; }
+std::string SystemHostPlatform::LocalPath(const std::string& hostPath) {
+  return hostPath;
+}
 
 #else
 

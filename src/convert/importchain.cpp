@@ -12,7 +12,8 @@ namespace {
 
 uint64_t CountPoints(const std::vector<tdotpath>& list) {
   uint64_t n = 0;
-  for (const tdotpath& p : list) n += p.Count();
+  for (const tdotpath& p : list)
+    n += p.Count();
   return n;
 }
 

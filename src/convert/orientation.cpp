@@ -48,7 +48,8 @@ class CompoundIndex {
   // reaches it (the point can no longer lower it) and the whole path once it is 0.
   int32_t Depth(std::size_t i) const {
     const Group& group = groups_[groupOf_[i]];
-    const Grid* grid = group.GridNo >= 0 ? &grids_[static_cast<std::size_t>(group.GridNo)] : nullptr;
+    const Grid* grid =
+        group.GridNo >= 0 ? &grids_[static_cast<std::size_t>(group.GridNo)] : nullptr;
     int32_t minimum = NoDepth;
     for (const Tdot& d : list_[i].Items) {
       int32_t count = 0;
@@ -107,7 +108,8 @@ class CompoundIndex {
       return static_cast<int32_t>(t);
     }
     std::size_t Cell(float x, float y) const {
-      return static_cast<std::size_t>(Coordinate(y, MinY, ScaleY, Ny)) * static_cast<std::size_t>(Nx) +
+      return static_cast<std::size_t>(Coordinate(y, MinY, ScaleY, Ny)) *
+                 static_cast<std::size_t>(Nx) +
              static_cast<std::size_t>(Coordinate(x, MinX, ScaleX, Nx));
     }
   };
@@ -144,7 +146,8 @@ class CompoundIndex {
     for (int pass = 0; pass < 2; ++pass) {
       std::vector<uint32_t> fill;
       if (pass == 1) {
-        for (std::size_t c = 0; c < cellCount; ++c) g.CellStart[c + 1] += g.CellStart[c];
+        for (std::size_t c = 0; c < cellCount; ++c)
+          g.CellStart[c + 1] += g.CellStart[c];
         g.CellItems.resize(g.CellStart[cellCount]);
         fill.assign(g.CellStart.begin(), g.CellStart.end() - 1);
       }
@@ -256,7 +259,8 @@ int32_t NestingDepth(const std::vector<tdotpath>& list, std::size_t i) {
   for (const Tdot& d : path.Items) {
     int32_t count = 0;
     for (std::size_t j = 0; j < list.size(); ++j)
-      if (j != i && list[j].CompoundNo == path.CompoundNo && PointInPath(list[j], d.X, d.Y)) ++count;
+      if (j != i && list[j].CompoundNo == path.CompoundNo && PointInPath(list[j], d.X, d.Y))
+        ++count;
     if (count < depth) depth = count;
   }
   return depth;
@@ -294,8 +298,10 @@ void DrawOutputPath(const tdotpath& path, int mode, const IntRect& extent, Conve
   float s = static_cast<float>(width - 10) / w;
   const float sHeight = static_cast<float>(height - 10) / h;
   if (sHeight < s) s = sHeight;
-  const int64_t ox = (width - static_cast<int64_t>(ScreenValue(static_cast<long double>(w) * s))) / 2;
-  const int64_t oy = (height - static_cast<int64_t>(ScreenValue(static_cast<long double>(h) * s))) / 2;
+  const int64_t ox =
+      (width - static_cast<int64_t>(ScreenValue(static_cast<long double>(w) * s))) / 2;
+  const int64_t oy =
+      (height - static_cast<int64_t>(ScreenValue(static_cast<long double>(h) * s))) / 2;
 
   view.SetPen(mode == 1 ? SilverColor : (path.Anticlockwise ? AnticlockwiseColor : ClockwiseColor));
   for (const Tdot& d : path.Items) {
@@ -314,7 +320,8 @@ void CorrectOrientation(PathStore& store, ConvertView& view) {
   std::vector<tdotpath>& list = store.OutputList;
   view.SetNodesCaption("Correcting Orientation");
   view.ClearCanvas();
-  for (const tdotpath& path : list) DrawOutputPath(path, 1, store.OutputExtent, view);
+  for (const tdotpath& path : list)
+    DrawOutputPath(path, 1, store.OutputExtent, view);
   view.SetBusyCursor(true);
   AtExit defaultCursor([&view] { view.SetBusyCursor(false); });
 

@@ -84,13 +84,16 @@ class PointBuilder {
 // curve.
 std::size_t FixedPointCount(const tpath& path) {
   std::size_t n = 0;
-  for (const tbpoint& p : path.Items) n += p.Kind == 2 ? 5 : (p.Kind == 0 || p.Kind == 1 ? 1 : 0);
+  for (const tbpoint& p : path.Items)
+    n += p.Kind == 2 ? 5 : (p.Kind == 0 || p.Kind == 1 ? 1 : 0);
   return n;
 }
 
 }  // namespace
 
-int32_t OutputCoordinate(float v) { return Micrometres(v); }
+int32_t OutputCoordinate(float v) {
+  return Micrometres(v);
+}
 
 void GenerateOutputPoints(PathStore& store, std::span<const tpath* const> paths, bool reduce,
                           ConvertView& view) {
@@ -114,12 +117,14 @@ void GenerateOutputPoints(PathStore& store, std::span<const tpath* const> paths,
     if (reduce) {
       scratch.clear();
       PointBuilder builder(scratch, true);
-      for (const tbpoint& p : source->Items) builder.Add(p);
+      for (const tbpoint& p : source->Items)
+        builder.Add(p);
       path.Items.assign(scratch.begin(), scratch.end());
     } else {
       path.Items.reserve(FixedPointCount(*source));
       PointBuilder builder(path.Items, false);
-      for (const tbpoint& p : source->Items) builder.Add(p);
+      for (const tbpoint& p : source->Items)
+        builder.Add(p);
     }
   }
 

@@ -23,10 +23,12 @@ CubicWeights WeightsAt(float t) {
 }
 
 FloatPoint Evaluate(const BezierSegment& c, const CubicWeights& w) {
-  const float x = static_cast<float>(static_cast<Ext>(c.P0x) * w.B0 + static_cast<Ext>(c.P1x) * w.B1 +
-                                     static_cast<Ext>(c.P2x) * w.B2 + static_cast<Ext>(c.P3x) * w.B3);
-  const float y = static_cast<float>(static_cast<Ext>(c.P0y) * w.B0 + static_cast<Ext>(c.P1y) * w.B1 +
-                                     static_cast<Ext>(c.P2y) * w.B2 + static_cast<Ext>(c.P3y) * w.B3);
+  const float x =
+      static_cast<float>(static_cast<Ext>(c.P0x) * w.B0 + static_cast<Ext>(c.P1x) * w.B1 +
+                         static_cast<Ext>(c.P2x) * w.B2 + static_cast<Ext>(c.P3x) * w.B3);
+  const float y =
+      static_cast<float>(static_cast<Ext>(c.P0y) * w.B0 + static_cast<Ext>(c.P1y) * w.B1 +
+                         static_cast<Ext>(c.P2y) * w.B2 + static_cast<Ext>(c.P3y) * w.B3);
   return {x, y};
 }
 
@@ -36,8 +38,10 @@ struct WeightTables {
   CubicWeights Twentieths[21];
   CubicWeights Eighths[9];
   WeightTables() {
-    for (int k = 0; k <= 20; ++k) Twentieths[k] = WeightsAt(static_cast<float>(k) / 20.0f);
-    for (int k = 0; k <= 8; ++k) Eighths[k] = WeightsAt(static_cast<float>(k) / 8.0f);
+    for (int k = 0; k <= 20; ++k)
+      Twentieths[k] = WeightsAt(static_cast<float>(k) / 20.0f);
+    for (int k = 0; k <= 8; ++k)
+      Eighths[k] = WeightsAt(static_cast<float>(k) / 8.0f);
   }
 };
 
@@ -89,8 +93,10 @@ struct CurveMeasure {
 
   explicit CurveMeasure(const BezierSegment& curve) {
     const WeightTables& w = Weights();
-    for (int k = 0; k <= 20; ++k) Points[k] = Evaluate(curve, w.Twentieths[k]);
-    for (int k = 1; k <= 20; ++k) Chords[k - 1] = MakeChord(Points[k - 1], Points[k]);
+    for (int k = 0; k <= 20; ++k)
+      Points[k] = Evaluate(curve, w.Twentieths[k]);
+    for (int k = 1; k <= 20; ++k)
+      Chords[k - 1] = MakeChord(Points[k - 1], Points[k]);
     // The length starts from P0 itself (not from the curve at 0, which differs from P0 when a
     // control point is not finite).
     FloatPoint previous{curve.P0x, curve.P0y};
@@ -151,8 +157,10 @@ struct ChordBoxes {
 
   // The square of the distance beyond which chords are skipped for a limit D on the distance.
   double Reach2(FloatPoint s, double limit) const {
-    const double slack = 0x1p-16 * (2.0 * (std::fabs(s.X - CenterX) + std::fabs(s.Y - CenterY) +
-                                           HalfSpan) + LongestChord) + 0x1p-40;
+    const double slack =
+        0x1p-16 * (2.0 * (std::fabs(s.X - CenterX) + std::fabs(s.Y - CenterY) + HalfSpan) +
+                   LongestChord) +
+        0x1p-40;
     const double r = slack + std::sqrt(limit * (1.0 + 0x1p-14));
     return r * r;
   }
@@ -262,18 +270,23 @@ CurveApprox FixedFromPoints(const BezierSegment& curve, const FloatPoint p[8]) {
 
 }  // namespace
 
-FloatPoint CubicPoint(const BezierSegment& c, float t) { return Evaluate(c, WeightsAt(t)); }
+FloatPoint CubicPoint(const BezierSegment& c, float t) {
+  return Evaluate(c, WeightsAt(t));
+}
 
 FloatPoint ControlFromThrough(FloatPoint a, FloatPoint m, FloatPoint c) {
-  const float x = static_cast<float>((static_cast<Ext>(m.X) - (static_cast<Ext>(a.X) + c.X) * 0.25L) * 2.0L);
-  const float y = static_cast<float>((static_cast<Ext>(m.Y) - (static_cast<Ext>(a.Y) + c.Y) * 0.25L) * 2.0L);
+  const float x =
+      static_cast<float>((static_cast<Ext>(m.X) - (static_cast<Ext>(a.X) + c.X) * 0.25L) * 2.0L);
+  const float y =
+      static_cast<float>((static_cast<Ext>(m.Y) - (static_cast<Ext>(a.Y) + c.Y) * 0.25L) * 2.0L);
   return {x, y};
 }
 
 CurveApprox ApproxCurveFixed(const BezierSegment& curve) {
   const WeightTables& w = Weights();
   FloatPoint p[8];
-  for (int k = 1; k <= 7; ++k) p[k] = Evaluate(curve, w.Eighths[k]);
+  for (int k = 1; k <= 7; ++k)
+    p[k] = Evaluate(curve, w.Eighths[k]);
   return FixedFromPoints(curve, p);
 }
 
@@ -311,7 +324,8 @@ CurveApprox ApproxCurveReduced(const BezierSegment& curve) {
   p[2] = m.Points[5];
   p[4] = mid;
   p[6] = m.Points[15];
-  for (int k : {1, 3, 5, 7}) p[k] = Evaluate(curve, w.Eighths[k]);
+  for (int k : {1, 3, 5, 7})
+    p[k] = Evaluate(curve, w.Eighths[k]);
   return FixedFromPoints(curve, p);
 }
 

@@ -14,8 +14,10 @@ using E = long double;
 inline FloatPoint Cubic(const BezierSegment& c, float t) {
   const float s = static_cast<float>(1.0L - static_cast<E>(t));
   const float b0 = static_cast<float>(static_cast<E>(s) * static_cast<E>(s) * static_cast<E>(s));
-  const float b1 = static_cast<float>(static_cast<E>(s) * static_cast<E>(s) * (3.0L * static_cast<E>(t)));
-  const float b2 = static_cast<float>(static_cast<E>(t) * static_cast<E>(t) * (static_cast<E>(s) * 3.0L));
+  const float b1 =
+      static_cast<float>(static_cast<E>(s) * static_cast<E>(s) * (3.0L * static_cast<E>(t)));
+  const float b2 =
+      static_cast<float>(static_cast<E>(t) * static_cast<E>(t) * (static_cast<E>(s) * 3.0L));
   const float b3 = static_cast<float>(static_cast<E>(t) * static_cast<E>(t) * static_cast<E>(t));
   FloatPoint p;
   p.X = static_cast<float>(static_cast<E>(c.P0x) * b0 + static_cast<E>(c.P1x) * b1 +
@@ -26,8 +28,10 @@ inline FloatPoint Cubic(const BezierSegment& c, float t) {
 }
 
 inline FloatPoint Control(FloatPoint a, FloatPoint m, FloatPoint c) {
-  return {static_cast<float>((static_cast<E>(m.X) - (static_cast<E>(a.X) + static_cast<E>(c.X)) * 0.25L) * 2.0L),
-          static_cast<float>((static_cast<E>(m.Y) - (static_cast<E>(a.Y) + static_cast<E>(c.Y)) * 0.25L) * 2.0L)};
+  return {static_cast<float>(
+              (static_cast<E>(m.X) - (static_cast<E>(a.X) + static_cast<E>(c.X)) * 0.25L) * 2.0L),
+          static_cast<float>(
+              (static_cast<E>(m.Y) - (static_cast<E>(a.Y) + static_cast<E>(c.Y)) * 0.25L) * 2.0L)};
 }
 
 inline float Dist2(FloatPoint r, FloatPoint s, FloatPoint e) {
@@ -44,7 +48,8 @@ inline float Dist2(FloatPoint r, FloatPoint s, FloatPoint e) {
                       (static_cast<E>(s.Y) - r.Y) * (static_cast<E>(s.Y) - r.Y);
     return static_cast<float>(toEnd < toStart ? toEnd : toStart);
   }
-  const float cross = static_cast<float>((static_cast<E>(r.Y) - s.Y) * ux - (static_cast<E>(r.X) - s.X) * uy);
+  const float cross =
+      static_cast<float>((static_cast<E>(r.Y) - s.Y) * ux - (static_cast<E>(r.X) - s.X) * uy);
   return static_cast<float>(static_cast<E>(cross) * cross / len2);
 }
 
@@ -69,7 +74,8 @@ inline float Deviation(const BezierSegment& c, FloatPoint a, FloatPoint q, Float
                              static_cast<E>(o) * o * (static_cast<E>(a.Y) - 2.0L * q.Y + b.Y));
     float best = 2147483648.0f;
     for (int k = 1; k <= 20; ++k) {
-      const float d = Dist2(s, Cubic(c, static_cast<float>(k - 1) / 20.0f), Cubic(c, static_cast<float>(k) / 20.0f));
+      const float d = Dist2(s, Cubic(c, static_cast<float>(k - 1) / 20.0f),
+                            Cubic(c, static_cast<float>(k) / 20.0f));
       if (d < best) best = d;
     }
     if (best > worst) worst = best;
@@ -79,7 +85,8 @@ inline float Deviation(const BezierSegment& c, FloatPoint a, FloatPoint q, Float
 
 inline CurveApprox Fixed(const BezierSegment& c) {
   FloatPoint p[8];
-  for (int k = 1; k <= 7; ++k) p[k] = Cubic(c, static_cast<float>(k) / 8.0f);
+  for (int k = 1; k <= 7; ++k)
+    p[k] = Cubic(c, static_cast<float>(k) / 8.0f);
   const FloatPoint p0{c.P0x, c.P0y}, p3{c.P3x, c.P3y};
   CurveApprox r;
   r.Points = {Control(p0, p[1], p[2]), Control(p[2], p[3], p[4]), Control(p[4], p[5], p[6]),

@@ -12,7 +12,9 @@
 namespace aiimport {
 namespace {
 
-bool SameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool SameBits(float a, float b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 bool SameBits(const CurveApprox& a, const CurveApprox& b) {
   return std::memcmp(&a, &b, sizeof a) == 0;  // plain struct: 10 floats and an int
@@ -31,7 +33,8 @@ void ExpectPoints(const CurveApprox& r, std::initializer_list<FloatPoint> expect
 TEST(CurveGeometry, StraightEvenlySpacedCubic) {
   const BezierSegment line{0, 0, 1, 0, 2, 0, 3, 0};
   // x(t) = 3t: the quarter controls are 3/8 + 3/4 k, and one piece through (1.5, 0) fits exactly.
-  ExpectPoints(ApproxCurveFixed(line), {{0.375f, 0}, {1.125f, 0}, {1.875f, 0}, {2.625f, 0}, {3, 0}});
+  ExpectPoints(ApproxCurveFixed(line),
+               {{0.375f, 0}, {1.125f, 0}, {1.875f, 0}, {2.625f, 0}, {3, 0}});
   ExpectPoints(ApproxCurveReduced(line), {{1.5f, 0}, {3, 0}});
 }
 
@@ -70,8 +73,8 @@ TEST(CurveGeometry, StronglySCurveFallsBackToFixed) {
 TEST(CurveGeometry, DeviationEqualToToleranceIsRejected) {
   // Found by scanning scales with the literal measure: its one-piece measure is exactly
   // ReduceTolerance.
-  const BezierSegment c{0, 0, -0x1.f5bcf8p-1f, -0x1.1eb52p-1f, 0x1.ae0fbp+0f, -0x1.ae0fbp-2f,
-                        0x1.1eb52p+0f, 0};
+  const BezierSegment c{
+      0, 0, -0x1.f5bcf8p-1f, -0x1.1eb52p-1f, 0x1.ae0fbp+0f, -0x1.ae0fbp-2f, 0x1.1eb52p+0f, 0};
   const FloatPoint p0{c.P0x, c.P0y}, p3{c.P3x, c.P3y};
   const FloatPoint q = reference::Control(p0, reference::Cubic(c, 0.5f), p3);
   ASSERT_EQ(reference::Deviation(c, p0, q, p3), ReduceTolerance);
@@ -87,11 +90,11 @@ TEST(CurveGeometry, CubicPointEndsAreExact) {
 }
 
 TEST(CurveGeometry, PointSegmentDistances) {
-  EXPECT_EQ(PointSegmentDist2({0, 1}, {-1, 0}, {1, 0}), 1.0f);     // foot inside: the perpendicular
-  EXPECT_EQ(PointSegmentDist2({3, 4}, {0, 0}, {1, 0}), 20.0f);     // beyond E: |E - R|^2 = 4 + 16
-  EXPECT_EQ(PointSegmentDist2({-3, 4}, {0, 0}, {1, 0}), 25.0f);    // before S: |S - R|^2
-  EXPECT_EQ(PointSegmentDist2({50, 50}, {2, 2}, {2, 2}), 0.0f);    // a chord of length 0 touches
-  EXPECT_EQ(PointSegmentDist2({0, 2}, {0, 0}, {0, 4}), 0.0f);      // on the segment
+  EXPECT_EQ(PointSegmentDist2({0, 1}, {-1, 0}, {1, 0}), 1.0f);   // foot inside: the perpendicular
+  EXPECT_EQ(PointSegmentDist2({3, 4}, {0, 0}, {1, 0}), 20.0f);   // beyond E: |E - R|^2 = 4 + 16
+  EXPECT_EQ(PointSegmentDist2({-3, 4}, {0, 0}, {1, 0}), 25.0f);  // before S: |S - R|^2
+  EXPECT_EQ(PointSegmentDist2({50, 50}, {2, 2}, {2, 2}), 0.0f);  // a chord of length 0 touches
+  EXPECT_EQ(PointSegmentDist2({0, 2}, {0, 0}, {0, 4}), 0.0f);    // on the segment
   EXPECT_EQ(PointSegmentDist2({1, 1}, {0, 0}, {2, 2}), 0.0f);
 }
 
@@ -104,17 +107,21 @@ TEST(CurveGeometry, ControlFromThroughSolvesTheMiddle) {
 BezierSegment RandomCurve(std::mt19937& rng) {
   std::uniform_int_distribution<int> pick(0, 9);
   std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
-  static const float scales[] = {1e-30f, 1e-6f, 0.01f, 1.0f, 10.0f, 100.0f, 1000.0f, 1e5f, 1e18f, 1e37f};
+  static const float scales[] = {1e-30f, 1e-6f,   0.01f, 1.0f,  10.0f,
+                                 100.0f, 1000.0f, 1e5f,  1e18f, 1e37f};
   const float scale = scales[pick(rng)];
   const float ox = unit(rng) * scale * 10, oy = unit(rng) * scale * 10;
   BezierSegment c;
   float* v = &c.P0x;
   const int shape = pick(rng);
-  for (int i = 0; i < 8; ++i) v[i] = (i % 2 ? oy : ox) + unit(rng) * scale;
+  for (int i = 0; i < 8; ++i)
+    v[i] = (i % 2 ? oy : ox) + unit(rng) * scale;
   if (shape == 0) {  // nearly straight: the controls close to the chord
-    for (int i = 2; i < 6; ++i) v[i] = v[i % 2] + (v[6 + i % 2] - v[i % 2]) * (i / 2) / 3.0f + unit(rng) * scale * 1e-3f;
+    for (int i = 2; i < 6; ++i)
+      v[i] = v[i % 2] + (v[6 + i % 2] - v[i % 2]) * (i / 2) / 3.0f + unit(rng) * scale * 1e-3f;
   } else if (shape == 1) {  // small whole numbers: many exact ties
-    for (int i = 0; i < 8; ++i) v[i] = std::round(unit(rng) * 4);
+    for (int i = 0; i < 8; ++i)
+      v[i] = std::round(unit(rng) * 4);
   } else if (shape == 2) {  // repeated points
     c.P1x = c.P0x, c.P1y = c.P0y;
     if (pick(rng) < 5) c.P3x = c.P0x, c.P3y = c.P0y;
@@ -122,7 +129,8 @@ BezierSegment RandomCurve(std::mt19937& rng) {
     v[pick(rng) % 8] = pick(rng) < 5 ? std::numeric_limits<float>::infinity()
                                      : std::numeric_limits<float>::quiet_NaN();
   } else if (shape == 4) {  // tiny curves near the integer grid of the output
-    for (int i = 0; i < 8; ++i) v[i] = std::round(v[i]) + unit(rng) * 0.01f;
+    for (int i = 0; i < 8; ++i)
+      v[i] = std::round(v[i]) + unit(rng) * 0.01f;
   }
   return c;
 }
