@@ -23,8 +23,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     const std::string& arg = args[i];
     if (IsMode(arg)) {
       const std::string mode = arg == "-h" ? "--help" : arg;
-      if (!c.Mode.empty() && c.Mode != mode)
-        c.Error = "Only one of " + c.Mode + " and " + mode + " can be given";
+      if (!c.Mode.empty() && c.Mode != mode) c.Error = "Only one of " + c.Mode + " and " + mode + " can be given";
       c.Mode = mode;
     } else if (arg == "--no-flip") {
       c.Read.FlipVertical = false;
