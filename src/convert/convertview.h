@@ -4,7 +4,7 @@
 // nothing.
 #pragma once
 
-#include <string>
+#include <string_view>
 
 #include "pathunit.h"
 
@@ -15,7 +15,7 @@ class ConvertView {
   virtual ~ConvertView() = default;
 
   // The caption of label_nodes ("Generating Splines.", "Total Nodes: 12", ...).
-  virtual void SetNodesCaption(const std::string& /*text*/) {}
+  virtual void SetNodesCaption(std::string_view /*text*/) {}
 
   // Lets the window handle pending events once.
   virtual void ProcessEvents() {}

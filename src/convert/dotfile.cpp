@@ -107,7 +107,8 @@ DotCounts WriteDotRecords(std::vector<tdotpath>& list, DotSink& sink) {
   std::vector<std::pair<int32_t, uint32_t>> byCompound(list.size());
   for (std::size_t i = 0; i < list.size(); ++i)
     byCompound[i] = {list[i].CompoundNo, static_cast<uint32_t>(i)};
-  std::sort(byCompound.begin(), byCompound.end());
+  if (!std::is_sorted(byCompound.begin(), byCompound.end()))
+    std::sort(byCompound.begin(), byCompound.end());
 
   for (std::size_t i = 0; i < list.size(); ++i) {
     tdotpath& head = list[i];

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <numeric>
 #include <optional>
 
@@ -21,12 +22,20 @@ constexpr int32_t NoDepth = 2147483647;
 class CompoundIndex {
  public:
   explicit CompoundIndex(const std::vector<tdotpath>& list) : list_(list), groupOf_(list.size()) {
+    // The paths by (CompoundNo, index). Compound numbers mostly grow along the list already.
     std::vector<uint32_t> order(list.size());
     std::iota(order.begin(), order.end(), 0u);
-    std::sort(order.begin(), order.end(), [&list](uint32_t a, uint32_t b) {
-      return list[a].CompoundNo != list[b].CompoundNo ? list[a].CompoundNo < list[b].CompoundNo
-                                                      : a < b;
-    });
+    bool sorted = true;
+    for (std::size_t i = 1; i < list.size() && sorted; ++i)
+      sorted = list[i - 1].CompoundNo <= list[i].CompoundNo;
+    if (!sorted) {
+      std::vector<std::pair<int32_t, uint32_t>> keys(list.size());
+      for (std::size_t i = 0; i < list.size(); ++i)
+        keys[i] = {list[i].CompoundNo, static_cast<uint32_t>(i)};
+      std::sort(keys.begin(), keys.end());
+      for (std::size_t i = 0; i < keys.size(); ++i)
+        order[i] = keys[i].second;
+    }
     for (std::size_t k = 0; k < order.size();) {
       const int32_t no = list[order[k]].CompoundNo;
       Group group;
@@ -327,7 +336,9 @@ void CorrectOrientation(PathStore& store, ConvertView& view) {
 
   const CompoundIndex index(list);
   for (std::size_t i = 0; i < list.size(); ++i) {
-    view.SetNodesCaption("Auto Correct Layer:  " + std::to_string(i));
+    char caption[48];
+    const int n = std::snprintf(caption, sizeof caption, "Auto Correct Layer:  %zu", i);
+    view.SetNodesCaption(std::string_view(caption, static_cast<std::size_t>(n)));
     view.ProcessEvents();
     tdotpath& path = list[i];
     if (path.Closed || path.Filled) {

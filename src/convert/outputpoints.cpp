@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 #include "geometry.h"
@@ -17,7 +18,9 @@ namespace {
 }
 
 [[noreturn, gnu::noinline, gnu::cold]] void ThrowOutOfRange(float v) {
-  throw ImportError("Cannot import: the coordinate " + std::to_string(v) +
+  char value[32];
+  std::snprintf(value, sizeof value, "%g", static_cast<double>(v));
+  throw ImportError("Cannot import: the coordinate " + std::string(value) +
                     " (points) lies outside the range of the host file (at most 2147483647 "
                     "micrometres, about 2.1 km, from the origin). Nothing was written.");
 }

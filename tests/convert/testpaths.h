@@ -53,7 +53,7 @@ inline std::vector<Tdot> Rectangle(int32_t x0, int32_t y0, int32_t x1, int32_t y
 // Records what the import steps show.
 class RecordingView : public ConvertView {
  public:
-  void SetNodesCaption(const std::string& text) override { Captions.push_back(text); }
+  void SetNodesCaption(std::string_view text) override { Captions.emplace_back(text); }
   void ProcessEvents() override { ++Pumps; }
   void SetBusyCursor(bool busy) override { Cursor.push_back(busy); }
   std::vector<std::string> Captions;
