@@ -2,14 +2,17 @@
 
 #include <ostream>
 
+#include "batch.h"
 #include "commandline.h"
+#include "dottools.h"
 
 namespace aiimport {
 
 namespace {
 
 bool IsMode(const std::string& arg) {
-  return arg == "--list" || arg == "--help" || arg == "-h";
+  return arg == "--list" || arg == "--help" || arg == "-h" || arg == "--batch" ||
+         arg == "--dump-dot" || arg == "--dot-svg";
 }
 
 }  // namespace
@@ -59,6 +62,27 @@ std::string UsageText() {
       interpretation left, the number of lines read and the number of paths.
       Exit code 2 when FILE is missing or cannot be read.
 
+  aiimport --batch FILE [--reduce] [--autofix] [--no-flip] [--parse-everything]
+                 [--output PATH]
+      Import without a window: read FILE as a reload does, take the paths the object tree
+      shows when it opens (the first toggle list, fills and strokes shown) in tree order,
+      convert them and write the DOT file "~tempai.dot" to the host temporary directory
+      (see docs/hostdir.md), or to PATH. Prints one line: paths, output points, figures,
+      bytes, seconds. Exit code 1 with "There are no paths to import!" when there is nothing
+      to import (nothing is written); exit code 2 with a message on any failure (no output
+      file is left behind).
+
+  aiimport --dump-dot FILE.dot
+      Print every record of a DOT file: its offset and kind, then colour and flags for a
+      header (kind 0) or x and y for a point (kinds 1 to 3); then check the structure (size a
+      multiple of 10, first record a header, kinds 0 to 3, flags 0 to 3). Exit code 2 for a
+      malformed file.
+
+  aiimport --dot-svg FILE.dot OUT.svg
+      Draw a DOT file as the host receives it: one SVG path per figure, a sub-path per start
+      record, quadratic pieces joined at the midpoints of neighbouring control points, filled
+      figures filled (non-zero rule), the others stroked. Exit code 2 for a malformed file.
+
   aiimport --help
       Show this text.
 
@@ -66,6 +90,11 @@ Options:
   --no-flip            Read as with "Flip_Vertical" unchecked: every y coordinate negated.
   --parse-everything   Read as with "Parse Everything" checked: operators are read from the
                        first line, not only after "%%EndSetup" and the other start markers.
+  --reduce             Import as with "Reduce Nodes" checked: a curve becomes one or two
+                       quadratic pieces where they stay close enough to it.
+  --autofix            Import as with "Auto-Fix Holes" checked: outlines and their holes in a
+                       compound path get opposite directions.
+  --output PATH        Write the DOT file to PATH instead of the host temporary directory.
 )";
 }
 
@@ -81,6 +110,9 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     return ExitOk;
   }
   if (c.Mode == "--list") return RunList(c, out, err);
+  if (c.Mode == "--batch") return RunBatch(c, out, err);
+  if (c.Mode == "--dump-dot") return RunDumpDot(c, out, err);
+  if (c.Mode == "--dot-svg") return RunDotSvg(c, out, err);
   err << "aiimport: " << c.Mode << " is not available\n";
   return ExitFailure;
 }

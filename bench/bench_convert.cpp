@@ -1,0 +1,201 @@
+// Conversion speed and memory on the 100 MB synthetic file: output points with and without
+// node reduction, the DOT writer, the conversion steps together, and the whole batch import
+// (reading included) with its peak heap as a multiple of the file size (PeakXFile). The
+// orientation correction is measured on one compound of 1 000, 10 000 and 100 000 holes.
+// Every figure is in bytes of the source file per second, so the steps add up.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <filesystem>
+#include <memory>
+
+#include "batch.h"
+#include "benchsupport.h"
+#include "dotfile.h"
+#include "importchain.h"
+#include "orientation.h"
+#include "outputpoints.h"
+#include "readfile.h"
+
+AIIMPORT_BENCH_TRACK_HEAP
+
+namespace {
+
+using namespace aiimport;
+
+constexpr int FileMegabytes = 100;
+
+struct SourceFile {
+  std::string Name;
+  double Bytes = 0;
+  PathStore Store;
+  std::vector<const tpath*> Paths;
+};
+
+// The synthetic file, read once for the benchmarks that start from paths.
+SourceFile& Source() {
+  static std::unique_ptr<SourceFile> source = [] {
+    auto s = std::make_unique<SourceFile>();
+    s->Name = benchsupport::SyntheticFile(FileMegabytes);
+    s->Bytes = static_cast<double>(std::filesystem::file_size(s->Name));
+    ReadProgress quiet;
+    ReadSourceFile(s->Store, s->Name, {}, quiet);
+    s->Paths = StartupTreePaths(s->Store);
+    return s;
+  }();
+  return *source;
+}
+
+std::string TempDotFile() {
+  return (std::filesystem::temp_directory_path() / "aiimport-bench-~tempai.dot").string();
+}
+
+void Report(benchmark::State& state, double bytes, long long peak) {
+  state.SetBytesProcessed(static_cast<int64_t>(bytes) * state.iterations());
+  state.counters["PeakMB"] = static_cast<double>(peak) / (1024.0 * 1024.0);
+  state.counters["PeakXFile"] = static_cast<double>(peak) / bytes;
+}
+
+void BM_GenerateOutputPoints(benchmark::State& state) {
+  SourceFile& s = Source();
+  const bool reduce = state.range(0) != 0;
+  ConvertView view;
+  for (auto _ : state) {
+    GenerateOutputPoints(s.Store, s.Paths, reduce, view);
+    benchmark::DoNotOptimize(s.Store.OutputList.data());
+  }
+  uint64_t points = 0;
+  for (const tdotpath& p : s.Store.OutputList)
+    points += p.Count();
+  state.counters["Paths"] = static_cast<double>(s.Paths.size());
+  state.counters["OutPoints"] = static_cast<double>(points);
+  state.SetBytesProcessed(static_cast<int64_t>(s.Bytes) * state.iterations());
+  ClearPaths(s.Store.OutputList);
+}
+
+void BM_WriteDotFile(benchmark::State& state) {
+  SourceFile& s = Source();
+  ConvertView view;
+  GenerateOutputPoints(s.Store, s.Paths, false, view);
+  const std::string file = TempDotFile();
+  DotCounts counts;
+  for (auto _ : state)
+    counts = WriteDotFile(s.Store, file, view);
+  state.counters["DotMB"] = static_cast<double>(counts.Records * DotRecordSize) / (1024.0 * 1024.0);
+  state.SetBytesProcessed(static_cast<int64_t>(s.Bytes) * state.iterations());
+  std::filesystem::remove(file);
+  ClearPaths(s.Store.OutputList);
+}
+
+// GenerateOutputPoints and WriteDotFile (with the orientation correction when asked): what the
+// import adds to the reading.
+void BM_ConvertSteps(benchmark::State& state) {
+  SourceFile& s = Source();
+  const ImportOptions options{state.range(0) != 0, state.range(1) != 0};
+  ConvertView view;
+  const std::string file = TempDotFile();
+  long long peak = 0;
+  for (auto _ : state) {
+    const long long base = benchsupport::Current();
+    benchsupport::TakePeak();
+    ImportToFile(s.Store, s.Paths, options, view, file);
+    peak = benchsupport::TakePeak() - base;
+    state.PauseTiming();
+    ClearPaths(s.Store.OutputList);
+    s.Store.OutputList.shrink_to_fit();
+    state.ResumeTiming();
+  }
+  Report(state, s.Bytes, peak);
+  std::filesystem::remove(file);
+}
+
+// The whole batch import: reading, the start-up tree's paths, conversion and the DOT file.
+void BM_BatchImport(benchmark::State& state) {
+  const std::string name = benchsupport::SyntheticFile(FileMegabytes);
+  const double bytes = static_cast<double>(std::filesystem::file_size(name));
+  const ImportOptions options{state.range(0) != 0, state.range(1) != 0};
+  const std::string file = TempDotFile();
+  long long peak = 0;
+  for (auto _ : state) {
+    const long long base = benchsupport::Current();
+    benchsupport::TakePeak();
+    {
+      PathStore store;
+      ReadProgress quiet;
+      ReadSourceFile(store, name, {}, quiet);
+      ConvertView view;
+      ImportToFile(store, StartupTreePaths(store), options, view, file);
+      benchmark::DoNotOptimize(store.OutputList.data());
+    }
+    peak = benchsupport::TakePeak() - base;
+  }
+  Report(state, bytes, peak);
+  std::filesystem::remove(file);
+}
+
+// One compound: an outer square and n square holes on a grid inside it, all closed and filled
+// and all marked anticlockwise, so that every hole is found inside the outer square.
+void BM_CorrectOrientation(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  const int side = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(n))));
+  PathStore store;
+  auto square = [&store](int32_t x0, int32_t y0, int32_t size) {
+    tdotpath& p = store.OutputList.emplace_back();
+    p.Items = {{1, x0, y0},
+               {2, x0 + size, y0},
+               {2, x0 + size, y0 + size},
+               {2, x0, y0 + size},
+               {2, x0, y0}};
+    p.Closed = p.Filled = p.Anticlockwise = true;
+    p.CompoundNo = 1;
+    ComputeDotBounds(p);
+  };
+  square(0, 0, side * 100 + 100);
+  for (int i = 0; i < n; ++i)
+    square(100 + (i % side) * 100, 100 + (i / side) * 100, 50);
+  ComputeOutputExtent(store);
+  ConvertView view;
+  for (auto _ : state) {
+    CorrectOrientation(store, view);
+    benchmark::DoNotOptimize(store.OutputList.data());
+  }
+  int reversed = 0;
+  for (const tdotpath& p : store.OutputList)
+    reversed += p.Anticlockwise ? 0 : 1;
+  state.counters["Holes"] = n;
+  state.counters["Clockwise"] = reversed;
+  state.SetItemsProcessed(static_cast<int64_t>(n) * state.iterations());
+}
+
+BENCHMARK(BM_GenerateOutputPoints)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgName("reduce")
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+BENCHMARK(BM_WriteDotFile)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_ConvertSteps)
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->ArgNames({"reduce", "autofix"})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+BENCHMARK(BM_BatchImport)
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->ArgNames({"reduce", "autofix"})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+BENCHMARK(BM_CorrectOrientation)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->ArgName("holes")
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,257 @@
+// The command-line modes of the import: --batch, --dump-dot and --dot-svg, end to end.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "batch.h"
+#include "cli.h"
+#include "dotfile.h"
+#include "dottools.h"
+
+namespace aiimport {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int Code = 0;
+  std::string Out, Err;
+};
+
+Outcome Command(std::vector<std::string> args) {
+  std::ostringstream out, err;
+  Outcome r;
+  r.Code = RunCommandLine(args, out, err);
+  r.Out = out.str();
+  r.Err = err.str();
+  return r;
+}
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Records written by hand: kind, A, B little-endian.
+std::string Bytes(std::initializer_list<std::tuple<int, int64_t, int64_t>> records) {
+  std::string out;
+  for (const auto& [kind, a, b] : records) {
+    out += static_cast<char>(kind & 0xFF);
+    out += static_cast<char>((kind >> 8) & 0xFF);
+    for (int64_t v : {a, b})
+      for (int k = 0; k < 4; ++k)
+        out += static_cast<char>((static_cast<uint64_t>(v) >> (8 * k)) & 0xFF);
+  }
+  return out;
+}
+
+class ConvertModes : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::path(AIIMPORT_BINARY_DIR) / "tests" / "cli-tmp" /
+           ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path Write(const std::string& name, const std::string& text) {
+    const fs::path p = dir_ / name;
+    std::ofstream(p, std::ios::binary) << text;
+    return p;
+  }
+  // Every DOT file a test writes must pass --dump-dot's check.
+  void ExpectSound(const fs::path& dot) {
+    const Outcome r = Command({"--dump-dot", dot.string()});
+    EXPECT_EQ(r.Code, ExitOk) << dot << ": " << r.Err;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(ConvertModes, BatchOnTheSampleWithEveryOption) {
+  const std::string sample = std::string(AIIMPORT_SOURCE_DIR) + "/samples/shapes.eps";
+  const fs::path dot = dir_ / "~tempai.dot";
+  for (const std::vector<std::string>& options : std::vector<std::vector<std::string>>{
+           {}, {"--reduce"}, {"--autofix"}, {"--reduce", "--autofix", "--no-flip"}}) {
+    std::vector<std::string> args{"--batch", sample, "--output", dot.string()};
+    args.insert(args.end(), options.begin(), options.end());
+    const Outcome r = Command(args);
+    ASSERT_EQ(r.Code, ExitOk) << r.Err;
+    // The sample has six painted paths (the setup section and the trailer are not read), two of
+    // them one compound path: five figures.
+    unsigned paths = 0, points = 0, figures = 0, bytes = 0;
+    double seconds = -1;
+    int used = 0;
+    ASSERT_EQ(std::sscanf(r.Out.c_str(),
+                          "%u paths, %u output points, %u figures, %u bytes, %lf seconds: %n",
+                          &paths, &points, &figures, &bytes, &seconds, &used),
+              5)
+        << r.Out;
+    EXPECT_EQ(paths, 6u);
+    EXPECT_EQ(figures, 5u);
+    EXPECT_EQ(bytes, (points + figures) * 10);
+    EXPECT_GE(seconds, 0.0);
+    EXPECT_EQ(r.Out.substr(static_cast<std::size_t>(used)), dot.string() + "\n");
+    EXPECT_TRUE(r.Err.empty()) << r.Err;
+    ExpectSound(dot);
+  }
+}
+
+TEST_F(ConvertModes, BatchWritesToTheHostDirectory) {
+  const fs::path root = dir_ / "drive_c";
+  const char* old = std::getenv("AIIMPORT_DRIVE_C");
+  const std::string saved = old ? old : "";
+  setenv("AIIMPORT_DRIVE_C", root.c_str(), 1);
+  const Outcome r = Command({"--batch", std::string(AIIMPORT_SOURCE_DIR) + "/samples/shapes.eps"});
+  if (old)
+    setenv("AIIMPORT_DRIVE_C", saved.c_str(), 1);
+  else
+    unsetenv("AIIMPORT_DRIVE_C");
+  ASSERT_EQ(r.Code, ExitOk) << r.Err;
+  ExpectSound(root / "windows" / "temp" / "~tempai.dot");
+}
+
+TEST_F(ConvertModes, BatchWithNothingToImport) {
+  const fs::path dot = Write("~tempai.dot", "an older import");
+  const fs::path eps = Write("empty.eps", "%!PS-Adobe-3.0\n%%EndSetup\n10 10 m\nS\n");
+  const Outcome r = Command({"--batch", eps.string(), "--output", dot.string()});
+  EXPECT_EQ(r.Code, ExitNothing);
+  EXPECT_EQ(r.Out, "There are no paths to import!\n");
+  EXPECT_FALSE(fs::exists(dot));
+}
+
+TEST_F(ConvertModes, BatchFailuresLeaveNoFile) {
+  const fs::path eps =
+      Write("square.eps", "%!PS-Adobe-3.0\n%%EndSetup\n0 0 m\n72 0 l\n72 72 l\nf\n");
+  // A missing input.
+  Outcome r =
+      Command({"--batch", (dir_ / "nothing.eps").string(), "--output", (dir_ / "a.dot").string()});
+  EXPECT_EQ(r.Code, ExitFailure);
+  EXPECT_FALSE(r.Err.empty());
+  // An output directory that does not exist.
+  const fs::path lost = dir_ / "missing" / "~tempai.dot";
+  r = Command({"--batch", eps.string(), "--output", lost.string()});
+  EXPECT_EQ(r.Code, ExitFailure);
+  EXPECT_NE(r.Err.find("No such file or directory"), std::string::npos) << r.Err;
+  EXPECT_FALSE(fs::exists(dir_ / "missing"));
+  // A drawing the host file cannot hold: nothing written, an older file removed.
+  const fs::path dot = Write("~tempai.dot", "an older import");
+  const fs::path far =
+      Write("far.eps", "%!PS-Adobe-3.0\n%%EndSetup\n0 0 m\n10000000000 0 l\n0 72 l\nf\n");
+  r = Command({"--batch", far.string(), "--output", dot.string()});
+  EXPECT_EQ(r.Code, ExitFailure);
+  EXPECT_NE(r.Err.find("outside the range"), std::string::npos) << r.Err;
+  EXPECT_FALSE(fs::exists(dot));
+  // Arguments.
+  EXPECT_EQ(Command({"--batch"}).Code, ExitFailure);
+  EXPECT_EQ(Command({"--batch", eps.string(), "--output"}).Code, ExitFailure);
+}
+
+TEST_F(ConvertModes, DumpListsEveryRecordAndChecksTheStructure) {
+  const fs::path dot = Write(
+      "open.dot", Bytes({{0, 0x00FF0000, 0}, {1, 0, 0}, {2, 10, 0}, {3, -3, 7}, {2, 25400, 20}}));
+  Outcome r = Command({"--dump-dot", dot.string()});
+  EXPECT_EQ(r.Code, ExitOk) << r.Err;
+  EXPECT_EQ(r.Out,
+            "0 0 colour=0x00FF0000 flags=0\n"
+            "10 1 x=0 y=0\n"
+            "20 2 x=10 y=0\n"
+            "30 3 x=-3 y=7\n"
+            "40 2 x=25400 y=20\n"
+            "5 records: 1 headers, 4 points\n");
+
+  for (const std::string& bad : {Bytes({{1, 0, 0}}), Bytes({{0, 1, 1}, {5, 0, 0}}),
+                                 Bytes({{0, 1, 1}}) + "xyz", std::string()}) {
+    const fs::path broken = Write("broken.dot", bad);
+    r = Command({"--dump-dot", broken.string()});
+    EXPECT_EQ(r.Code, ExitFailure);
+    EXPECT_NE(r.Err.find("is not a sound DOT file"), std::string::npos) << r.Err;
+  }
+  EXPECT_EQ(Command({"--dump-dot", (dir_ / "none.dot").string()}).Code, ExitFailure);
+}
+
+TEST_F(ConvertModes, SvgDrawsFiguresAsTheHostReadsThem) {
+  // A filled red figure with a chain of two quadratic pieces joined at the midpoint of their
+  // controls, then a stroked open figure in blue with a cut-off start (a continuation).
+  const std::string bytes = Bytes({{0, 0x000000FF, 3},
+                                   {1, 0, 0},
+                                   {3, 10, 0},
+                                   {3, 20, 11},
+                                   {2, 20, 20},
+                                   {2, 0, 20},
+                                   {0, 0x00FF0000, 0},
+                                   {2, 5, 5},
+                                   {2, 6, 5},
+                                   {1, 7, 7},
+                                   {3, 8, 8}});
+  const std::string svg = DotToSvg(bytes);
+  EXPECT_NE(svg.find("<path fill=\"#FF0000\" fill-rule=\"nonzero\" stroke=\"none\" "
+                     "d=\"M 0 0 Q 10 0 15 5.5 Q 20 11 20 20 L 0 20 Z\"/>"),
+            std::string::npos)
+      << svg;
+  EXPECT_NE(svg.find("stroke=\"#0000FF\""), std::string::npos) << svg;
+  EXPECT_NE(svg.find("d=\"M 5 5 L 6 5 M 7 7 L 8 8\"/>"), std::string::npos) << svg;
+
+  const fs::path dot = Write("figure.dot", bytes);
+  const fs::path out = dir_ / "figure.svg";
+  const Outcome r = Command({"--dot-svg", dot.string(), out.string()});
+  EXPECT_EQ(r.Code, ExitOk) << r.Err;
+  EXPECT_EQ(ReadAll(out), svg);
+  EXPECT_EQ(Command({"--dot-svg", Write("bad.dot", "xy").string(), out.string()}).Code,
+            ExitFailure);
+  EXPECT_EQ(Command({"--dot-svg", dot.string(), (dir_ / "no" / "x.svg").string()}).Code,
+            ExitFailure);
+}
+
+TEST(StartupTreePaths, LeavesOutShortAndToggledPaths) {
+  PathStore store;
+  auto add = [&store](std::size_t points, bool flagged) {
+    tpath& p = store.PathList.emplace_back();
+    p.Items.resize(points);
+    p.Flagged = flagged;
+    return &p;
+  };
+  const tpath* a = add(2, false);
+  add(1, false);
+  add(5, true);
+  const tpath* d = add(3, false);
+  add(0, false);
+  EXPECT_EQ(StartupTreePaths(store), (std::vector<const tpath*>{a, d}));
+}
+
+// Every file of the shared corpus: no crash, a sound DOT file or nothing to import.
+TEST_F(ConvertModes, BatchOnTheCorpus) {
+  const fs::path corpus(AIIMPORT_CORPUS_DIR);
+  if (!fs::is_directory(corpus)) GTEST_SKIP() << "corpus folder " << corpus << " is absent";
+  int files = 0, imported = 0;
+  for (const auto& entry : fs::directory_iterator(corpus)) {
+    const std::string ext = entry.path().extension().string();
+    if (ext != ".ai" && ext != ".eps") continue;
+    ++files;
+    for (const std::vector<std::string>& options :
+         std::vector<std::vector<std::string>>{{}, {"--reduce", "--autofix"}}) {
+      const fs::path dot = dir_ / "~tempai.dot";
+      std::vector<std::string> args{"--batch", entry.path().string(), "--output", dot.string()};
+      args.insert(args.end(), options.begin(), options.end());
+      const Outcome r = Command(args);
+      ASSERT_TRUE(r.Code == ExitOk || r.Code == ExitNothing) << entry.path() << ": " << r.Err;
+      if (r.Code == ExitOk) {
+        ++imported;
+        ExpectSound(dot);
+      } else {
+        EXPECT_FALSE(fs::exists(dot));
+      }
+    }
+  }
+  EXPECT_GT(files, 0);
+  EXPECT_GT(imported, 0);
+}
+
+}  // namespace
+}  // namespace aiimport
