@@ -82,14 +82,29 @@ bool ApplyToSelection(ObjectTree& tree, PathChange change, TColor colour) {
   if (!node) return false;
   for (tpath* p : PathsOf(tree, node)) {
     switch (change) {
-      case PathChange::Open: p->Closed = false; break;
-      case PathChange::Close: p->Closed = true; break;
-      case PathChange::NoFill: p->Filled = false; break;
-      case PathChange::SolidFill: p->Filled = true; break;
-      case PathChange::Colour: p->LineColor = p->FillColor = colour; break;
-      case PathChange::Unflag: p->Flagged = false; break;
-      case PathChange::Flag: p->Flagged = true; break;
-      case PathChange::None: break;
+      case PathChange::Open:
+        p->Closed = false;
+        break;
+      case PathChange::Close:
+        p->Closed = true;
+        break;
+      case PathChange::NoFill:
+        p->Filled = false;
+        break;
+      case PathChange::SolidFill:
+        p->Filled = true;
+        break;
+      case PathChange::Colour:
+        p->LineColor = p->FillColor = colour;
+        break;
+      case PathChange::Unflag:
+        p->Flagged = false;
+        break;
+      case PathChange::Flag:
+        p->Flagged = true;
+        break;
+      case PathChange::None:
+        break;
     }
   }
   if (change == PathChange::Unflag || change == PathChange::Flag) tree.Delete(node);

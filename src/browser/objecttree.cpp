@@ -145,7 +145,8 @@ void ObjectTree::MoveToEnd(TreeNode* node) {
   auto& list = MutableSiblings(node);
   const std::size_t row = node->Row;
   if (row + 1 == list.size()) return;
-  if (observer_ && rebuilding_ == 0) observer_->BeginMove(node->Parent, row, node->Parent, list.size());
+  if (observer_ && rebuilding_ == 0)
+    observer_->BeginMove(node->Parent, row, node->Parent, list.size());
   list.erase(list.begin() + static_cast<std::ptrdiff_t>(row));
   list.push_back(node);
   Renumber(list, row);

@@ -38,9 +38,13 @@ Tfabort::Tfabort(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::WindowStaysOn
     move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 }
 
-void Tfabort::Button1Click() { SetAbortRequested(true); }
+void Tfabort::Button1Click() {
+  SetAbortRequested(true);
+}
 
-void Tfabort::reject() { Button1Click(); }
+void Tfabort::reject() {
+  Button1Click();
+}
 
 void Tfabort::closeEvent(QCloseEvent* event) {
   // Closing the dialog's window while a file is read asks to stop, like "Abort".
@@ -48,12 +52,15 @@ void Tfabort::closeEvent(QCloseEvent* event) {
   event->ignore();
 }
 
-void Tfabort::SetPhaseText(const std::string& text) { Label1->setText(QString::fromStdString(text)); }
+void Tfabort::SetPhaseText(const std::string& text) {
+  Label1->setText(QString::fromStdString(text));
+}
 
 void Tfabort::SetMaximum(int64_t maximum) {
   maximum_ = maximum < 0 ? 0 : maximum;
   shift_ = 0;
-  while ((maximum_ >> shift_) > 0x7FFFFFFF) ++shift_;
+  while ((maximum_ >> shift_) > 0x7FFFFFFF)
+    ++shift_;
   ProgressBar1->setRange(0, static_cast<int>(maximum_ >> shift_));
 }
 
@@ -67,11 +74,17 @@ void Tfabort::ShowLineCounter(const std::string& text) {
   if (LineCounter) LineCounter(text);
 }
 
-void Tfabort::BeginBusy() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+void Tfabort::BeginBusy() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+}
 
-void Tfabort::EndBusy() { QApplication::restoreOverrideCursor(); }
+void Tfabort::EndBusy() {
+  QApplication::restoreOverrideCursor();
+}
 
-void Tfabort::ProcessEvents() { QApplication::processEvents(); }
+void Tfabort::ProcessEvents() {
+  QApplication::processEvents();
+}
 
 std::string Tfabort::ThousandsSeparator() const {
   return QLocale().groupSeparator().toStdString();

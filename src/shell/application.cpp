@@ -32,7 +32,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
 
 int RunWindow(TApplication& app, const std::vector<std::string>& arguments) {
   Tfmain fmain(arguments);
-  fmain.fabort = new Tfabort(&fmain);
+  fmain.fabort = std::make_unique<Tfabort>();
   app.MainWindow = &fmain;
   fmain.show();
   const int code = app.exec();

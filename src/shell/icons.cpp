@@ -156,8 +156,10 @@ QIcon ToolImage(int index) {
     case 0:  // zoom to all: a magnifier inside corner marks
       return Make([](QPainter& p) {
         p.setPen(Pen(Accent, 1.6));
-        for (const auto& [x, y, dx, dy] :
-             {std::tuple{1.5, 1.5, 1, 1}, {18.5, 1.5, -1, 1}, {1.5, 18.5, 1, -1}, {18.5, 18.5, -1, -1}}) {
+        for (const auto& [x, y, dx, dy] : {std::tuple{1.5, 1.5, 1, 1},
+                                           {18.5, 1.5, -1, 1},
+                                           {1.5, 18.5, 1, -1},
+                                           {18.5, 18.5, -1, -1}}) {
           p.drawLine(QPointF(x, y), QPointF(x + 4 * dx, y));
           p.drawLine(QPointF(x, y), QPointF(x, y + 4 * dy));
         }

@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   // Qt has taken its own options (such as -platform) out of the arguments by now.
   std::vector<std::string> arguments;
   const QStringList list = QCoreApplication::arguments();
-  for (qsizetype i = 1; i < list.size(); ++i) arguments.push_back(list[i].toStdString());
+  for (qsizetype i = 1; i < list.size(); ++i)
+    arguments.push_back(list[i].toStdString());
   return aiimport::RunWindow(app, arguments);
 }

@@ -57,7 +57,8 @@ QColor FromColourValue(TColor c) {
 }
 
 TColor ToColourValue(const QColor& c) {
-  return static_cast<TColor>(static_cast<uint32_t>(c.red()) | (static_cast<uint32_t>(c.green()) << 8) |
+  return static_cast<TColor>(static_cast<uint32_t>(c.red()) |
+                             (static_cast<uint32_t>(c.green()) << 8) |
                              (static_cast<uint32_t>(c.blue()) << 16));
 }
 
@@ -78,8 +79,8 @@ class Remember {
 class WindowConvertView : public ConvertView {
  public:
   explicit WindowConvertView(Tfmain& window) : w_(window) {}
-  void SetNodesCaption(const std::string& text) override {
-    w_.label_nodes->setText(QString::fromStdString(text));
+  void SetNodesCaption(std::string_view text) override {
+    w_.label_nodes->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
   }
   void ProcessEvents() override {
     w_.p->repaint();
@@ -112,8 +113,9 @@ class WindowConvertView : public ConvertView {
 
 // The host directory's platform with the window's messages.
 SystemHostPlatform WindowHostPlatform(Tfmain* window) {
-  return SystemHostPlatform(
-      [window](const std::string& text) { window->ShowMessage(QString::fromStdString(text), false); });
+  return SystemHostPlatform([window](const std::string& text) {
+    window->ShowMessage(QString::fromStdString(text), false);
+  });
 }
 
 }  // namespace
@@ -333,6 +335,7 @@ Tfmain::Tfmain(std::vector<std::string> arguments, QWidget* parent)
 Tfmain::~Tfmain() {
   // FormDestroy: the paths go, the tree is emptied.
   closing_ = true;
+  fabort.reset();
   qApp->removeEventFilter(this);
   Tree.Clear();
   ClearAllPaths(Store);
@@ -382,15 +385,17 @@ void Tfmain::BuildToolBar() {
   ToolBar1->setStyleSheet("QToolBar { background: transparent; border: none; spacing: 0px; }");
   ToolBar1->installEventFilter(this);
 
-  dzoomall = AddToolButton("dzoomall", 0,
-                           "Zoom to All\r\n\r\nWhen this button is active,  the zoom is\r\nalways set "
-                           "to show every object.",
-                           true);
-  dzoomin = AddToolButton("dzoomin", 2,
-                          "Zoom to Object\r\n\r\nClicking on this causes the zoom to be set\r\nto the "
-                          "bounds of the current selection.\r\n\r\nWhile this button is active, the "
-                          "zoom is not\r\naltered when you change your selection.",
-                          true);
+  dzoomall =
+      AddToolButton("dzoomall", 0,
+                    "Zoom to All\r\n\r\nWhen this button is active,  the zoom is\r\nalways set "
+                    "to show every object.",
+                    true);
+  dzoomin =
+      AddToolButton("dzoomin", 2,
+                    "Zoom to Object\r\n\r\nClicking on this causes the zoom to be set\r\nto the "
+                    "bounds of the current selection.\r\n\r\nWhile this button is active, the "
+                    "zoom is not\r\naltered when you change your selection.",
+                    true);
   Group({dzoomall, dzoomin}, true);
   ToolBar1->addSeparator();
   dzoom = AddToolButton("dzoom", 25,
@@ -470,8 +475,8 @@ void Tfmain::BuildMenus() {
   QMenu* edit = menuBar()->addMenu("&Edit");
   Delete1 = action(edit, "Delete1", "Delete (Del)", 5, {}, [this] { DeleteExecute(); });
   edit->addSeparator();
-  tofront1 = action(edit, "tofront1", "Bring to Front", 19, QKeySequence(Qt::SHIFT | Qt::Key_PageUp),
-                    [this] { tofrontExecute(); });
+  tofront1 = action(edit, "tofront1", "Bring to Front", 19,
+                    QKeySequence(Qt::SHIFT | Qt::Key_PageUp), [this] { tofrontExecute(); });
   BreakApart1 = action(edit, "BreakApart1", "Send to Back", 18,
                        QKeySequence(Qt::SHIFT | Qt::Key_PageDown), [this] { tobackExecute(); });
   edit->addSeparator();
@@ -518,7 +523,8 @@ void Tfmain::BuildMenus() {
   Help2 = action(help, "Help2", "&Help", 7, {}, [this] { dhelpClick(); });
 
   // Shortcuts work wherever the focus is in the window.
-  for (QAction* a : menuBar()->actions()) addAction(a);
+  for (QAction* a : menuBar()->actions())
+    addAction(a);
 }
 
 QFrame* Tfmain::BuildInfoPanel() {
@@ -567,7 +573,8 @@ QFrame* Tfmain::BuildInfoPanel() {
   cfills = check("cfills", "Fills (solid)", true);
   cLines = check("cLines", "Strokes (no fill)", true);
   Flip_Vertical = check("Flip_Vertical", "Flip_Vertical", true);
-  for (QCheckBox* b : {cFlag, cfills, cLines, Flip_Vertical}) filterBox->addWidget(b);
+  for (QCheckBox* b : {cFlag, cfills, cLines, Flip_Vertical})
+    filterBox->addWidget(b);
   Label5 = new QLabel("Use this feature to select which paths to import", panel);
   Label5->setObjectName("Label5");
   Label5->setWordWrap(true);
@@ -647,7 +654,9 @@ void Tfmain::SetShapeColour(QFrame* shape, TColor colour) {
 
 // --- errors --------------------------------------------------------------------------------
 
-void Tfmain::ReportError(const QString& message) { ShowMessage(message, true); }
+void Tfmain::ReportError(const QString& message) {
+  ShowMessage(message, true);
+}
 
 void Tfmain::Guarded(const std::function<void()>& handler) {
   try {
@@ -694,7 +703,7 @@ void Tfmain::Reload1Click() {
     return;
   }
 
-  if (!fabort) fabort = new Tfabort(this);
+  if (!fabort) fabort = std::make_unique<Tfabort>();
   fabort->LineCounter = [this](const std::string& text) { DrawLineCounter(text); };
   UiUpdating = true;
   setEnabled(false);
@@ -743,7 +752,9 @@ void Tfmain::dhelpClick() {
   QProcess::startDetached(QDir(dir).filePath("PageShow.exe"), {"brelmhlp.pdf", "47"}, dir);
 }
 
-void Tfmain::Button2Click() { close(); }
+void Tfmain::Button2Click() {
+  close();
+}
 
 void Tfmain::closeEvent(QCloseEvent* event) {
   // No closing while a file is read (the progress dialog's "Abort" stops it).
@@ -872,11 +883,17 @@ void Tfmain::ZoomAllExecute() {
   RenderPreview(RenderRequest::FitAll);
 }
 
-void Tfmain::dzoominClick() { RenderPreview(RenderRequest::FitSelection); }
+void Tfmain::dzoominClick() {
+  RenderPreview(RenderRequest::FitSelection);
+}
 
-void Tfmain::ZoomINExecute() { RenderPreview(RenderRequest::FitSelection); }
+void Tfmain::ZoomINExecute() {
+  RenderPreview(RenderRequest::FitSelection);
+}
 
-void Tfmain::Zoom1Click() { dzoom->setChecked(true); }
+void Tfmain::Zoom1Click() {
+  dzoom->setChecked(true);
+}
 
 void Tfmain::pMouseDown(Qt::MouseButton, int x, int y) {
   if (dzoom->isChecked()) {
@@ -925,14 +942,15 @@ void Tfmain::pMouseUp(int, int) {
 }
 
 bool Tfmain::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress && !closing_ && isActiveWindow()) {
+  if (event->type() == QEvent::KeyPress && !closing_ && TreeView1 && isActiveWindow()) {
     auto* key = static_cast<QKeyEvent*>(event);
     // The Delete key, seen here before the focused control (which still gets it): a key
     // press goes to the focused widget first and then up its parents, so it is taken only on
     // its first stop.
     QWidget* focus = QApplication::focusWidget();
     const bool firstStop = focus ? watched == focus : watched == this;
-    if (key->key() == Qt::Key_Delete && firstStop && isEnabled()) Guarded([this] { DeleteExecute(); });
+    if (key->key() == Qt::Key_Delete && firstStop && isEnabled())
+      Guarded([this] { DeleteExecute(); });
   }
   if (watched == ToolBar1 && event->type() == QEvent::Paint) {
     // ToolBar1CustomDraw: 33 rows of grey from 255 down to 127 behind the buttons.
@@ -945,7 +963,7 @@ bool Tfmain::eventFilter(QObject* watched, QEvent* event) {
     }
     return false;  // the buttons are drawn over it as usual
   }
-  if (watched == TreeView1->viewport() && event->type() == QEvent::MouseMove) {
+  if (TreeView1 && watched == TreeView1->viewport() && event->type() == QEvent::MouseMove) {
     // The tree's hint: the full caption of the node under the mouse.
     const auto* move = static_cast<QMouseEvent*>(event);
     const QModelIndex index = TreeView1->indexAt(move->position().toPoint());

@@ -73,81 +73,83 @@ class Tfmain : public QMainWindow {
   // The shared values of the commands.
   PathStore Store;
   ObjectTree Tree;
-  ScreenMapping Mapping;          // of the last drawing
-  bool UiUpdating = true;         // silences the program's own change events
-  std::string SourceFileName;     // the chosen file, empty until one is chosen
-  PixelRect ZoomRect;             // the zoom area being dragged
+  ScreenMapping Mapping;       // of the last drawing
+  bool UiUpdating = true;      // silences the program's own change events
+  std::string SourceFileName;  // the chosen file, empty until one is chosen
+  PixelRect ZoomRect;          // the zoom area being dragged
   bool ZoomDragging = false;
   const TreeNode* HintNode = nullptr;  // the tree node last found under the mouse
 
   // Components, with the names of the window's form.
-  QFrame* Panel1;
-  QToolBar* ToolBar1;
-  QPushButton* Button3;  // "Select File"
-  QPushButton* Button2;  // "Cancel"
-  QPushButton* Button1;  // "Import"
-  QTreeView* TreeView1;
-  QSplitter* Splitter2;
-  QFrame* panel_draw;
-  TPaintBox* p;
-  QFrame* panel_info;
-  QCheckBox* cFlag;
-  QCheckBox* cfills;
-  QCheckBox* cLines;
-  QCheckBox* Flip_Vertical;
-  QCheckBox* cAutofix;
-  QCheckBox* cReduce;
-  QLabel* Label5;
-  QLabel* Label6;
-  QLabel* label_nodes;
-  QLabel* Label1;
-  QLabel* label_width;
-  QLabel* Label2;
-  QLabel* label_height;
-  QFrame* Shape1;  // "Fill"
-  QFrame* Shape2;  // "Line"
-  QLabel* StatusPanel0;
-  QLabel* StatusPanel1;
-  QLabel* StatusPanel2;
+  QFrame* Panel1 = nullptr;
+  QToolBar* ToolBar1 = nullptr;
+  QPushButton* Button3 = nullptr;  // "Select File"
+  QPushButton* Button2 = nullptr;  // "Cancel"
+  QPushButton* Button1 = nullptr;  // "Import"
+  QTreeView* TreeView1 = nullptr;
+  QSplitter* Splitter2 = nullptr;
+  QFrame* panel_draw = nullptr;
+  TPaintBox* p = nullptr;
+  QFrame* panel_info = nullptr;
+  QCheckBox* cFlag = nullptr;
+  QCheckBox* cfills = nullptr;
+  QCheckBox* cLines = nullptr;
+  QCheckBox* Flip_Vertical = nullptr;
+  QCheckBox* cAutofix = nullptr;
+  QCheckBox* cReduce = nullptr;
+  QLabel* Label5 = nullptr;
+  QLabel* Label6 = nullptr;
+  QLabel* label_nodes = nullptr;
+  QLabel* Label1 = nullptr;
+  QLabel* label_width = nullptr;
+  QLabel* Label2 = nullptr;
+  QLabel* label_height = nullptr;
+  QFrame* Shape1 = nullptr;  // "Fill"
+  QFrame* Shape2 = nullptr;  // "Line"
+  QLabel* StatusPanel0 = nullptr;
+  QLabel* StatusPanel1 = nullptr;
+  QLabel* StatusPanel2 = nullptr;
 
-  QToolButton* dzoomall;
-  QToolButton* dzoomin;
-  QToolButton* dzoom;
-  QToolButton* ToolButton5;
-  QToolButton* dviewsolid;
-  QToolButton* dviewlines;
-  QToolButton* dviewcw;
-  QToolButton* ToolButton12;
-  QToolButton* ToolButton15;
-  QToolButton* dopen;
-  QToolButton* dclosed;
-  QToolButton* dclear;
-  QToolButton* dsolid;
-  QToolButton* dflag;
-  TColorPickerButton* csel1;
-  QToolButton* dhelp;
+  QToolButton* dzoomall = nullptr;
+  QToolButton* dzoomin = nullptr;
+  QToolButton* dzoom = nullptr;
+  QToolButton* ToolButton5 = nullptr;
+  QToolButton* dviewsolid = nullptr;
+  QToolButton* dviewlines = nullptr;
+  QToolButton* dviewcw = nullptr;
+  QToolButton* ToolButton12 = nullptr;
+  QToolButton* ToolButton15 = nullptr;
+  QToolButton* dopen = nullptr;
+  QToolButton* dclosed = nullptr;
+  QToolButton* dclear = nullptr;
+  QToolButton* dsolid = nullptr;
+  QToolButton* dflag = nullptr;
+  TColorPickerButton* csel1 = nullptr;
+  QToolButton* dhelp = nullptr;
 
-  QAction* Reload1;
-  QAction* Exit1;
-  QAction* Delete1;
-  QAction* tofront1;
-  QAction* BreakApart1;  // "Send to Back"
-  QAction* UpOne1;
-  QAction* downone1;
-  QAction* FlagSelected1;
-  QAction* OpenSelected1;
-  QAction* CloseSelected1;
-  QAction* SolidSelected1;
-  QAction* ClearSelected1;
-  QAction* ZoomAll1;
-  QAction* Zoom1;
-  QAction* ZoomIN1;
-  QAction* RedrawAll1;
-  QAction* EnancedView1;
-  QAction* ParseEverything1;
-  QAction* Help2;
+  QAction* Reload1 = nullptr;
+  QAction* Exit1 = nullptr;
+  QAction* Delete1 = nullptr;
+  QAction* tofront1 = nullptr;
+  QAction* BreakApart1 = nullptr;  // "Send to Back"
+  QAction* UpOne1 = nullptr;
+  QAction* downone1 = nullptr;
+  QAction* FlagSelected1 = nullptr;
+  QAction* OpenSelected1 = nullptr;
+  QAction* CloseSelected1 = nullptr;
+  QAction* SolidSelected1 = nullptr;
+  QAction* ClearSelected1 = nullptr;
+  QAction* ZoomAll1 = nullptr;
+  QAction* Zoom1 = nullptr;
+  QAction* ZoomIN1 = nullptr;
+  QAction* RedrawAll1 = nullptr;
+  QAction* EnancedView1 = nullptr;
+  QAction* ParseEverything1 = nullptr;
+  QAction* Help2 = nullptr;
 
-  Tfabort* fabort = nullptr;  // the progress dialog, made right after the window
+  // The progress dialog, made right after the window. A window of its own (not a child of this
+  // one), so that it stays usable while a reload disables this window.
+  std::unique_ptr<Tfabort> fabort;
 
   // Commands (the handlers of the form).
   void Button3Click();  // "Select File"

@@ -10,7 +10,9 @@ TreeModel::TreeModel(ObjectTree& tree, QObject* parent) : QAbstractItemModel(par
   tree_.SetObserver(this);
 }
 
-TreeModel::~TreeModel() { tree_.SetObserver(nullptr); }
+TreeModel::~TreeModel() {
+  tree_.SetObserver(nullptr);
+}
 
 TreeNode* TreeModel::NodeAt(const QModelIndex& index) {
   return index.isValid() ? static_cast<TreeNode*>(index.internalPointer()) : nullptr;
@@ -42,9 +44,13 @@ int TreeModel::rowCount(const QModelIndex& parent) const {
   return static_cast<int>(ChildrenOf(parent).size());
 }
 
-int TreeModel::columnCount(const QModelIndex&) const { return 1; }
+int TreeModel::columnCount(const QModelIndex&) const {
+  return 1;
+}
 
-bool TreeModel::hasChildren(const QModelIndex& parent) const { return !ChildrenOf(parent).empty(); }
+bool TreeModel::hasChildren(const QModelIndex& parent) const {
+  return !ChildrenOf(parent).empty();
+}
 
 QVariant TreeModel::data(const QModelIndex& index, int role) const {
   const TreeNode* node = NodeAt(index);
@@ -65,14 +71,20 @@ QVariant TreeModel::data(const QModelIndex& index, int role) const {
   }
 }
 
-void TreeModel::BeginReset() { beginResetModel(); }
-void TreeModel::EndReset() { endResetModel(); }
+void TreeModel::BeginReset() {
+  beginResetModel();
+}
+void TreeModel::EndReset() {
+  endResetModel();
+}
 
 void TreeModel::BeginRemove(TreeNode* parent, std::size_t row) {
   const int r = static_cast<int>(row);
   beginRemoveRows(IndexOf(parent), r, r);
 }
-void TreeModel::EndRemove() { endRemoveRows(); }
+void TreeModel::EndRemove() {
+  endRemoveRows();
+}
 
 void TreeModel::BeginMove(TreeNode* fromParent, std::size_t fromRow, TreeNode* toParent,
                           std::size_t toRow) {

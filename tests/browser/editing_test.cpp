@@ -36,13 +36,15 @@ std::string Shape(const ObjectTree& tree, const std::deque<tpath>& list) {
         if (&list[i] == n->Path) s = "P" + std::to_string(i);
     if (!n->Children.empty()) {
       s += "[";
-      for (std::size_t i = 0; i < n->Children.size(); ++i) s += (i ? "," : "") + write(n->Children[i]);
+      for (std::size_t i = 0; i < n->Children.size(); ++i)
+        s += (i ? "," : "") + write(n->Children[i]);
       s += "]";
     }
     return s;
   };
   std::string out;
-  for (const TreeNode* n : tree.TopLevel()) out += (out.empty() ? "" : " ") + write(n);
+  for (const TreeNode* n : tree.TopLevel())
+    out += (out.empty() ? "" : " ") + write(n);
   return out;
 }
 
@@ -164,20 +166,23 @@ TEST(Editing, FrontAndBack) {
   EXPECT_EQ(f.Shape(), "R[G[C7[P3,P4],P0,G[P1,P2],P5]]");
   EXPECT_TRUE(SendToBack(f.tree));
   EXPECT_EQ(f.Shape(), "R[G[P0,G[P1,P2],P5,C7[P3,P4]]]");
-  EXPECT_EQ(TreePaths(f.tree),
-            (std::vector<tpath*>{&f.list[0], &f.list[1], &f.list[2], &f.list[5], &f.list[3], &f.list[4]}));
+  EXPECT_EQ(TreePaths(f.tree), (std::vector<tpath*>{&f.list[0], &f.list[1], &f.list[2], &f.list[5],
+                                                    &f.list[3], &f.list[4]}));
 }
 
 TEST(Editing, AttributeChangesReachEveryPathBelow) {
   Fixture f;
-  for (tpath& p : f.list) p.Filled = false, p.Closed = true;
+  for (tpath& p : f.list)
+    p.Filled = false, p.Closed = true;
   f.tree.Select(f.Group());
   EXPECT_TRUE(ApplyToSelection(f.tree, PathChange::SolidFill, 0));
-  for (const tpath& p : f.list) EXPECT_TRUE(p.Filled);
+  for (const tpath& p : f.list)
+    EXPECT_TRUE(p.Filled);
   EXPECT_EQ(f.Group()->Children[0]->ImageIndex, 5);  // as built (filled, open): unchanged look
 
   EXPECT_TRUE(ApplyToSelection(f.tree, PathChange::Open, 0));
-  for (const tpath& p : f.list) EXPECT_FALSE(p.Closed);
+  for (const tpath& p : f.list)
+    EXPECT_FALSE(p.Closed);
   EXPECT_TRUE(ApplyToSelection(f.tree, PathChange::Colour, 0x123456));
   for (const tpath& p : f.list) {
     EXPECT_EQ(p.FillColor, 0x123456);

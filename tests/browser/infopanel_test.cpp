@@ -8,7 +8,8 @@ namespace {
 tpath PathOf(int points, bool filled, bool closed, TColor fill, TColor line, int32_t compound,
              int32_t level = 0) {
   tpath p;
-  for (int i = 0; i < points; ++i) p.Items.push_back({i == 0 ? 0 : 1, float(i), 0});
+  for (int i = 0; i < points; ++i)
+    p.Items.push_back({i == 0 ? 0 : 1, float(i), 0});
   p.Filled = filled;
   p.Closed = closed;
   p.FillColor = fill;

@@ -18,6 +18,11 @@
 #include "mainwindow.h"
 #include "objecttree.h"
 
+// Readable QStrings in test messages.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
+
 namespace aiimport::testing {
 
 inline std::string Sample(const std::string& name) {
@@ -44,7 +49,7 @@ class WindowTest : public ::testing::Test {
     window->ShowMessage = [this](const QString& text, bool error) {
       messages.push_back((error ? "error: " : "") + text.toStdString());
     };
-    window->fabort = new Tfabort(window.get());
+    window->fabort = std::make_unique<Tfabort>();
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
     QApplication::processEvents();  // the first paint's start-up load (no file)
@@ -95,7 +100,8 @@ inline std::string Shape(const ObjectTree& tree, const std::deque<tpath>& list) 
     return s;
   };
   std::string out;
-  for (const TreeNode* n : tree.TopLevel()) out += (out.empty() ? "" : " ") + write(n);
+  for (const TreeNode* n : tree.TopLevel())
+    out += (out.empty() ? "" : " ") + write(n);
   return out;
 }
 
