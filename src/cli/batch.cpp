@@ -10,15 +10,16 @@
 
 #include "cli.h"
 #include "importchain.h"
+#include "objecttree.h"
 #include "readfile.h"
 
 namespace aiimport {
 
-std::vector<const tpath*> StartupTreePaths(const PathStore& store) {
-  std::vector<const tpath*> paths;
-  for (const tpath& path : store.PathList)
-    if (path.Count() >= 2 && !path.Flagged) paths.push_back(&path);
-  return paths;
+std::vector<const tpath*> StartupTreePaths(PathStore& store) {
+  ObjectTree tree;
+  BuildTree(tree, store.PathList, TreeFilters{});
+  const std::vector<tpath*> paths = TreePaths(tree);
+  return {paths.begin(), paths.end()};
 }
 
 int RunBatch(const CommandLine& c, std::ostream& out, std::ostream& err) {

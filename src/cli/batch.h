@@ -9,11 +9,9 @@
 
 namespace aiimport {
 
-// The paths the object tree shows right after a file is read, in tree order. With the tree's
-// start-up filters (the first toggle list, fills and strokes shown) the tree's depth-first
-// order of path nodes is PathList order restricted to the paths of at least 2 points that are
-// not in the second toggle list (Flagged), so this is that filter.
-std::vector<const tpath*> StartupTreePaths(const PathStore& store);
+// The paths the object tree shows right after a file is read, in tree order: the tree built
+// with its start-up filters (the first toggle list, fills and strokes shown).
+std::vector<const tpath*> StartupTreePaths(PathStore& store);
 
 // Reads FILE as a reload does, imports the start-up tree's paths and writes the DOT file to the
 // host temporary directory or to --output PATH; prints a one-line summary. Exit codes: 0 done,

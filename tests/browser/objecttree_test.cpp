@@ -282,6 +282,28 @@ TEST(BuildTree, PruningMatchesTheLiteralPasses) {
   }
 }
 
+TEST(TreeOrder, StartUpTreeKeepsTheReadingOrder) {
+  // Every node goes in as the last child of a node on the tree's right edge, so with the
+  // start-up filters the tree shows PathList order less the short and the flagged paths.
+  std::mt19937 random(23);
+  for (int round = 0; round < 2000; ++round) {
+    std::vector<Spec> specs;
+    int level = 0;
+    for (int i = 0, n = 1 + random() % 20; i < n; ++i) {
+      level += static_cast<int>(random() % 5) - 2;
+      specs.push_back({level, static_cast<int32_t>(random() % 3), random() % 2 == 0,
+                       static_cast<int>(random() % 3), random() % 6 == 0});
+    }
+    std::deque<tpath> list = Paths(specs);
+    ObjectTree tree;
+    BuildTree(tree, list, {});
+    std::vector<tpath*> expected;
+    for (tpath& p : list)
+      if (p.Count() >= 2 && !p.Flagged) expected.push_back(&p);
+    ASSERT_EQ(TreePaths(tree), expected) << round;
+  }
+}
+
 TEST(BuildTree, DeepNestingNeedsNoDeepStack) {
   std::vector<Spec> specs;
   for (int i = 0; i < 200000; ++i)
