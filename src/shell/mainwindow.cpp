@@ -381,6 +381,7 @@ void Tfmain::BuildToolBar() {
   ToolBar1->setFloatable(false);
   ToolBar1->setContentsMargins(0, 0, 0, 0);
   ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  ToolBar1->setFixedHeight(34);  // the whole strip, so that the gradient fills its 33 rows
   // Its background is the grey gradient drawn before the buttons (see eventFilter).
   ToolBar1->setStyleSheet("QToolBar { background: transparent; border: none; spacing: 0px; }");
   ToolBar1->installEventFilter(this);
