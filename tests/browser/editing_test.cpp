@@ -1,8 +1,8 @@
 #include "editing.h"
+#include "treeshape.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 namespace aiimport {
@@ -25,28 +25,7 @@ std::deque<tpath> Paths(const std::vector<P>& specs) {
   return list;
 }
 
-std::string Shape(const ObjectTree& tree, const std::deque<tpath>& list) {
-  std::function<std::string(const TreeNode*)> write = [&](const TreeNode* n) {
-    std::string s = n->Kind == NodeKind::Root        ? "R"
-                    : n->Kind == NodeKind::Group     ? "G"
-                    : n->Kind == NodeKind::Composite ? "C" + std::to_string(n->Number)
-                                                     : "";
-    if (n->Path)
-      for (std::size_t i = 0; i < list.size(); ++i)
-        if (&list[i] == n->Path) s = "P" + std::to_string(i);
-    if (!n->Children.empty()) {
-      s += "[";
-      for (std::size_t i = 0; i < n->Children.size(); ++i)
-        s += (i ? "," : "") + write(n->Children[i]);
-      s += "]";
-    }
-    return s;
-  };
-  std::string out;
-  for (const TreeNode* n : tree.TopLevel())
-    out += (out.empty() ? "" : " ") + write(n);
-  return out;
-}
+using testing::Shape;
 
 // R[G[P0, G[P1, P2], C7[P3, P4], P5]]
 struct Fixture {
@@ -54,7 +33,7 @@ struct Fixture {
   ObjectTree tree;
   Fixture() { BuildTree(tree, list, {}); }
   TreeNode* Group() { return tree.First()->Children[0]; }
-  std::string Shape() { return aiimport::Shape(tree, list); }
+  std::string Shape() { return testing::Shape(tree, list); }
 };
 
 TEST(Editing, FixtureShape) {

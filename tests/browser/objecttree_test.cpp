@@ -1,8 +1,8 @@
 #include "objecttree.h"
+#include "treeshape.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -33,42 +33,7 @@ std::deque<tpath> Paths(const std::vector<Spec>& specs) {
   return list;
 }
 
-// The tree written out: R root, G group, C<n> composite, P<index in PathList> path.
-std::string Shape(const ObjectTree& tree, const std::deque<tpath>& list) {
-  std::function<std::string(const TreeNode*)> write = [&](const TreeNode* n) {
-    std::string s;
-    switch (n->Kind) {
-      case NodeKind::Root:
-        s = "R";
-        break;
-      case NodeKind::Group:
-        s = "G";
-        break;
-      case NodeKind::Composite:
-        s = "C" + std::to_string(n->Number);
-        break;
-      case NodeKind::Path:
-        for (std::size_t i = 0; i < list.size(); ++i)
-          if (&list[i] == n->Path) s = "P" + std::to_string(i);
-        break;
-    }
-    if (!n->Children.empty()) {
-      s += "[";
-      for (std::size_t i = 0; i < n->Children.size(); ++i) {
-        if (i) s += ",";
-        s += write(n->Children[i]);
-      }
-      s += "]";
-    }
-    return s;
-  };
-  std::string out;
-  for (std::size_t i = 0; i < tree.TopLevel().size(); ++i) {
-    if (i) out += " ";
-    out += write(tree.TopLevel()[i]);
-  }
-  return out;
-}
+using testing::Shape;
 
 std::string Build(const std::vector<Spec>& specs, const TreeFilters& filters = {}) {
   std::deque<tpath> list = Paths(specs);

@@ -17,6 +17,7 @@
 #include "abortdialog.h"
 #include "mainwindow.h"
 #include "objecttree.h"
+#include "treeshape.h"
 
 // Readable QStrings in test messages.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -80,29 +81,5 @@ class WindowTest : public ::testing::Test {
   std::unique_ptr<Tfmain> window;
   std::vector<std::string> messages;
 };
-
-// The tree written out: R root, G group, C composite, P path with the index of its path.
-inline std::string Shape(const ObjectTree& tree, const std::deque<tpath>& list) {
-  std::function<std::string(const TreeNode*)> write = [&](const TreeNode* n) {
-    std::string s = n->Kind == NodeKind::Root        ? "R"
-                    : n->Kind == NodeKind::Group     ? "G"
-                    : n->Kind == NodeKind::Composite ? "C" + std::to_string(n->Number)
-                                                     : "";
-    if (n->Path)
-      for (std::size_t i = 0; i < list.size(); ++i)
-        if (&list[i] == n->Path) s = "P" + std::to_string(i);
-    if (!n->Children.empty()) {
-      s += "[";
-      for (std::size_t i = 0; i < n->Children.size(); ++i)
-        s += (i ? "," : "") + write(n->Children[i]);
-      s += "]";
-    }
-    return s;
-  };
-  std::string out;
-  for (const TreeNode* n : tree.TopLevel())
-    out += (out.empty() ? "" : " ") + write(n);
-  return out;
-}
 
 }  // namespace aiimport::testing

@@ -1,0 +1,63 @@
+// The object tree written out for the tests: R root, G group, C<n> composite of compound n,
+// P<i> the node of PathList[i]; children in brackets, top-level nodes separated by blanks.
+// "R[G[P0,C7[P1,P2]],P3]" is a root holding a group (with a path and a composite) and a path.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "objecttree.h"
+
+namespace aiimport::testing {
+
+inline std::string Shape(const ObjectTree& tree, const std::deque<tpath>& list) {
+  std::unordered_map<const tpath*, std::size_t> index;
+  for (std::size_t i = 0; i < list.size(); ++i)
+    index[&list[i]] = i;
+  auto name = [&index](const TreeNode* n) -> std::string {
+    switch (n->Kind) {
+      case NodeKind::Root:
+        return "R";
+      case NodeKind::Group:
+        return "G";
+      case NodeKind::Composite:
+        return "C" + std::to_string(n->Number);
+      case NodeKind::Path:
+        return "P" + std::to_string(index.at(n->Path));
+    }
+    return "?";
+  };
+  // Pre-order with closing brackets, without recursion (trees may be very deep).
+  std::string out;
+  struct Step {
+    const TreeNode* node;
+    bool close;
+  };
+  std::vector<Step> stack;
+  for (auto it = tree.TopLevel().rbegin(); it != tree.TopLevel().rend(); ++it)
+    stack.push_back({*it, false});
+  bool first = true;
+  while (!stack.empty()) {
+    const Step step = stack.back();
+    stack.pop_back();
+    if (step.close) {
+      out += "]";
+      continue;
+    }
+    const TreeNode* n = step.node;
+    if (!first) out += n->Parent ? (n->Row == 0 ? "" : ",") : " ";
+    first = false;
+    out += name(n);
+    if (!n->Children.empty()) {
+      out += "[";
+      stack.push_back({n, true});
+      for (auto it = n->Children.rbegin(); it != n->Children.rend(); ++it)
+        stack.push_back({*it, false});
+    }
+  }
+  return out;
+}
+
+}  // namespace aiimport::testing
