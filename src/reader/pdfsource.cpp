@@ -72,7 +72,7 @@ class ChunkList {
       uint64_t capacity = std::clamp<uint64_t>(size_, uint64_t{1} << 16, uint64_t{1} << 24);
       capacity = std::min(capacity, limit_ - std::min(size_, limit_) + 1);
       Chunk chunk;
-      chunk.Data = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(capacity));
+      chunk.Data = std::unique_ptr<char[]>(new char[static_cast<std::size_t>(capacity)]);
       chunk.Capacity = static_cast<std::size_t>(capacity);
       chunks_.push_back(std::move(chunk));
     }
@@ -145,7 +145,7 @@ class ChunkList {
 
   // The bytes as one block of exactly Size() bytes; the pieces are freed one by one.
   std::unique_ptr<char[]> Assemble() {
-    auto text = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(size_));
+    auto text = std::unique_ptr<char[]>(new char[static_cast<std::size_t>(size_)]);
     std::size_t at = 0;
     for (Chunk& c : chunks_) {
       if (c.Used) std::memcpy(text.get() + at, c.Data.get(), c.Used);

@@ -35,6 +35,17 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& byte
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
+// With AIIMPORT_PDF_SEED_DIR set, every PDF made here is also saved in that folder (seeds for
+// the fuzzer).
+inline std::string Seed(std::string pdf) {
+  if (const char* dir = std::getenv("AIIMPORT_PDF_SEED_DIR")) {
+    WriteFile(std::filesystem::path(dir) /
+                  ("made-" + std::to_string(std::hash<std::string>{}(pdf)) + ".ai"),
+              pdf);
+  }
+  return pdf;
+}
+
 // One zlib stream (what follows "%AI12_CompressedData").
 inline std::string Zlib(const std::string& text, int level = 6) {
   uLongf size = compressBound(static_cast<uLong>(text.size()));
@@ -153,7 +164,7 @@ inline std::string Write(const AiPdf& spec) {
                                      true, true, true, true, true, true, qpdf_r3p_full, true);
   writer.write();
   auto buffer = writer.getBufferSharedPointer();
-  return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
+  return Seed(std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize()));
 }
 
 // A PDF assembled by hand: object n + 1 is bodies[n] (what stands between "obj" and "endobj"),
@@ -174,7 +185,7 @@ inline std::string Raw(const std::vector<std::string>& bodies) {
   }
   out += "trailer\n<< /Size " + std::to_string(bodies.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
          std::to_string(xref) + "\n%%EOF\n";
-  return out;
+  return Seed(out);
 }
 
 // A stream object body for Raw.
