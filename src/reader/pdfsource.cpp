@@ -220,20 +220,25 @@ void AppendStream(QPDFObjectHandle stream, ChunkList& out) {
   if (!ok || (!filtered && HasFilters(stream.getDict()))) throw PdfProblem(DamagedDataMessage);
 }
 
-// The first page in page-tree order: depth first through /Kids, each indirect node visited
-// once, so that a tree that refers back to itself ends.
+// The first page in page-tree order: depth first through /Kids. Every indirect object (node or
+// kids array) is opened once, so a tree that refers back to itself, directly or through an
+// inline node in a shared kids array, ends, and the work stays in proportion to the file.
 QPDFObjectHandle FirstPage(QPDF& pdf) {
-  std::vector<QPDFObjectHandle> pending{pdf.getRoot().getKey("/Pages")};
   std::set<QPDFObjGen> seen;
+  auto firstVisit = [&seen](QPDFObjectHandle& h) {
+    return !h.isIndirect() || seen.insert(h.getObjGen()).second;
+  };
+  std::vector<QPDFObjectHandle> pending{pdf.getRoot().getKey("/Pages")};
   while (!pending.empty()) {
     QPDFObjectHandle node = pending.back();
     pending.pop_back();
-    if (!node.isDictionary()) continue;
-    if (node.isIndirect() && !seen.insert(node.getObjGen()).second) continue;
+    if (!node.isDictionary() || !firstVisit(node)) continue;
     QPDFObjectHandle kids = node.getKey("/Kids");
     if (kids.isArray()) {
-      for (int i = kids.getArrayNItems(); i-- > 0;)
-        pending.push_back(kids.getArrayItem(i));
+      if (firstVisit(kids)) {
+        for (int i = kids.getArrayNItems(); i-- > 0;)
+          pending.push_back(kids.getArrayItem(i));
+      }
       continue;
     }
     QPDFObjectHandle type = node.getKey("/Type");
@@ -388,6 +393,7 @@ PdfExtraction Extract(const char* data, std::size_t size, const PdfLimits& limit
       try {
         pdf.processMemoryFile("Illustrator file", data, size);
         result.Blocks = ReadPrivateData(pdf, joined);
+        if (joined.Size() == 0) throw PdfProblem(NoDrawingMessage);  // only empty blocks
       } catch (const QPDFExc& e) {
         if (e.getErrorCode() == qpdf_e_password) throw PdfProblem(PasswordMessage);
         throw PdfProblem(DamagedPdfMessage);

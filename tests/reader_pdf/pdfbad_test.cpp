@@ -62,6 +62,11 @@ TEST(PdfWithoutDrawing, SaysSoInPlainWords) {
   otherKeys.KeyPrefix = "/AIPrivate";
   EXPECT_EQ(MessageFor(aipdf::Write(otherKeys)), NoDrawing);
 
+  // Blocks that are all empty.
+  AiPdf emptyBlocks;
+  emptyBlocks.Blocks = {Block{""}, Block{""}};
+  EXPECT_EQ(MessageFor(aipdf::Write(emptyBlocks)), NoDrawing);
+
   // A PDF with no page at all.
   EXPECT_EQ(MessageFor(aipdf::Raw(
                 {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [] /Count 0 >>"})),
@@ -101,6 +106,11 @@ TEST(PdfHostileStructure, ClaimsAndLoopsEndWithAMessage) {
   EXPECT_EQ(MessageFor(aipdf::Raw({"<< /Type /Catalog /Pages 2 0 R >>",
                                    "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
                                    "<< /Type /Pages /Kids [2 0 R] /Count 1 >>"})),
+            NoDrawing);
+  // A node written inline in a kids array that is its own /Kids.
+  EXPECT_EQ(MessageFor(aipdf::Raw(
+                {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids 3 0 R /Count 1 >>",
+                 "[<< /Type /Pages /Kids 3 0 R >> << /Type /Pages /Kids 3 0 R >>]"})),
             NoDrawing);
   // A block that is a reference to itself.
   {
