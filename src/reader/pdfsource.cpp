@@ -67,9 +67,9 @@ class ChunkList {
   // Writable room after the last byte: at least one byte.
   std::pair<char*, std::size_t> Room() {
     if (chunks_.empty() || chunks_.back().Used == chunks_.back().Capacity) {
-      // Each new piece about as large as everything so far, between 64 KiB and 16 MiB, and
-      // never more than one byte past the limit.
-      uint64_t capacity = std::clamp<uint64_t>(size_, uint64_t{1} << 16, uint64_t{1} << 24);
+      // Each new piece a quarter of everything so far, between 64 KiB and 4 MiB, so that the
+      // unused end of the last piece stays small; never more than one byte past the limit.
+      uint64_t capacity = std::clamp<uint64_t>(size_ / 4, uint64_t{1} << 16, uint64_t{1} << 22);
       capacity = std::min(capacity, limit_ - std::min(size_, limit_) + 1);
       Chunk chunk;
       chunk.Data = std::unique_ptr<char[]>(new char[static_cast<std::size_t>(capacity)]);
@@ -320,7 +320,7 @@ void Inflate(ChunkList& in, uint64_t from, ChunkList& out) {
   };
   in.Consume(from, [&](const char* data, std::size_t size) {
     zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
-    zs.avail_in = static_cast<uInt>(size);  // pieces are at most 16 MiB
+    zs.avail_in = static_cast<uInt>(size);  // pieces are at most 4 MiB
     while (!ended && zs.avail_in > 0) {
       if (!step()) throw PdfProblem(UndecodableMessage);
     }

@@ -165,9 +165,8 @@ std::vector<Case> Cases() {
     m.Text = header + rest;
     return m;
   });
-  // About 1 MB of text in blocks of 64 KiB. The marker lies across the first 64 KiB of the
-  // joined data, and the text ends 100 bytes after the 1 MiB mark, where the decoder's output
-  // has to move on to a new piece within the last compressed block.
+  // About 1 MB of text in blocks of 64 KiB, unpacked into many pieces of memory; the marker
+  // lies across the first 64 KiB of the joined data.
   for (PdfDataCoding coding : {PdfDataCoding::Zlib, PdfDataCoding::Zstandard}) {
     add(coding == PdfDataCoding::Zlib ? "LargeZlib" : "LargeZstandard", coding, [coding] {
       const std::string text = LargeShapesText(900000);
