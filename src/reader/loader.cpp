@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "lines.h"
+#include "pdfsource.h"
 
 namespace aiimport {
 
@@ -226,6 +227,21 @@ LoadResult LoadLines(LineList& lines, const std::string& fileName, ReadProgress&
   }
   file.reset();
   result.Bytes = size;
+
+  // A PDF-based Illustrator file: its drawing text, taken from the PDF's private data, is
+  // filtered in place of the file's bytes (the bar and the KB figure then count that text).
+  if (IsPdfData(bytes.get(), size)) {
+    progress.BeginBusy();
+    PdfExtraction pdf = ExtractIllustratorText(std::move(bytes), size);
+    progress.EndBusy();
+    if (!pdf.Ok) {
+      result.Status = LoadStatus::Unreadable;
+      result.Message = std::move(pdf.Message);
+      return result;
+    }
+    bytes = std::move(pdf.Text);
+    size = pdf.Size;
+  }
 
   const std::string separator = progress.ThousandsSeparator();
   if (progress.HasProgressBar()) {

@@ -1,0 +1,272 @@
+// Reading PDF-based Illustrator files against reading the same text as a plain file: time and
+// peak heap of ReadSourceFile (load and interpret). Two sources:
+//  - the largest PDF-based samples of the shared corpus (AIIMPORT_CORPUS_DIR, else the corpus
+//    folder beside the source tree), next to their extracted text saved as a plain file;
+//  - the 50 MiB synthetic text of epsgen.h, saved plain and wrapped into PDF files the way
+//    Illustrator writes them: header in /AIMetaData, then the marker and the compressed text
+//    in 64 KiB /AIPrivateData blocks, zlib ("%AI12_CompressedData") or Zstandard
+//    ("%AI24_ZStandard_Data", frames without a content size).
+// PeakXText is the peak heap as a multiple of the decoded text's size. The zlib and Zstandard
+// decoders' own small working buffers are malloc'ed and not counted.
+#include <benchmark/benchmark.h>
+#include <zlib.h>
+#include <zstd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "benchsupport.h"
+#include "pdfsource.h"
+#include "readfile.h"
+
+AIIMPORT_BENCH_TRACK_HEAP
+
+namespace {
+
+using namespace aiimport;
+namespace fs = std::filesystem;
+
+constexpr int TextMegabytes = 50;
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteAll(const fs::path& path, const std::string& bytes) {
+  const std::string temp = path.string() + ".part";
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0) {
+    std::perror(temp.c_str());
+    std::exit(2);
+  }
+  fs::rename(temp, path);
+}
+
+fs::path CorpusDir() {
+  if (const char* dir = std::getenv("AIIMPORT_CORPUS_DIR")) return dir;
+  return fs::path(__FILE__).parent_path().parent_path().parent_path() / "shared" / "corpus";
+}
+
+std::string Zlib(const std::string& text) {
+  uLongf size = compressBound(static_cast<uLong>(text.size()));
+  std::string out(size, '\0');
+  if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                reinterpret_cast<const Bytef*>(text.data()), static_cast<uLong>(text.size()),
+                Z_DEFAULT_COMPRESSION) != Z_OK)
+    std::exit(2);
+  out.resize(size);
+  return out;
+}
+
+std::string Zstandard(const std::string& text) {
+  ZSTD_CCtx* ctx = ZSTD_createCCtx();
+  ZSTD_CCtx_setParameter(ctx, ZSTD_c_compressionLevel, 3);
+  ZSTD_CCtx_setParameter(ctx, ZSTD_c_contentSizeFlag, 0);
+  std::string out(ZSTD_compressBound(text.size()), '\0');
+  const std::size_t n = ZSTD_compress2(ctx, out.data(), out.size(), text.data(), text.size());
+  ZSTD_freeCCtx(ctx);
+  if (ZSTD_isError(n)) std::exit(2);
+  out.resize(n);
+  return out;
+}
+
+// A one-page PDF whose /PieceInfo carries the metadata and the blocks, assembled by hand.
+std::string IllustratorPdf(const std::string& meta, const std::string& data) {
+  std::vector<std::string> blocks;
+  for (std::size_t at = 0; at < data.size(); at += 65536)
+    blocks.push_back(data.substr(at, 65536));
+  std::string privateDict = "<< /AIMetaData 5 0 R";
+  for (std::size_t i = 0; i < blocks.size(); ++i)
+    privateDict += " /AIPrivateData" + std::to_string(i + 1) + " " + std::to_string(i + 6) + " 0 R";
+  privateDict += " /NumBlock " + std::to_string(blocks.size()) + " >>";
+  std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>",
+                                      "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] "
+                                      "/PieceInfo << /Illustrator << /Private 4 0 R >> >> >>",
+                                      privateDict};
+  auto stream = [](const std::string& s) {
+    return "<< /Length " + std::to_string(s.size()) + " >>\nstream\n" + s + "\nendstream";
+  };
+  objects.push_back(stream(meta));
+  for (const std::string& b : blocks)
+    objects.push_back(stream(b));
+
+  std::string out = "%PDF-1.5\n%\xE2\xE3\xCF\xD3\n";
+  std::vector<std::size_t> offsets;
+  for (std::size_t i = 0; i < objects.size(); ++i) {
+    offsets.push_back(out.size());
+    out += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  const std::size_t xref = out.size();
+  out += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+  for (std::size_t off : offsets) {
+    char line[24];
+    std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
+    out += line;
+  }
+  out += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
+         " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+  return out;
+}
+
+enum class Source {
+  SyntheticPlain,
+  SyntheticZlibPdf,
+  SyntheticZstandardPdf,
+  Ai24Pdf,
+  Ai24Plain,
+  Ai9Pdf,
+  Ai9Plain,
+};
+
+struct Prepared {
+  std::string File;  // empty: not available
+  std::size_t TextBytes = 0;
+};
+
+// The synthetic files, made once and kept in the temp folder.
+Prepared Synthetic(Source source) {
+  const std::string plain = benchsupport::SyntheticFile(TextMegabytes);
+  const std::size_t textBytes = static_cast<std::size_t>(fs::file_size(plain));
+  if (source == Source::SyntheticPlain) return {plain, textBytes};
+  const bool zlib = source == Source::SyntheticZlibPdf;
+  const fs::path pdf =
+      fs::temp_directory_path() / ("aiimport-synthetic-" + std::to_string(TextMegabytes) + "mb-" +
+                                   (zlib ? "zlib" : "zstd") + ".ai");
+  if (!fs::exists(pdf)) {
+    const std::string text = ReadAll(plain);
+    const std::size_t cut = text.find("%%EndComments\n") + 14;
+    const std::string rest = text.substr(cut);
+    WriteAll(pdf,
+             IllustratorPdf(text.substr(0, cut), zlib ? "%AI12_CompressedData" + Zlib(rest)
+                                                      : "%AI24_ZStandard_Data" + Zstandard(rest)));
+  }
+  return {pdf.string(), textBytes};
+}
+
+// A corpus file, or its extracted text saved as a plain file in the temp folder.
+Prepared Corpus(const std::string& name, bool plain) {
+  const fs::path file = CorpusDir() / name;
+  if (!fs::exists(file)) return {};
+  const std::string bytes = ReadAll(file);
+  const PdfExtraction x = ExtractIllustratorText(bytes.data(), bytes.size());
+  if (!x.Ok) return {};
+  if (!plain) return {file.string(), x.Size};
+  const fs::path text = fs::temp_directory_path() / ("aiimport-extracted-" + name + ".eps");
+  if (!fs::exists(text)) WriteAll(text, std::string(x.View()));
+  return {text.string(), x.Size};
+}
+
+Prepared Prepare(Source source) {
+  static std::map<Source, Prepared> cache;
+  auto found = cache.find(source);
+  if (found != cache.end()) return found->second;
+  Prepared p;
+  switch (source) {
+    case Source::SyntheticPlain:
+    case Source::SyntheticZlibPdf:
+    case Source::SyntheticZstandardPdf:
+      p = Synthetic(source);
+      break;
+    case Source::Ai24Pdf:
+    case Source::Ai24Plain:
+      p = Corpus("sindresorhus-fixture-without-pdf-compatibility.ai", source == Source::Ai24Plain);
+      break;
+    case Source::Ai9Pdf:
+    case Source::Ai9Plain:
+      p = Corpus("harvard-lts-fits-ai9.ai", source == Source::Ai9Plain);
+      break;
+  }
+  cache[source] = p;
+  return p;
+}
+
+void BM_ReadSourceFile(benchmark::State& state, Source source) {
+  const Prepared p = Prepare(source);
+  if (p.File.empty()) {
+    state.SkipWithError("the shared corpus is not here (set AIIMPORT_CORPUS_DIR)");
+    return;
+  }
+  ReadProgress quiet;
+  long long peak = 0;
+  std::size_t paths = 0, lines = 0;
+  for (auto _ : state) {
+    PathStore store;
+    const long long base = benchsupport::Current();
+    benchsupport::TakePeak();
+    const ReadResult r = ReadSourceFile(store, p.File, {}, quiet);
+    if (r.Load.Status != LoadStatus::Loaded) {
+      state.SkipWithError(r.Load.Message.c_str());
+      return;
+    }
+    benchmark::DoNotOptimize(store.PathList.size());
+    peak = benchsupport::TakePeak() - base;
+    paths = store.PathList.size();
+    lines = r.Lines;
+  }
+  const double text = static_cast<double>(p.TextBytes);
+  state.SetBytesProcessed(static_cast<int64_t>(text) * state.iterations());
+  state.counters["FileMB"] = static_cast<double>(fs::file_size(p.File)) / (1024.0 * 1024.0);
+  state.counters["TextMB"] = text / (1024.0 * 1024.0);
+  state.counters["PeakMB"] = static_cast<double>(peak) / (1024.0 * 1024.0);
+  state.counters["PeakXText"] = static_cast<double>(peak) / text;
+  state.counters["Paths"] = static_cast<double>(paths);
+  state.counters["Lines"] = static_cast<double>(lines);
+}
+
+// The extraction alone (PDF parsing, joining the blocks, decompression) on the synthetic PDFs.
+void BM_ExtractOnly(benchmark::State& state, Source source) {
+  const Prepared p = Prepare(source);
+  const std::string bytes = ReadAll(p.File);
+  long long peak = 0;
+  for (auto _ : state) {
+    const long long base = benchsupport::Current();
+    benchsupport::TakePeak();
+    const PdfExtraction x = ExtractIllustratorText(bytes.data(), bytes.size());
+    benchmark::DoNotOptimize(x.Size);
+    peak = benchsupport::TakePeak() - base;
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(p.TextBytes) * state.iterations());
+  state.counters["PeakXText"] = static_cast<double>(peak) / static_cast<double>(p.TextBytes);
+}
+
+BENCHMARK_CAPTURE(BM_ReadSourceFile, synthetic_50mb_plain, Source::SyntheticPlain)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_ReadSourceFile, synthetic_50mb_zlib_pdf, Source::SyntheticZlibPdf)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_ReadSourceFile, synthetic_50mb_zstd_pdf, Source::SyntheticZstandardPdf)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_ExtractOnly, synthetic_50mb_zlib_pdf, Source::SyntheticZlibPdf)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_ExtractOnly, synthetic_50mb_zstd_pdf, Source::SyntheticZstandardPdf)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_ReadSourceFile, corpus_ai24_plain, Source::Ai24Plain)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_ReadSourceFile, corpus_ai24_pdf, Source::Ai24Pdf)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_ReadSourceFile, corpus_ai9_plain, Source::Ai9Plain)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_ReadSourceFile, corpus_ai9_pdf, Source::Ai9Pdf)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,58 @@
+// PDF-based Illustrator files (Illustrator 9 and later). Such a file is a PDF document whose
+// first page carries Illustrator's own drawing, in the same operator language as a classic .ai
+// file, in private objects: /PieceInfo -> /Illustrator -> /Private holds /AIMetaData and the
+// blocks /AIPrivateData1 ... /AIPrivateDataN (/AIPDFPrivateData1 ... in some files). Joined in
+// order they give the classic text, except that in later versions the text after a marker is
+// compressed: "%AI12_CompressedData" introduces one zlib stream, "%AI24_ZStandard_Data"
+// Zstandard frames. This unit turns such a file back into the classic text for the loader.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace aiimport {
+
+// How the drawing text was kept in the private data.
+enum class PdfDataCoding {
+  Plain,      // no marker: the joined blocks are the text
+  Zlib,       // "%AI12_CompressedData" and one zlib stream
+  Zstandard,  // "%AI24_ZStandard_Data" and Zstandard frames
+};
+
+struct PdfLimits {
+  // Refuse a drawing whose text (or whose joined private data) is larger than this, so that a
+  // small hostile file cannot make us fill the memory.
+  uint64_t MaxTextBytes = uint64_t{1} << 30;
+};
+
+struct PdfExtraction {
+  bool Ok = false;
+  std::unique_ptr<char[]> Text;  // the classic Illustrator text (when Ok)
+  std::size_t Size = 0;          // its length in bytes
+  PdfDataCoding Coding = PdfDataCoding::Plain;
+  std::size_t Blocks = 0;  // private-data blocks read (not counting /AIMetaData)
+  std::string Message;     // why there is no text, in plain words (when not Ok)
+
+  std::string_view View() const { return {Text.get(), Size}; }
+};
+
+// True when the bytes start with "%PDF": the loader then reads them through
+// ExtractIllustratorText instead of as text.
+bool IsPdfData(const char* data, std::size_t size);
+
+// The classic Illustrator text held in a PDF file's private data, or the reason why there is
+// none ("This PDF file holds no Illustrator drawing data", a damaged file, data that does not
+// decompress, a drawing over the size limit). Never throws; the PDF library's warnings are
+// kept quiet. The text is the joined data before the marker followed by the decompressed rest.
+PdfExtraction ExtractIllustratorText(const char* data, std::size_t size,
+                                     const PdfLimits& limits = {});
+
+// The same, taking over the file's bytes: they are freed as soon as the private data have been
+// read, before the decompression, which keeps the peak memory of a large file down.
+PdfExtraction ExtractIllustratorText(std::unique_ptr<char[]> data, std::size_t size,
+                                     const PdfLimits& limits = {});
+
+}  // namespace aiimport

@@ -1,0 +1,206 @@
+// Makes PDF-based Illustrator files for the tests: well-formed ones written with qpdf, and
+// hand-assembled ones for structures qpdf would not write (loops, wrong lengths).
+#pragma once
+
+#include <zlib.h>
+#include <zstd.h>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace aipdf {
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+// With AIIMPORT_PDF_SEED_DIR set, every PDF made here is also saved in that folder (seeds for
+// the fuzzer).
+inline std::string Seed(std::string pdf) {
+  if (const char* dir = std::getenv("AIIMPORT_PDF_SEED_DIR")) {
+    WriteFile(std::filesystem::path(dir) /
+                  ("made-" + std::to_string(std::hash<std::string>{}(pdf)) + ".ai"),
+              pdf);
+  }
+  return pdf;
+}
+
+// One zlib stream (what follows "%AI12_CompressedData").
+inline std::string Zlib(const std::string& text, int level = 6) {
+  uLongf size = compressBound(static_cast<uLong>(text.size()));
+  std::string out(size, '\0');
+  if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
+                reinterpret_cast<const Bytef*>(text.data()), static_cast<uLong>(text.size()),
+                level) != Z_OK)
+    throw std::runtime_error("compress2 failed");
+  out.resize(size);
+  return out;
+}
+
+// One Zstandard frame; without the content size in its header when `contentSize` is false
+// (as Illustrator writes them).
+inline std::string ZstdFrame(const std::string& text, bool contentSize, int level = 3) {
+  ZSTD_CCtx* ctx = ZSTD_createCCtx();
+  ZSTD_CCtx_setParameter(ctx, ZSTD_c_compressionLevel, level);
+  ZSTD_CCtx_setParameter(ctx, ZSTD_c_contentSizeFlag, contentSize ? 1 : 0);
+  std::string out(ZSTD_compressBound(text.size()), '\0');
+  const std::size_t n = ZSTD_compress2(ctx, out.data(), out.size(), text.data(), text.size());
+  ZSTD_freeCCtx(ctx);
+  if (ZSTD_isError(n)) throw std::runtime_error("ZSTD_compress2 failed");
+  out.resize(n);
+  return out;
+}
+
+// `text` cut into pieces of the given sizes; the last piece takes the rest.
+inline std::vector<std::string> Split(const std::string& text,
+                                      const std::vector<std::size_t>& sizes) {
+  std::vector<std::string> pieces;
+  std::size_t at = 0;
+  for (std::size_t s : sizes) {
+    pieces.push_back(text.substr(at, s));
+    at += pieces.back().size();
+  }
+  pieces.push_back(text.substr(std::min(at, text.size())));
+  return pieces;
+}
+
+struct Block {
+  Block(std::string data, bool flate = false, std::string otherFilter = {})
+      : Data(std::move(data)), Flate(flate), OtherFilter(std::move(otherFilter)) {}
+  std::string Data;
+  bool Flate;               // kept with the PDF filter /FlateDecode (as Illustrator 9 does)
+  std::string OtherFilter;  // a filter name written as it is, the data left raw
+};
+
+struct AiPdf {
+  std::optional<std::string> MetaData;  // /AIMetaData
+  std::vector<Block> Blocks;
+  std::string KeyPrefix = "/AIPrivateData";
+  bool NumBlock = true;                    // write /NumBlock with the number of blocks
+  std::optional<long long> NumBlockValue;  // write this /NumBlock instead
+  bool UsePrivate = true;  // the blocks in /Illustrator /Private, else in /Illustrator itself
+  bool PieceInfo = true;
+  // Encryption: user and owner password (R6), when set.
+  std::optional<std::pair<std::string, std::string>> Passwords;
+};
+
+// Writes the PDF with qpdf: one page, its /PieceInfo holding the Illustrator dictionary. The
+// streams are written exactly as given (no recompression).
+inline std::string Write(const AiPdf& spec) {
+  QPDF pdf;
+  pdf.emptyPDF();
+  QPDFObjectHandle page = pdf.makeIndirectObject(
+      QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 612 792] /Resources << >> >>"));
+  page.replaceKey("/Contents", pdf.newStream("0 0 m 10 10 l S\n"));
+
+  QPDFObjectHandle data = QPDFObjectHandle::newDictionary();
+  data.replaceKey("/CreatorVersion", QPDFObjectHandle::newInteger(24));
+  if (spec.MetaData) data.replaceKey("/AIMetaData", pdf.newStream(*spec.MetaData));
+  for (std::size_t i = 0; i < spec.Blocks.size(); ++i) {
+    const Block& b = spec.Blocks[i];
+    QPDFObjectHandle stream;
+    if (b.Flate) {
+      stream = pdf.newStream();
+      stream.replaceStreamData(Zlib(b.Data), QPDFObjectHandle::newName("/FlateDecode"),
+                               QPDFObjectHandle::newNull());
+    } else if (!b.OtherFilter.empty()) {
+      stream = pdf.newStream();
+      stream.replaceStreamData(b.Data, QPDFObjectHandle::newName(b.OtherFilter),
+                               QPDFObjectHandle::newNull());
+    } else {
+      stream = pdf.newStream(b.Data);
+    }
+    data.replaceKey(spec.KeyPrefix + std::to_string(i + 1), stream);
+  }
+  if (spec.NumBlockValue)
+    data.replaceKey("/NumBlock", QPDFObjectHandle::newInteger(*spec.NumBlockValue));
+  else if (spec.NumBlock)
+    data.replaceKey("/NumBlock",
+                    QPDFObjectHandle::newInteger(static_cast<long long>(spec.Blocks.size())));
+
+  QPDFObjectHandle illustrator = QPDFObjectHandle::newDictionary();
+  illustrator.replaceKey("/LastModified", QPDFObjectHandle::newString("D:20240101120000Z"));
+  if (spec.UsePrivate) {
+    illustrator.replaceKey("/Private", pdf.makeIndirectObject(data));
+  } else {
+    for (const std::string& key : data.getKeys())
+      illustrator.replaceKey(key, data.getKey(key));
+  }
+  if (spec.PieceInfo) {
+    QPDFObjectHandle pieceInfo = QPDFObjectHandle::newDictionary();
+    pieceInfo.replaceKey("/Illustrator", illustrator);
+    page.replaceKey("/PieceInfo", pieceInfo);
+  }
+  pdf.addPage(page, false);
+
+  QPDFWriter writer(pdf);
+  writer.setOutputMemory();
+  writer.setCompressStreams(false);
+  writer.setDecodeLevel(qpdf_dl_none);
+  writer.setStaticID(true);
+  if (spec.Passwords)
+    writer.setR6EncryptionParameters(spec.Passwords->first.c_str(), spec.Passwords->second.c_str(),
+                                     true, true, true, true, true, true, qpdf_r3p_full, true);
+  writer.write();
+  auto buffer = writer.getBufferSharedPointer();
+  return Seed(std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize()));
+}
+
+// A PDF assembled by hand: object n + 1 is bodies[n] (what stands between "obj" and "endobj"),
+// the catalog must be object 1. The cross-reference table gives the true offsets.
+inline std::string Raw(const std::vector<std::string>& bodies) {
+  std::string out = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+  std::vector<std::size_t> offsets;
+  for (std::size_t i = 0; i < bodies.size(); ++i) {
+    offsets.push_back(out.size());
+    out += std::to_string(i + 1) + " 0 obj\n" + bodies[i] + "\nendobj\n";
+  }
+  const std::size_t xref = out.size();
+  out += "xref\n0 " + std::to_string(bodies.size() + 1) + "\n0000000000 65535 f \n";
+  for (std::size_t off : offsets) {
+    char line[24];
+    std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
+    out += line;
+  }
+  out += "trailer\n<< /Size " + std::to_string(bodies.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+         std::to_string(xref) + "\n%%EOF\n";
+  return Seed(out);
+}
+
+// A stream object body for Raw.
+inline std::string RawStream(const std::string& data, const std::string& extra = "") {
+  return "<< /Length " + std::to_string(data.size()) + extra + " >>\nstream\n" + data +
+         "\nendstream";
+}
+
+// The usual first objects of a hand-assembled file: 1 catalog, 2 page tree, 3 page whose
+// /Illustrator /Private is object 4 (its body is `privateDict`).
+inline std::vector<std::string> RawStart(const std::string& privateDict) {
+  return {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+          "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 10 10] "
+          "/PieceInfo << /Illustrator << /Private 4 0 R >> >> >>",
+          privateDict};
+}
+
+}  // namespace aipdf
