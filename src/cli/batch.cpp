@@ -29,15 +29,8 @@ int RunBatch(const CommandLine& c, std::ostream& out, std::ostream& err) {
   }
   const auto start = std::chrono::steady_clock::now();
   try {
-    PathStore store;
-    ReadProgress quiet;
-    const ReadResult read = ReadSourceFile(store, c.Files[0], c.Read, quiet);
-    if (read.Load.Status == LoadStatus::Missing || read.Load.Status == LoadStatus::Unreadable) {
-      err << "aiimport: " << read.Load.Message << '\n';
-      return ExitFailure;
-    }
-
-    // As "Import" does: the output file first (an old one is deleted), then the paths.
+    // The output file first, as the window does when it opens and at "Import": an old one is
+    // deleted, so that whatever happens next no stale file is taken for this import's result.
     std::string fileName;
     if (c.Output) {
       fileName = *c.Output;
@@ -46,6 +39,14 @@ int RunBatch(const CommandLine& c, std::ostream& out, std::ostream& err) {
     } else {
       SystemHostPlatform platform([&err](const std::string& text) { err << text << '\n'; });
       fileName = PrepareHostDotFile(platform);
+    }
+
+    PathStore store;
+    ReadProgress quiet;
+    const ReadResult read = ReadSourceFile(store, c.Files[0], c.Read, quiet);
+    if (read.Load.Status == LoadStatus::Missing || read.Load.Status == LoadStatus::Unreadable) {
+      err << "aiimport: " << read.Load.Message << '\n';
+      return ExitFailure;
     }
     const std::vector<const tpath*> paths = StartupTreePaths(store);
     if (paths.empty()) {
