@@ -291,8 +291,11 @@ Tfmain::Tfmain(std::vector<std::string> arguments, QWidget* parent)
   StatusPanel0 = new QLabel("File");
   StatusPanel1 = new QLabel();
   StatusPanel2 = new QLabel();
+  // Panel widths 25, 500 and 50; the file name gives way when the last panel says why a file
+  // could not be read.
   StatusPanel0->setMinimumWidth(25);
-  StatusPanel1->setMinimumWidth(500);
+  StatusPanel1->setMinimumWidth(200);
+  StatusPanel1->resize(500, StatusPanel1->height());
   StatusPanel2->setMinimumWidth(50);
   StatusPanel1->setTextInteractionFlags(Qt::TextSelectableByMouse);
   statusBar()->addWidget(StatusPanel0);

@@ -2,14 +2,18 @@
 // preview, the progress dialog and "Import".
 #include <QAction>
 #include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
 #include <sstream>
 
 #include "cli.h"
@@ -350,6 +354,41 @@ TEST_F(WindowTest, ReadingOptionsWaitForTheNextReload) {
   EXPECT_EQ(window->Store.PathList[0].Items[0].Y1, y);
   window->Reload1->trigger();
   EXPECT_EQ(window->Store.PathList[0].Items[0].Y1, -y);
+}
+
+TEST_F(WindowTest, AnUnreadablePdfSaysWhyInTheStatusBar) {
+  const std::filesystem::path truncated =
+      std::filesystem::path(AIIMPORT_CORPUS_DIR) / "sindresorhus-fixture.ai";
+  if (!std::filesystem::exists(truncated)) GTEST_SKIP() << "corpus folder absent";
+  Load(Sample("shapes.eps"));
+  EXPECT_EQ(window->StatusPanel2->text(), "");
+  Load(truncated.string());
+  EXPECT_EQ(window->StatusPanel2->text(),
+            "This PDF file is damaged or incomplete and cannot be read");
+  EXPECT_TRUE(window->Tree.Empty());
+  EXPECT_TRUE(messages.empty());  // no message box: the status bar says it
+  Save(window.get(), "window-unreadable-pdf.png");
+}
+
+TEST_F(WindowTest, DroppingADrawingLoadsIt) {
+  auto* mime = new QMimeData;
+  mime->setUrls({QUrl::fromLocalFile(QString::fromStdString(Sample("leaf-cr.ai")))});
+  QDragEnterEvent enter(QPoint(300, 200), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window.get(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(300, 200), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window.get(), &drop);
+  QApplication::processEvents();
+  EXPECT_TRUE(window->StatusPanel1->text().endsWith("leaf-cr.ai"));
+  EXPECT_EQ(window->Store.PathList.size(), 2u);
+  // Other files are refused.
+  auto* other = new QMimeData;
+  other->setUrls({QUrl::fromLocalFile("/tmp/picture.png")});
+  QDragEnterEvent refused(QPoint(300, 200), Qt::CopyAction, other, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(window.get(), &refused);
+  EXPECT_FALSE(refused.isAccepted());
+  delete mime;
+  delete other;
 }
 
 TEST_F(WindowTest, AMissingFileLeavesTheTreeEmpty) {
