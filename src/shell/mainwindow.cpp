@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -82,9 +83,15 @@ class WindowConvertView : public ConvertView {
   void SetNodesCaption(std::string_view text) override {
     w_.label_nodes->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
   }
+  // Once per path during the orientation correction. The window is brought up to date (the
+  // caption, the drawing so far) at most every 40 ms, so that a drawing of a hundred thousand
+  // paths is not slowed down by as many repaints.
   void ProcessEvents() override {
-    w_.p->repaint();
+    if (pumped_.isValid() && pumped_.elapsed() < 40) return;
+    painter_.reset();  // the lines so far, finished before they are shown
+    w_.p->update();
     QApplication::processEvents();
+    pumped_.start();
   }
   void SetBusyCursor(bool busy) override {
     if (busy)
@@ -95,13 +102,21 @@ class WindowConvertView : public ConvertView {
   bool HasCanvas() const override { return true; }
   int CanvasWidth() const override { return w_.p->width(); }
   int CanvasHeight() const override { return w_.p->height(); }
-  void ClearCanvas() override { w_.p->Canvas().fill(Qt::white); }
-  void SetPen(TColor colour) override { pen_ = FromColourValue(colour); }
+  void ClearCanvas() override {
+    painter_.reset();
+    w_.p->Canvas().fill(Qt::white);
+  }
+  void SetPen(TColor colour) override {
+    pen_ = FromColourValue(colour);
+    if (painter_) painter_->setPen(QPen(pen_, 0));
+  }
   void MoveTo(int x, int y) override { at_ = QPoint(x, y); }
   void LineTo(int x, int y) override {
-    QPainter painter(&w_.p->Canvas());
-    painter.setPen(QPen(pen_, 0));
-    painter.drawLine(at_, QPoint(x, y));
+    if (!painter_) {
+      painter_.emplace(&w_.p->Canvas());
+      painter_->setPen(QPen(pen_, 0));
+    }
+    painter_->drawLine(at_, QPoint(x, y));
     at_ = QPoint(x, y);
   }
 
@@ -109,6 +124,8 @@ class WindowConvertView : public ConvertView {
   Tfmain& w_;
   QColor pen_ = Qt::black;
   QPoint at_;
+  QElapsedTimer pumped_;
+  std::optional<QPainter> painter_;  // open on the picture between two pumps
 };
 
 // The host directory's platform with the window's messages.

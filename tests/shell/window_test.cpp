@@ -225,6 +225,14 @@ TEST_F(WindowTest, ImportWritesWhatTheBatchModeWritesAndEnds) {
   EXPECT_TRUE(messages.empty()) << messages.front();
   ASSERT_TRUE(std::filesystem::exists(DotFile()));
   EXPECT_FALSE(window->isVisible());  // the program ends
+  // "Auto-Fix Holes" drew the output in the preview: anticlockwise outlines in dark blue.
+  bool darkBlue = false;
+  const QImage& picture = window->p->Picture;
+  for (int y = 0; y < picture.height() && !darkBlue; ++y)
+    for (int x = 0; x < picture.width() && !darkBlue; ++x)
+      darkBlue = picture.pixelColor(x, y) == QColor(0, 0, 0x80);
+  EXPECT_TRUE(darkBlue);
+  EXPECT_EQ(window->label_nodes->text(), "Generating Output");
 
   const auto batch = drive_ / "batch.dot";
   std::ostringstream out, err;
