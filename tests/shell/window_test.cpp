@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
@@ -403,6 +404,78 @@ TEST_F(WindowTest, AMissingFileLeavesTheTreeEmpty) {
   Load((drive_ / "gone.ai").string());
   EXPECT_TRUE(window->Tree.Empty());
   EXPECT_TRUE(messages.empty());
+}
+
+}  // namespace
+}  // namespace aiimport::testing
+
+namespace aiimport::testing {
+namespace {
+
+TEST_F(WindowTest, TheCommandLinesFileIsLoadedOnTheFirstPaint) {
+  auto second = std::make_unique<Tfmain>(std::vector<std::string>{Sample("leaf-cr.ai"), "ignored"});
+  second->ShowMessage = [this](const QString& text, bool) {
+    messages.push_back(text.toStdString());
+  };
+  EXPECT_TRUE(second->Store.PathList.empty());
+  second->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(second.get()));
+  QApplication::processEvents();
+  EXPECT_EQ(second->Store.PathList.size(), 2u);
+  EXPECT_EQ(
+      QDir::fromNativeSeparators(second->StatusPanel1->text()).toStdString(),
+      QFileInfo(QString::fromStdString(Sample("leaf-cr.ai"))).absoluteFilePath().toStdString());
+  // A first argument that names no file leaves the window empty.
+  auto third = std::make_unique<Tfmain>(std::vector<std::string>{"/no/such/drawing.ai"});
+  third->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(third.get()));
+  QApplication::processEvents();
+  EXPECT_TRUE(third->Tree.Empty());
+  EXPECT_EQ(third->StatusPanel1->text(), "");
+}
+
+TEST_F(WindowTest, EscapeAndExitCloseWithoutOutput) {
+  Load(Sample("shapes.eps"));
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  QTest::keyClick(window.get(), Qt::Key_Escape);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_FALSE(std::filesystem::exists(DotFile()));
+  window->show();
+  window->Exit1->trigger();
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_FALSE(std::filesystem::exists(DotFile()));
+}
+
+TEST_F(WindowTest, HelpWithoutTheViewerSaysNothing) {
+  window->dhelp->click();
+  window->Help2->trigger();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(WindowTest, TheTreesHintIsTheCaptionUnderTheMouse) {
+  Load(Sample("shapes.eps"));
+  const QModelIndex group =
+      window->TreeView1->model()->index(0, 0, window->TreeView1->model()->index(0, 0));
+  const QRect row = window->TreeView1->visualRect(group);
+  QTest::mouseMove(window->TreeView1->viewport(), row.center());
+  EXPECT_EQ(window->TreeView1->toolTip(), "Group");
+  QTest::mouseMove(window->TreeView1->viewport(),
+                   QPoint(5, window->TreeView1->viewport()->height() - 2));
+  EXPECT_EQ(window->TreeView1->toolTip(), "");
+}
+
+TEST_F(WindowTest, ZoomToObjectFromTheMenuFitsOnceWithoutPressingTheButton) {
+  Load(Sample("shapes.eps"));
+  window->SelectNode(
+      window->Tree.First()->Children[1]);  // the white rectangle, 144..252 x 144..198
+  window->ZoomIN1->trigger();
+  EXPECT_FALSE(window->dzoomin->isChecked());
+  EXPECT_EQ(window->Store.ViewExtent, (FloatRect{144, 144, 252, 198}));
+  window->dzoomin->click();
+  EXPECT_TRUE(window->dzoomin->isChecked());
+  EXPECT_EQ(window->Store.ViewExtent, (FloatRect{144, 144, 252, 198}));
 }
 
 }  // namespace
