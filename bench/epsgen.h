@@ -12,7 +12,7 @@ namespace aiimport {
 
 // Changes whenever the generator writes different bytes for the same options, so that files
 // kept from an earlier version are not mistaken for current ones.
-inline constexpr int SyntheticVersion = 2;
+inline constexpr int SyntheticVersion = 3;
 
 struct SyntheticOptions {
   uint64_t TargetBytes = 1 << 20;  // the file stops after the object that reaches this size
