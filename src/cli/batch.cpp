@@ -14,11 +14,42 @@
 
 namespace aiimport {
 
+bool ShownAtStartup(const tpath& path) {
+  return path.Count() >= 2 && !path.Flagged;
+}
+
 std::vector<const tpath*> StartupTreePaths(const PathStore& store) {
   std::vector<const tpath*> paths;
   for (const tpath& path : store.PathList)
-    if (path.Count() >= 2 && !path.Flagged) paths.push_back(&path);
+    if (ShownAtStartup(path)) paths.push_back(&path);
   return paths;
+}
+
+namespace {
+
+// Frees each source path's points once it is converted.
+class ReleasingView : public ConvertView {
+ public:
+  explicit ReleasingView(std::vector<tpath*> sources) : sources_(std::move(sources)) {}
+  void PathConverted(std::size_t index) override {
+    std::vector<tbpoint>().swap(sources_[index]->Items);
+  }
+
+ private:
+  std::vector<tpath*> sources_;
+};
+
+}  // namespace
+
+std::optional<ImportResult> ImportStartupPaths(PathStore& store, const ImportOptions& options,
+                                               const std::string& fileName) {
+  std::vector<tpath*> sources;
+  for (tpath& path : store.PathList)
+    if (ShownAtStartup(path)) sources.push_back(&path);
+  if (sources.empty()) return std::nullopt;
+  const std::vector<const tpath*> paths(sources.begin(), sources.end());
+  ReleasingView view(std::move(sources));
+  return ImportToFile(store, paths, options, view, fileName);
 }
 
 int RunBatch(const CommandLine& c, std::ostream& out, std::ostream& err) {
@@ -46,14 +77,13 @@ int RunBatch(const CommandLine& c, std::ostream& out, std::ostream& err) {
       SystemHostPlatform platform([&err](const std::string& text) { err << text << '\n'; });
       fileName = PrepareHostDotFile(platform);
     }
-    const std::vector<const tpath*> paths = StartupTreePaths(store);
-    if (paths.empty()) {
+    const std::optional<ImportResult> imported =
+        ImportStartupPaths(store, ImportOptions{c.Reduce, c.AutoFix}, fileName);
+    if (!imported) {
       out << "There are no paths to import!\n";
       return ExitNothing;
     }
-    ConvertView view;
-    const ImportResult result =
-        ImportToFile(store, paths, ImportOptions{c.Reduce, c.AutoFix}, view, fileName);
+    const ImportResult& result = *imported;
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     char time[32];

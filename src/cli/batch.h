@@ -2,9 +2,12 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "commandline.h"
+#include "importchain.h"
 #include "pathunit.h"
 
 namespace aiimport {
@@ -13,7 +16,15 @@ namespace aiimport {
 // start-up filters (the first toggle list, fills and strokes shown) the tree's depth-first
 // order of path nodes is PathList order restricted to the paths of at least 2 points that are
 // not in the second toggle list (Flagged), so this is that filter.
+bool ShownAtStartup(const tpath& path);
 std::vector<const tpath*> StartupTreePaths(const PathStore& store);
+
+// Imports the start-up tree's paths of `store` into the DOT file `fileName` (a local name),
+// freeing each source path's points as soon as it is converted: nothing reads them afterwards
+// in a batch, and so the source and the output are not held in full at the same time. Returns
+// nothing, and writes nothing, when there is no path to import.
+std::optional<ImportResult> ImportStartupPaths(PathStore& store, const ImportOptions& options,
+                                               const std::string& fileName);
 
 // Reads FILE as a reload does, imports the start-up tree's paths and writes the DOT file to the
 // host temporary directory or to --output PATH; prints a one-line summary. Exit codes: 0 done,
