@@ -242,8 +242,9 @@ TEST_F(ConvertModes, BatchFreesTheSourcePointsAndWritesTheSameBytes) {
     const std::optional<ImportResult> result = ImportStartupPaths(freed, options, dot.string());
     ASSERT_TRUE(result.has_value());
     EXPECT_EQ(ReadAll(dot), sink.Bytes);
-    for (const tpath& p : freed.PathList)
-      if (p.Flagged == false) EXPECT_EQ(p.Items.capacity(), 0u);
+    for (const tpath& p : freed.PathList) {
+      if (!p.Flagged) EXPECT_EQ(p.Items.capacity(), 0u);
+    }
   }
   PathStore empty;
   EXPECT_FALSE(ImportStartupPaths(empty, {}, (dir_ / "none.dot").string()).has_value());
