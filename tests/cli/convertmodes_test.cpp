@@ -243,7 +243,9 @@ TEST_F(ConvertModes, BatchFreesTheSourcePointsAndWritesTheSameBytes) {
     ASSERT_TRUE(result.has_value());
     EXPECT_EQ(ReadAll(dot), sink.Bytes);
     for (const tpath& p : freed.PathList) {
-      if (!p.Flagged) EXPECT_EQ(p.Items.capacity(), 0u);
+      if (!p.Flagged) {
+        EXPECT_EQ(p.Items.capacity(), 0u);
+      }
     }
   }
   PathStore empty;
