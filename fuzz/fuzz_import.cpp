@@ -69,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   InterpretLines(store, lines, read, quiet);
   CompareCurves(store);
 
-  const std::vector<const tpath*> paths = StartupTreePaths(store);
+  const std::vector<tpath*> startup = StartupTreePaths(store);
+  const std::vector<const tpath*> paths(startup.begin(), startup.end());
   if (paths.empty()) return 0;
   ConvertView view;
   MemoryDotSink sink;

@@ -15,11 +15,35 @@
 
 namespace aiimport {
 
-std::vector<const tpath*> StartupTreePaths(PathStore& store) {
+std::vector<tpath*> StartupTreePaths(PathStore& store) {
   ObjectTree tree;
   BuildTree(tree, store.PathList, TreeFilters{});
-  const std::vector<tpath*> paths = TreePaths(tree);
-  return {paths.begin(), paths.end()};
+  return TreePaths(tree);
+}
+
+namespace {
+
+// Frees each source path's points once it is converted.
+class ReleasingView : public ConvertView {
+ public:
+  explicit ReleasingView(std::vector<tpath*> sources) : sources_(std::move(sources)) {}
+  void PathConverted(std::size_t index) override {
+    std::vector<tbpoint>().swap(sources_[index]->Items);
+  }
+
+ private:
+  std::vector<tpath*> sources_;
+};
+
+}  // namespace
+
+std::optional<ImportResult> ImportStartupPaths(PathStore& store, const ImportOptions& options,
+                                               const std::string& fileName) {
+  std::vector<tpath*> sources = StartupTreePaths(store);
+  if (sources.empty()) return std::nullopt;
+  const std::vector<const tpath*> paths(sources.begin(), sources.end());
+  ReleasingView view(std::move(sources));
+  return ImportToFile(store, paths, options, view, fileName);
 }
 
 int RunBatch(const CommandLine& c, std::ostream& out, std::ostream& err) {
@@ -48,14 +72,13 @@ int RunBatch(const CommandLine& c, std::ostream& out, std::ostream& err) {
       err << "aiimport: " << read.Load.Message << '\n';
       return ExitFailure;
     }
-    const std::vector<const tpath*> paths = StartupTreePaths(store);
-    if (paths.empty()) {
+    const std::optional<ImportResult> imported =
+        ImportStartupPaths(store, ImportOptions{c.Reduce, c.AutoFix}, fileName);
+    if (!imported) {
       out << "There are no paths to import!\n";
       return ExitNothing;
     }
-    ConvertView view;
-    const ImportResult result =
-        ImportToFile(store, paths, ImportOptions{c.Reduce, c.AutoFix}, view, fileName);
+    const ImportResult& result = *imported;
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     char time[32];

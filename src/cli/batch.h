@@ -2,16 +2,26 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "commandline.h"
+#include "importchain.h"
 #include "pathunit.h"
 
 namespace aiimport {
 
 // The paths the object tree shows right after a file is read, in tree order: the tree built
 // with its start-up filters (the first toggle list, fills and strokes shown).
-std::vector<const tpath*> StartupTreePaths(PathStore& store);
+std::vector<tpath*> StartupTreePaths(PathStore& store);
+
+// Imports the start-up tree's paths of `store` into the DOT file `fileName` (a local name),
+// freeing each source path's points as soon as it is converted: nothing reads them afterwards
+// in a batch, and so the source and the output are not held in full at the same time. Returns
+// nothing, and writes nothing, when there is no path to import.
+std::optional<ImportResult> ImportStartupPaths(PathStore& store, const ImportOptions& options,
+                                               const std::string& fileName);
 
 // Reads FILE as a reload does, imports the start-up tree's paths and writes the DOT file to the
 // host temporary directory or to --output PATH; prints a one-line summary. Exit codes: 0 done,

@@ -4,6 +4,7 @@
 // nothing.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include "pathunit.h"
@@ -22,6 +23,10 @@ class ConvertView {
 
   // The hour-glass cursor (true) or the default cursor (false).
   virtual void SetBusyCursor(bool /*busy*/) {}
+
+  // Called by GenerateOutputPoints when the input path `index` has been converted. The batch
+  // mode frees the source points there, since nothing reads them afterwards.
+  virtual void PathConverted(std::size_t /*index*/) {}
 
   // The preview paint box p. Without one, nothing is drawn.
   virtual bool HasCanvas() const { return false; }

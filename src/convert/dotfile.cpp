@@ -103,12 +103,19 @@ DotCounts WriteDotRecords(std::vector<tdotpath>& list, DotSink& sink) {
   // The partners of a figure's first path H at index i are the later paths whose CompoundNo
   // equals H's. Only a figure's first path changes its CompoundNo (to -2, while it is written),
   // and first paths are taken in list order, so every path after i still has the number it had
-  // at the start: one sorted list of (number, index) finds the partners without a scan.
+  // at the start: one list of (number, index) in order finds the partners without a scan.
+  // While H keeps its number they follow H's own entry directly (Position); after a change the
+  // entries of the new number are looked up.
   std::vector<std::pair<int32_t, uint32_t>> byCompound(list.size());
   for (std::size_t i = 0; i < list.size(); ++i)
     byCompound[i] = {list[i].CompoundNo, static_cast<uint32_t>(i)};
-  if (!std::is_sorted(byCompound.begin(), byCompound.end()))
+  std::vector<uint32_t> position;  // index -> place in byCompound; none when that is the index
+  if (!std::is_sorted(byCompound.begin(), byCompound.end())) {
     std::sort(byCompound.begin(), byCompound.end());
+    position.resize(list.size());
+    for (std::size_t k = 0; k < byCompound.size(); ++k)
+      position[byCompound[k].second] = static_cast<uint32_t>(k);
+  }
 
   for (std::size_t i = 0; i < list.size(); ++i) {
     tdotpath& head = list[i];
@@ -133,8 +140,10 @@ DotCounts WriteDotRecords(std::vector<tdotpath>& list, DotSink& sink) {
 
     if (!head.Closed && !head.Filled) continue;  // an open, unfilled path joins nothing
     const std::pair<int32_t, uint32_t> key{head.CompoundNo, static_cast<uint32_t>(i + 1)};
-    for (auto it = std::lower_bound(byCompound.begin(), byCompound.end(), key);
-         it != byCompound.end() && it->first == key.first; ++it) {
+    auto first = head.CompoundNo == byCompound[position.empty() ? i : position[i]].first
+                     ? byCompound.begin() + (position.empty() ? i : position[i]) + 1
+                     : std::lower_bound(byCompound.begin(), byCompound.end(), key);
+    for (auto it = first; it != byCompound.end() && it->first == key.first; ++it) {
       tdotpath& partner = list[it->second];
       partner.Written = true;
       for (const Tdot& dot : partner.Items) {

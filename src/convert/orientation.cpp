@@ -1,8 +1,8 @@
 #include "orientation.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <numeric>
 #include <optional>
 
@@ -14,6 +14,27 @@ namespace {
 
 constexpr int32_t NoDepth = 2147483647;
 
+// EdgeCrossing, inlined into the edge loop of PointInPath.
+inline int32_t Crossing(FloatPoint p, FloatPoint q, FloatPoint point) {
+  const float x = point.X, y = point.Y;
+  if ((p.Y < y && q.Y < y) || (p.Y > y && q.Y > y)) return 0;
+  int32_t d;
+  if (q.Y > p.Y)
+    d = 1;
+  else if (q.Y < p.Y)
+    d = -1;
+  else
+    return 0;
+  if (p.X > x && q.X > x) return 0;  // wholly right of the point
+  if (p.Y == y) return x > p.X ? d : 0;
+  if (q.Y == y) return x > q.X ? d : 0;
+  using Ext = long double;
+  const double cx = static_cast<double>(static_cast<Ext>(p.X) + (static_cast<Ext>(q.X) - p.X) *
+                                                                    (static_cast<Ext>(y) - p.Y) /
+                                                                    (static_cast<Ext>(q.Y) - p.Y));
+  return cx < x ? 2 * d : 0;
+}
+
 // The paths that can contain a point of a given path. A path is tested only against the other
 // paths of its compound, and only those of at least 3 points can contain anything. Compounds
 // with many such paths also get a grid over the paths' boxes, so that a point is tested only
@@ -21,61 +42,74 @@ constexpr int32_t NoDepth = 2147483647;
 // fail, so every count comes out as the plain test gives it.
 class CompoundIndex {
  public:
-  explicit CompoundIndex(const std::vector<tdotpath>& list) : list_(list), groupOf_(list.size()) {
+  explicit CompoundIndex(const std::vector<tdotpath>& list)
+      : list_(list), groupOf_(list.size(), Alone) {
     // The paths by (CompoundNo, index). Compound numbers mostly grow along the list already.
-    std::vector<uint32_t> order(list.size());
-    std::iota(order.begin(), order.end(), 0u);
     bool sorted = true;
     for (std::size_t i = 1; i < list.size() && sorted; ++i)
       sorted = list[i - 1].CompoundNo <= list[i].CompoundNo;
+    std::vector<std::pair<int32_t, uint32_t>> keys;
     if (!sorted) {
-      std::vector<std::pair<int32_t, uint32_t>> keys(list.size());
+      keys.resize(list.size());
       for (std::size_t i = 0; i < list.size(); ++i)
         keys[i] = {list[i].CompoundNo, static_cast<uint32_t>(i)};
       std::sort(keys.begin(), keys.end());
-      for (std::size_t i = 0; i < keys.size(); ++i)
-        order[i] = keys[i].second;
     }
-    for (std::size_t k = 0; k < order.size();) {
-      const int32_t no = list[order[k]].CompoundNo;
+    auto at = [&](std::size_t k) { return sorted ? static_cast<uint32_t>(k) : keys[k].second; };
+
+    for (std::size_t k = 0; k < list.size();) {
+      const int32_t no = list[at(k)].CompoundNo;
+      std::size_t end = k + 1;
+      while (end < list.size() && list[at(end)].CompoundNo == no)
+        ++end;
+      // A path alone in its compound, or a compound where no path can contain anything, needs
+      // no entry: every count is 0.
       Group group;
       group.First = static_cast<uint32_t>(members_.size());
-      for (; k < order.size() && list[order[k]].CompoundNo == no; ++k) {
-        groupOf_[order[k]] = static_cast<uint32_t>(groups_.size());
-        if (list[order[k]].Count() >= 3) members_.push_back(order[k]);
+      for (std::size_t m = k; m < end && end - k > 1; ++m) {
+        const tdotpath& p = list[at(m)];
+        if (p.Count() >= 3) members_.push_back({at(m), p.MinX, p.MinY, p.MaxX, p.MaxY});
       }
       group.Count = static_cast<uint32_t>(members_.size()) - group.First;
-      if (group.Count >= GridThreshold) {
-        group.GridNo = static_cast<int32_t>(grids_.size());
-        grids_.push_back(MakeGrid(group));
+      if (group.Count > 0) {
+        if (group.Count >= GridThreshold) {
+          group.GridNo = static_cast<int32_t>(grids_.size());
+          grids_.push_back(MakeGrid(group));
+        }
+        for (std::size_t m = k; m < end; ++m)
+          groupOf_[at(m)] = static_cast<int32_t>(groups_.size());
+        groups_.push_back(group);
       }
-      groups_.push_back(group);
+      k = end;
     }
   }
 
   // NestingDepth of path i: the running minimum stops a point's count as soon as the count
   // reaches it (the point can no longer lower it) and the whole path once it is 0.
   int32_t Depth(std::size_t i) const {
-    const Group& group = groups_[groupOf_[i]];
+    if (groupOf_[i] == Alone) return list_[i].Items.empty() ? NoDepth : 0;
+    const Group& group = groups_[static_cast<std::size_t>(groupOf_[i])];
     const Grid* grid =
         group.GridNo >= 0 ? &grids_[static_cast<std::size_t>(group.GridNo)] : nullptr;
     int32_t minimum = NoDepth;
     for (const Tdot& d : list_[i].Items) {
       int32_t count = 0;
-      auto counts = [&](uint32_t j) {  // false once the count has reached the minimum
-        if (j != i && PointInPath(list_[j], d.X, d.Y)) ++count;
+      const float fx = static_cast<float>(d.X), fy = static_cast<float>(d.Y);
+      auto counts = [&](const Entry& e) {  // false once the count has reached the minimum
+        // The box test first, from the entry: most paths are rejected without touching them.
+        if (fx < e.MinX || fx > e.MaxX || fy < e.MinY || fy > e.MaxY || e.Path == i) return true;
+        if (PointInPath(list_[e.Path], d.X, d.Y)) ++count;
         return count < minimum;
       };
       if (!grid) {
         for (uint32_t k = 0; k < group.Count; ++k)
           if (!counts(members_[group.First + k])) break;
       } else {
-        const float fx = static_cast<float>(d.X), fy = static_cast<float>(d.Y);
         // Outside the union of the boxes no box test passes.
         if (fx >= grid->MinX && fx <= grid->MaxX && fy >= grid->MinY && fy <= grid->MaxY) {
           bool going = true;
-          for (uint32_t j : grid->Big)
-            if (!(going = counts(j))) break;
+          for (const Entry& e : grid->Big)
+            if (!(going = counts(e))) break;
           if (going) {
             const std::size_t cell = grid->Cell(fx, fy);
             for (uint32_t k = grid->CellStart[cell]; k < grid->CellStart[cell + 1]; ++k)
@@ -92,8 +126,15 @@ class CompoundIndex {
   }
 
  private:
+  static constexpr int32_t Alone = -1;  // no other path of the compound can contain anything
   static constexpr uint32_t GridThreshold = 16;  // fewer paths are simply tested one by one
   static constexpr int64_t BigCells = 64;        // a box over more cells is tested for every point
+
+  // A path that can contain points, with its box.
+  struct Entry {
+    uint32_t Path;
+    float MinX, MinY, MaxX, MaxY;
+  };
 
   struct Group {
     uint32_t First = 0, Count = 0;  // its paths of 3 or more points: members_[First ...]
@@ -105,8 +146,8 @@ class CompoundIndex {
     double ScaleX = 0, ScaleY = 0;
     int32_t Nx = 1, Ny = 1;
     std::vector<uint32_t> CellStart;  // Nx * Ny + 1 offsets into CellItems
-    std::vector<uint32_t> CellItems;
-    std::vector<uint32_t> Big;
+    std::vector<Entry> CellItems;
+    std::vector<Entry> Big;
 
     // The cell coordinate is a non-decreasing function of the value, so a value inside a box
     // falls in a cell between those of the box's ends.
@@ -126,7 +167,7 @@ class CompoundIndex {
   Grid MakeGrid(const Group& group) const {
     Grid g;
     for (uint32_t k = 0; k < group.Count; ++k) {
-      const tdotpath& p = list_[members_[group.First + k]];
+      const Entry& p = members_[group.First + k];
       if (k == 0 || p.MinX < g.MinX) g.MinX = p.MinX;
       if (k == 0 || p.MinY < g.MinY) g.MinY = p.MinY;
       if (k == 0 || p.MaxX > g.MaxX) g.MaxX = p.MaxX;
@@ -145,7 +186,7 @@ class CompoundIndex {
 
     const std::size_t cellCount = static_cast<std::size_t>(g.Nx) * static_cast<std::size_t>(g.Ny);
     g.CellStart.assign(cellCount + 1, 0);
-    auto span = [&g](const tdotpath& p, int32_t& x0, int32_t& x1, int32_t& y0, int32_t& y1) {
+    auto span = [&g](const Entry& p, int32_t& x0, int32_t& x1, int32_t& y0, int32_t& y1) {
       x0 = Grid::Coordinate(p.MinX, g.MinX, g.ScaleX, g.Nx);
       x1 = Grid::Coordinate(p.MaxX, g.MinX, g.ScaleX, g.Nx);
       y0 = Grid::Coordinate(p.MinY, g.MinY, g.ScaleY, g.Ny);
@@ -161,9 +202,9 @@ class CompoundIndex {
         fill.assign(g.CellStart.begin(), g.CellStart.end() - 1);
       }
       for (uint32_t k = 0; k < group.Count; ++k) {
-        const uint32_t j = members_[group.First + k];
+        const Entry& j = members_[group.First + k];
         int32_t x0, x1, y0, y1;
-        if (span(list_[j], x0, x1, y0, y1) > BigCells) {
+        if (span(j, x0, x1, y0, y1) > BigCells) {
           if (pass == 1) g.Big.push_back(j);
           continue;
         }
@@ -182,9 +223,9 @@ class CompoundIndex {
   }
 
   const std::vector<tdotpath>& list_;
-  std::vector<uint32_t> groupOf_;
+  std::vector<int32_t> groupOf_;
   std::vector<Group> groups_;
-  std::vector<uint32_t> members_;
+  std::vector<Entry> members_;
   std::vector<Grid> grids_;
 };
 
@@ -214,23 +255,7 @@ class AtExit {
 }  // namespace
 
 int32_t EdgeCrossing(FloatPoint p, FloatPoint q, FloatPoint point) {
-  const float x = point.X, y = point.Y;
-  if ((p.Y < y && q.Y < y) || (p.Y > y && q.Y > y)) return 0;
-  int32_t d;
-  if (q.Y > p.Y)
-    d = 1;
-  else if (q.Y < p.Y)
-    d = -1;
-  else
-    return 0;
-  if (p.X > x && q.X > x) return 0;  // wholly right of the point
-  if (p.Y == y) return x > p.X ? d : 0;
-  if (q.Y == y) return x > q.X ? d : 0;
-  using Ext = long double;
-  const double cx = static_cast<double>(static_cast<Ext>(p.X) + (static_cast<Ext>(q.X) - p.X) *
-                                                                    (static_cast<Ext>(y) - p.Y) /
-                                                                    (static_cast<Ext>(q.Y) - p.Y));
-  return cx < x ? 2 * d : 0;
+  return Crossing(p, q, point);
 }
 
 bool PointInPath(const tdotpath& path, int32_t x, int32_t y) {
@@ -245,8 +270,8 @@ bool PointInPath(const tdotpath& path, int32_t x, int32_t y) {
   auto edge = [&](const Tdot& p, const Tdot& q) {
     // Edges wholly above, wholly below or along the point's line are skipped.
     if ((p.Y < y && q.Y < y) || (p.Y > y && q.Y > y) || (p.Y == y && q.Y == y)) return;
-    sum += EdgeCrossing({static_cast<float>(p.X), static_cast<float>(p.Y)},
-                        {static_cast<float>(q.X), static_cast<float>(q.Y)}, point);
+    sum += Crossing({static_cast<float>(p.X), static_cast<float>(p.Y)},
+                    {static_cast<float>(q.X), static_cast<float>(q.Y)}, point);
   };
   std::size_t ringStart = 0;
   for (std::size_t k = 1; k <= n; ++k) {
@@ -336,9 +361,10 @@ void CorrectOrientation(PathStore& store, ConvertView& view) {
 
   const CompoundIndex index(list);
   for (std::size_t i = 0; i < list.size(); ++i) {
-    char caption[48];
-    const int n = std::snprintf(caption, sizeof caption, "Auto Correct Layer:  %zu", i);
-    view.SetNodesCaption(std::string_view(caption, static_cast<std::size_t>(n)));
+    char caption[48] = "Auto Correct Layer:  ";
+    constexpr std::size_t prefix = sizeof "Auto Correct Layer:  " - 1;
+    char* end = std::to_chars(caption + prefix, caption + sizeof caption, i).ptr;
+    view.SetNodesCaption(std::string_view(caption, static_cast<std::size_t>(end - caption)));
     view.ProcessEvents();
     tdotpath& path = list[i];
     if (path.Closed || path.Filled) {

@@ -107,7 +107,8 @@ void GenerateOutputPoints(PathStore& store, std::span<const tpath* const> paths,
 
   output.reserve(paths.size());
   std::vector<Tdot> scratch;  // reduced paths are built here and copied at their exact size
-  for (const tpath* source : paths) {
+  for (std::size_t index = 0; index < paths.size(); ++index) {
+    const tpath* source = paths[index];
     tdotpath& path = output.emplace_back();
     path.LineColor = source->LineColor;
     path.FillColor = source->FillColor;
@@ -129,6 +130,7 @@ void GenerateOutputPoints(PathStore& store, std::span<const tpath* const> paths,
       for (const tbpoint& p : source->Items)
         builder.Add(p);
     }
+    view.PathConverted(index);
   }
 
   // The extent, the shift and the boxes. This gives what ComputeOutputExtent, the shift,

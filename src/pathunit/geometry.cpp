@@ -108,8 +108,50 @@ struct CurveMeasure {
       Length = static_cast<float>(static_cast<Ext>(Length) + root);
       previous = pt;
     }
+    Moderate = true;
+    for (const FloatPoint& p : Points)
+      Moderate = Moderate && std::fabs(p.X) <= LargeValue && std::fabs(p.Y) <= LargeValue;
+    for (const Chord& c : Chords)
+      Moderate = Moderate && c.Len2 >= ShortChord2;
+  }
+
+  // Values within the range where the rounding arguments below hold: every point finite and at
+  // most 2^40 in size, every chord long enough for normal float32 squares.
+  static constexpr double LargeValue = 0x1p40;
+  static constexpr float ShortChord2 = 0x1p-60f;
+  bool Moderate = false;
+
+  static bool ModerateSample(FloatPoint s) {
+    return std::fabs(s.X) <= LargeValue && std::fabs(s.Y) <= LargeValue;
   }
 };
+
+// True only when ChordDist2(s, c) is certainly below `limit` (a positive double), decided in
+// double arithmetic without a division. The double values differ from the extended ones by at
+// most 2^-50 of the sizes of the products involved (the margins below allow 2^-48), and the
+// float32 roundings of t, cross and the result by 2^-24 relative (allowed 2^-20). The branch
+// of ChordDist2 is decided only when the foot parameter t is clearly inside [0, 1] or clearly
+// outside; near its ends, and whenever the bound is not clear, the answer is false and the
+// caller computes the distance itself. Needs a moderate curve and sample.
+inline bool SurelyBelow(FloatPoint s, const Chord& c, double limit) {
+  const double ux = c.Ux, uy = c.Uy, len2 = c.Len2;
+  const double ex = static_cast<double>(c.Ex) - s.X, ey = static_cast<double>(c.Ey) - s.Y;
+  const double px = ex * ux, py = ey * uy;
+  const double n = px + py;  // t = 1 - n / len2
+  const double en = 0x1p-48 * (std::fabs(px) + std::fabs(py));
+  if (n > en && n < len2 * (1.0 - 0x1p-20) - en) {  // t clearly inside: the perpendicular
+    const double a = (static_cast<double>(s.Y) - c.Sy) * ux;
+    const double b = (static_cast<double>(s.X) - c.Sx) * uy;
+    const double cross = std::fabs(a - b) + 0x1p-48 * (std::fabs(a) + std::fabs(b));
+    return cross * cross * (1.0 + 0x1p-20) < limit * len2 * (1.0 - 0x1p-40);
+  }
+  if (n < -0x1p-20 * len2 - en || n > len2 * (1.0 + 0x1p-20) + en) {  // clearly outside
+    const double sx = static_cast<double>(c.Sx) - s.X, sy = static_cast<double>(c.Sy) - s.Y;
+    const double toEnd = ex * ex + ey * ey, toStart = sx * sx + sy * sy;
+    return std::min(toEnd, toStart) * (1.0 + 0x1p-20) < limit;
+  }
+  return false;
+}
 
 // The chords' boxes, for skipping chords that lie too far from a sample. The distance from a
 // sample to a chord's box is a lower bound of its distance to the chord. The computed distance
@@ -125,12 +167,10 @@ struct ChordBoxes {
   double HalfSpan = 0;              // its half width plus half height
   double LongestChord = 0;          // the largest |Ux| + |Uy|
 
-  static constexpr double LargeValue = 0x1p40;
-
   explicit ChordBoxes(const CurveMeasure& m) {
+    if (!m.Moderate) return;
     double minX = m.Points[0].X, maxX = minX, minY = m.Points[0].Y, maxY = minY;
     for (const FloatPoint& p : m.Points) {
-      if (!(std::fabs(p.X) <= LargeValue && std::fabs(p.Y) <= LargeValue)) return;  // NaN too
       minX = std::min<double>(minX, p.X);
       maxX = std::max<double>(maxX, p.X);
       minY = std::min<double>(minY, p.Y);
@@ -138,7 +178,6 @@ struct ChordBoxes {
     }
     for (int k = 0; k < 20; ++k) {
       const Chord& c = m.Chords[k];
-      if (!(c.Len2 >= 0x1p-60f)) return;
       MinX[k] = std::min(c.Sx, c.Ex);
       MaxX[k] = std::max(c.Sx, c.Ex);
       MinY[k] = std::min(c.Sy, c.Ey);
@@ -151,9 +190,7 @@ struct ChordBoxes {
     Usable = true;
   }
 
-  bool Covers(FloatPoint s) const {
-    return Usable && std::fabs(s.X) <= LargeValue && std::fabs(s.Y) <= LargeValue;
-  }
+  bool Covers(FloatPoint s) const { return Usable && CurveMeasure::ModerateSample(s); }
 
   // The square of the distance beyond which chords are skipped for a limit D on the distance.
   double Reach2(FloatPoint s, double limit) const {
@@ -215,7 +252,11 @@ float Deviation(const CurveMeasure& m, FloatPoint a, FloatPoint q, FloatPoint b)
 // measure would not; an infinite one passes the starting value.
 class PieceTest {
  public:
-  explicit PieceTest(const CurveMeasure& m) : m_(m), length_(m.Length) {}
+  explicit PieceTest(const CurveMeasure& m)
+      : m_(m),
+        length_(m.Length),
+        limit_(static_cast<double>(ReduceTolerance) * m.Length),  // exact: 24 by 24 bits
+        fast_(m.Moderate && std::isfinite(m.Length) && m.Length > 0.0f) {}
 
   // The piece covers the curve's parameters from t0 to t1.
   bool Passes(FloatPoint a, FloatPoint q, FloatPoint b, float t0, float t1) {
@@ -234,10 +275,25 @@ class PieceTest {
   }
 
  private:
-  bool Within(float d) const { return static_cast<float>(d / length_) < ReduceTolerance; }
+  // float(d / length) < tolerance. Far from the limit tolerance * length the answer is clear
+  // without the division (the roundings move the quotient by far less than 2^-30 of it).
+  bool Within(float d) const {
+    if (fast_) {
+      if (d < limit_ * (1.0 - 0x1p-30)) return true;
+      if (d > limit_ * (1.0 + 0x1p-30)) return false;
+    }
+    return static_cast<float>(d / length_) < ReduceTolerance;
+  }
+
+  // Within(ChordDist2(s, chord)), with the clear cases settled in double arithmetic.
+  bool ChordPasses(FloatPoint s, const Chord& chord, bool moderate) const {
+    if (moderate && SurelyBelow(s, chord, limit_ * (1.0 - 0x1p-30))) return true;
+    return Within(ChordDist2(s, chord));
+  }
 
   bool SamplePasses(FloatPoint s, int hint) {
-    if (Within(ChordDist2(s, m_.Chords[hint]))) return true;
+    const bool moderate = fast_ && CurveMeasure::ModerateSample(s);
+    if (ChordPasses(s, m_.Chords[hint], moderate)) return true;
     if (!boxes_) boxes_.emplace(m_);
     const bool skip = boxes_->Covers(s);
     // Within(d) needs d / length below the tolerance, so d below tolerance * length.
@@ -245,13 +301,15 @@ class PieceTest {
         skip ? boxes_->Reach2(s, static_cast<double>(ReduceTolerance) * m_.Length) : 0.0;
     for (int k = 0; k < 20; ++k) {
       if (k == hint || (skip && boxes_->Gap2(k, s) > reach2)) continue;
-      if (Within(ChordDist2(s, m_.Chords[k]))) return true;
+      if (ChordPasses(s, m_.Chords[k], moderate)) return true;
     }
     return false;
   }
 
   const CurveMeasure& m_;
   const Ext length_;
+  const double limit_;
+  const bool fast_;
   std::optional<ChordBoxes> boxes_;
 };
 

@@ -12,6 +12,7 @@
 #include "cli.h"
 #include "dotfile.h"
 #include "dottools.h"
+#include "readfile.h"
 
 namespace aiimport {
 namespace {
@@ -217,12 +218,41 @@ TEST(StartupTreePaths, LeavesOutShortAndToggledPaths) {
     p.Flagged = flagged;
     return &p;
   };
-  const tpath* a = add(2, false);
+  tpath* a = add(2, false);
   add(1, false);
   add(5, true);
-  const tpath* d = add(3, false);
+  tpath* d = add(3, false);
   add(0, false);
-  EXPECT_EQ(StartupTreePaths(store), (std::vector<const tpath*>{a, d}));
+  EXPECT_EQ(StartupTreePaths(store), (std::vector<tpath*>{a, d}));
+}
+
+TEST_F(ConvertModes, BatchFreesTheSourcePointsAndWritesTheSameBytes) {
+  // The batch frees each source path's points once converted; the file is the one the chain
+  // writes from intact paths.
+  const std::string sample = std::string(AIIMPORT_SOURCE_DIR) + "/samples/shapes.eps";
+  for (const ImportOptions options : {ImportOptions{false, false}, ImportOptions{true, true}}) {
+    PathStore kept, freed;
+    ReadProgress quiet;
+    ReadSourceFile(kept, sample, {}, quiet);
+    ReadSourceFile(freed, sample, {}, quiet);
+    MemoryDotSink sink;
+    ConvertView view;
+    const std::vector<tpath*> startup = StartupTreePaths(kept);
+    ImportToSink(kept, std::vector<const tpath*>(startup.begin(), startup.end()), options, view,
+                 sink);
+    const fs::path dot = dir_ / "~tempai.dot";
+    const std::optional<ImportResult> result = ImportStartupPaths(freed, options, dot.string());
+    ASSERT_TRUE(result.has_value());
+    EXPECT_EQ(ReadAll(dot), sink.Bytes);
+    for (const tpath& p : freed.PathList) {
+      if (!p.Flagged) {
+        EXPECT_EQ(p.Items.capacity(), 0u);
+      }
+    }
+  }
+  PathStore empty;
+  EXPECT_FALSE(ImportStartupPaths(empty, {}, (dir_ / "none.dot").string()).has_value());
+  EXPECT_FALSE(fs::exists(dir_ / "none.dot"));
 }
 
 // Every file of the shared corpus: no crash; a sound DOT file, nothing to import, or (for the
