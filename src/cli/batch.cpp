@@ -16,9 +16,14 @@
 namespace aiimport {
 
 std::vector<tpath*> StartupTreePaths(PathStore& store) {
-  ObjectTree tree;
-  BuildTree(tree, store.PathList, TreeFilters{});
-  return TreePaths(tree);
+  // The tree's order without building the tree: every node is added as the last child of a node
+  // on the tree's right edge, so with the start-up filters the tree's paths are PathList's in
+  // order, less those its filters leave out (a property the tree's own tests check on random
+  // files). Building the tree would cost a tenth of a batch import's time on a large file.
+  std::vector<tpath*> paths;
+  for (tpath& path : store.PathList)
+    if (PassesFilters(path, TreeFilters{})) paths.push_back(&path);
+  return paths;
 }
 
 namespace {

@@ -12,8 +12,8 @@
 
 namespace aiimport {
 
-// The paths the object tree shows right after a file is read, in tree order: the tree built
-// with its start-up filters (the first toggle list, fills and strokes shown).
+// The paths the object tree shows right after a file is read, in tree order: those that pass
+// its start-up filters (the first toggle list, fills and strokes shown), in PathList order.
 std::vector<tpath*> StartupTreePaths(PathStore& store);
 
 // Imports the start-up tree's paths of `store` into the DOT file `fileName` (a local name),

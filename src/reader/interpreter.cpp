@@ -213,20 +213,27 @@ inline bool FastDecimal(const char*& p, const char* end, float& value) {
                                           1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
   const char* q = p;
   const bool negative = q < end && *q == '-';
-  if (negative) ++q;
+  q += negative;
+  // The digits before and after the point, as one integer (wrapping past 19 digits, which are
+  // refused below).
   uint64_t mantissa = 0;
-  int digits = 0, fractionDigits = 0;
-  while (q < end && IsDigit(*q))
-    mantissa = mantissa * 10 + static_cast<unsigned>(*q++ - '0'), ++digits;
+  unsigned digit;
+  const char* first = q;
+  while (q < end && (digit = static_cast<unsigned char>(*q) - unsigned{'0'}) <= 9)
+    mantissa = mantissa * 10 + digit, ++q;
+  std::ptrdiff_t digits = q - first, fractionDigits = 0;
   if (q < end && *q == '.') {
-    ++q;
-    while (q < end && IsDigit(*q))
-      mantissa = mantissa * 10 + static_cast<unsigned>(*q++ - '0'), ++digits, ++fractionDigits;
+    const char* fraction = ++q;
+    while (q < end && (digit = static_cast<unsigned char>(*q) - unsigned{'0'}) <= 9)
+      mantissa = mantissa * 10 + digit, ++q;
+    fractionDigits = q - fraction;
+    digits += fractionDigits;
   }
   if ((q < end && IsNumberChar(*q)) || digits == 0 || digits > 19 ||
       mantissa > (uint64_t{1} << 24) || fractionDigits > 10)
     return false;
-  const float v = static_cast<float>(mantissa) / PowersOfTen[fractionDigits];
+  const float whole = static_cast<float>(mantissa);
+  const float v = fractionDigits == 0 ? whole : whole / PowersOfTen[fractionDigits];
   value = negative ? -v : v;
   p = q;
   return true;
