@@ -10,7 +10,7 @@
 namespace aiimport {
 namespace {
 
-struct Spec {
+struct PathRow {
   int32_t level, compound;
   bool filled = true;
   int points = 2;
@@ -18,9 +18,9 @@ struct Spec {
   bool closed = false;
 };
 
-std::deque<tpath> Paths(const std::vector<Spec>& specs) {
+std::deque<tpath> Paths(const std::vector<PathRow>& specs) {
   std::deque<tpath> list;
-  for (const Spec& s : specs) {
+  for (const PathRow& s : specs) {
     tpath& p = list.emplace_back();
     p.GroupLevel = s.level;
     p.CompoundNo = s.compound;
@@ -35,7 +35,7 @@ std::deque<tpath> Paths(const std::vector<Spec>& specs) {
 
 using testing::Shape;
 
-std::string Build(const std::vector<Spec>& specs, const TreeFilters& filters = {}) {
+std::string Build(const std::vector<PathRow>& specs, const TreeFilters& filters = {}) {
   std::deque<tpath> list = Paths(specs);
   ObjectTree tree;
   BuildTree(tree, list, filters);
@@ -80,7 +80,7 @@ TEST(BuildTree, LevelsBelowTheFirstLeaveTheRoot) {
 }
 
 TEST(BuildTree, FiltersAndPruning) {
-  const std::vector<Spec> specs{{0, 0, true}, {0, 1, false}, {1, 2, true},
+  const std::vector<PathRow> specs{{0, 0, true}, {0, 1, false}, {1, 2, true},
                                 {1, 2, true}, {2, 3, true},  {0, 4, false, 2, true}};
   EXPECT_EQ(Build(specs), "R[G[P0,P1,G[C2[P2,P3],G[P4]]]]");
   // Fills hidden: the composite and the groups that only held filled paths go.
@@ -227,7 +227,7 @@ void PruneByPasses(ObjectTree& tree) {
 TEST(BuildTree, PruningMatchesTheLiteralPasses) {
   std::mt19937 random(17);
   for (int round = 0; round < 3000; ++round) {
-    std::vector<Spec> specs;
+    std::vector<PathRow> specs;
     const int n = 1 + random() % 14;
     int level = static_cast<int>(random() % 3) - 1;
     for (int i = 0; i < n; ++i) {
@@ -252,7 +252,7 @@ TEST(TreeOrder, StartUpTreeKeepsTheReadingOrder) {
   // start-up filters the tree shows PathList order less the short and the flagged paths.
   std::mt19937 random(23);
   for (int round = 0; round < 2000; ++round) {
-    std::vector<Spec> specs;
+    std::vector<PathRow> specs;
     int level = 0;
     for (int i = 0, n = 1 + random() % 20; i < n; ++i) {
       level += static_cast<int>(random() % 5) - 2;
@@ -270,7 +270,7 @@ TEST(TreeOrder, StartUpTreeKeepsTheReadingOrder) {
 }
 
 TEST(BuildTree, DeepNestingNeedsNoDeepStack) {
-  std::vector<Spec> specs;
+  std::vector<PathRow> specs;
   for (int i = 0; i < 200000; ++i)
     specs.push_back({i, i, true, i % 2 ? 2 : 1});
   std::deque<tpath> list = Paths(specs);

@@ -107,7 +107,7 @@ struct AiPdf {
 
 // Writes the PDF with qpdf: one page, its /PieceInfo holding the Illustrator dictionary. The
 // streams are written exactly as given (no recompression).
-inline std::string Write(const AiPdf& spec) {
+inline std::string Write(const AiPdf& file) {
   QPDF pdf;
   pdf.emptyPDF();
   QPDFObjectHandle page = pdf.makeIndirectObject(
@@ -116,9 +116,9 @@ inline std::string Write(const AiPdf& spec) {
 
   QPDFObjectHandle data = QPDFObjectHandle::newDictionary();
   data.replaceKey("/CreatorVersion", QPDFObjectHandle::newInteger(24));
-  if (spec.MetaData) data.replaceKey("/AIMetaData", pdf.newStream(*spec.MetaData));
-  for (std::size_t i = 0; i < spec.Blocks.size(); ++i) {
-    const Block& b = spec.Blocks[i];
+  if (file.MetaData) data.replaceKey("/AIMetaData", pdf.newStream(*file.MetaData));
+  for (std::size_t i = 0; i < file.Blocks.size(); ++i) {
+    const Block& b = file.Blocks[i];
     QPDFObjectHandle stream;
     if (b.Flate) {
       stream = pdf.newStream();
@@ -131,23 +131,23 @@ inline std::string Write(const AiPdf& spec) {
     } else {
       stream = pdf.newStream(b.Data);
     }
-    data.replaceKey(spec.KeyPrefix + std::to_string(i + 1), stream);
+    data.replaceKey(file.KeyPrefix + std::to_string(i + 1), stream);
   }
-  if (spec.NumBlockValue)
-    data.replaceKey("/NumBlock", QPDFObjectHandle::newInteger(*spec.NumBlockValue));
-  else if (spec.NumBlock)
+  if (file.NumBlockValue)
+    data.replaceKey("/NumBlock", QPDFObjectHandle::newInteger(*file.NumBlockValue));
+  else if (file.NumBlock)
     data.replaceKey("/NumBlock",
-                    QPDFObjectHandle::newInteger(static_cast<long long>(spec.Blocks.size())));
+                    QPDFObjectHandle::newInteger(static_cast<long long>(file.Blocks.size())));
 
   QPDFObjectHandle illustrator = QPDFObjectHandle::newDictionary();
   illustrator.replaceKey("/LastModified", QPDFObjectHandle::newString("D:20240101120000Z"));
-  if (spec.UsePrivate) {
+  if (file.UsePrivate) {
     illustrator.replaceKey("/Private", pdf.makeIndirectObject(data));
   } else {
     for (const std::string& key : data.getKeys())
       illustrator.replaceKey(key, data.getKey(key));
   }
-  if (spec.PieceInfo) {
+  if (file.PieceInfo) {
     QPDFObjectHandle pieceInfo = QPDFObjectHandle::newDictionary();
     pieceInfo.replaceKey("/Illustrator", illustrator);
     page.replaceKey("/PieceInfo", pieceInfo);
@@ -159,8 +159,8 @@ inline std::string Write(const AiPdf& spec) {
   writer.setCompressStreams(false);
   writer.setDecodeLevel(qpdf_dl_none);
   writer.setStaticID(true);
-  if (spec.Passwords)
-    writer.setR6EncryptionParameters(spec.Passwords->first.c_str(), spec.Passwords->second.c_str(),
+  if (file.Passwords)
+    writer.setR6EncryptionParameters(file.Passwords->first.c_str(), file.Passwords->second.c_str(),
                                      true, true, true, true, true, true, qpdf_r3p_full, true);
   writer.write();
   auto buffer = writer.getBufferSharedPointer();

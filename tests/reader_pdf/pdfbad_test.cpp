@@ -43,10 +43,10 @@ std::string MessageFor(const std::string& pdf, const aiimport::PdfLimits& limits
 }
 
 AiPdf WithBlocks(std::vector<Block> blocks) {
-  AiPdf spec;
-  spec.MetaData = pdftest::ShapesHeaderAndRest().first;
-  spec.Blocks = std::move(blocks);
-  return spec;
+  AiPdf layout;
+  layout.MetaData = pdftest::ShapesHeaderAndRest().first;
+  layout.Blocks = std::move(blocks);
+  return layout;
 }
 
 TEST(PdfWithoutDrawing, SaysSoInPlainWords) {
@@ -235,12 +235,12 @@ TEST(PdfZipBomb, LoaderRefusesMoreThanOneGigabyte) {
     EXPECT_EQ(out.substr(0, n), std::string(2 * 131072, 'A'));
   }
 
-  AiPdf spec;
-  spec.Blocks = {Block{ZstdMarker + frame}};
+  AiPdf layout;
+  layout.Blocks = {Block{ZstdMarker + frame}};
   pdftest::ScratchDir dir;
   aiimport::ReadProgress quiet;
   aiimport::LineList lines = aiimport::LineList::FromLines({"kept"});
-  const auto result = aiimport::LoadLines(lines, dir.File("bomb.ai", aipdf::Write(spec)), quiet);
+  const auto result = aiimport::LoadLines(lines, dir.File("bomb.ai", aipdf::Write(layout)), quiet);
   EXPECT_EQ(result.Status, aiimport::LoadStatus::Unreadable);
   EXPECT_EQ(result.Message, TooLarge("1 GB"));
   ASSERT_EQ(lines.size(), 1u);
@@ -250,9 +250,9 @@ TEST(PdfZipBomb, LoaderRefusesMoreThanOneGigabyte) {
 }
 
 TEST(PdfLoading, UnreadablePdfLeavesTheLinesAndReportsWhy) {
-  AiPdf spec = WithBlocks({});
+  AiPdf layout = WithBlocks({});
   pdftest::ScratchDir dir;
-  const std::string file = dir.File("empty.ai", aipdf::Write(spec));
+  const std::string file = dir.File("empty.ai", aipdf::Write(layout));
   aiimport::ReadProgress quiet;
   aiimport::LineList lines = aiimport::LineList::FromLines({"first", "second"});
   const auto result = aiimport::LoadLines(lines, file, quiet);

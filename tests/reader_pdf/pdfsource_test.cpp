@@ -229,10 +229,10 @@ INSTANTIATE_TEST_SUITE_P(Kinds, PdfCase, ::testing::ValuesIn(Cases()),
 // The same file taken over by the loader's variant (which frees the PDF early) gives the same.
 TEST(PdfExtraction, OwningVariantGivesTheSameText) {
   const auto [header, rest] = pdftest::ShapesHeaderAndRest();
-  AiPdf spec;
-  spec.MetaData = header;
-  spec.Blocks = {Block{ZlibMarker + aipdf::Zlib(rest)}};
-  const std::string pdf = aipdf::Write(spec);
+  AiPdf layout;
+  layout.MetaData = header;
+  layout.Blocks = {Block{ZlibMarker + aipdf::Zlib(rest)}};
+  const std::string pdf = aipdf::Write(layout);
   auto bytes = std::make_unique<char[]>(pdf.size());
   std::memcpy(bytes.get(), pdf.data(), pdf.size());
   const auto x = aiimport::ExtractIllustratorText(std::move(bytes), pdf.size());
@@ -282,9 +282,9 @@ std::string ShapesPaddedTo(std::size_t bytes) {
 TEST(PdfLoading, ProgressCountsTheExtractedText) {
   const std::string text = ShapesPaddedTo(20480);
   ASSERT_EQ(text.size(), 20480u);
-  AiPdf spec;
-  spec.Blocks = {Block{ZstdMarker + aipdf::ZstdFrame(text, false)}};
-  const std::string pdf = aipdf::Write(spec);
+  AiPdf layout;
+  layout.Blocks = {Block{ZstdMarker + aipdf::ZstdFrame(text, false)}};
+  const std::string pdf = aipdf::Write(layout);
   ASSERT_LT(pdf.size(), 10000u);  // the PDF is smaller than the text it holds
 
   ScratchDir dir;
@@ -307,14 +307,14 @@ TEST(PdfLoading, ProgressCountsTheExtractedText) {
 }
 
 TEST(PdfLoading, AbortWhileFilteringEmptiesTheList) {
-  AiPdf spec;
-  spec.Blocks = {Block{ZlibMarker + aipdf::Zlib(pdftest::ShapesText())}};
+  AiPdf layout;
+  layout.Blocks = {Block{ZlibMarker + aipdf::Zlib(pdftest::ShapesText())}};
   ScratchDir dir;
   RecordingProgress progress;
   progress.AbortOnEvent = true;
   aiimport::LineList lines = aiimport::LineList::FromLines({"earlier line"});
   const auto result =
-      aiimport::LoadLines(lines, dir.File("abort.ai", aipdf::Write(spec)), progress);
+      aiimport::LoadLines(lines, dir.File("abort.ai", aipdf::Write(layout)), progress);
   EXPECT_EQ(result.Status, aiimport::LoadStatus::Aborted);
   EXPECT_TRUE(lines.empty());
 }

@@ -57,22 +57,22 @@ struct PathSpec {
   bool Anticlockwise = true;
 };
 
-inline tpath MakePath(std::vector<tbpoint> points, const PathSpec& spec) {
+inline tpath MakePath(std::vector<tbpoint> points, const PathSpec& style) {
   tpath p;
   p.Items = std::move(points);
-  p.Closed = spec.Closed;
-  p.Filled = spec.Filled;
-  p.LineColor = spec.LineColor;
-  p.FillColor = spec.FillColor;
-  p.CompoundNo = spec.CompoundNo;
-  p.Anticlockwise = spec.Anticlockwise;
+  p.Closed = style.Closed;
+  p.Filled = style.Filled;
+  p.LineColor = style.LineColor;
+  p.FillColor = style.FillColor;
+  p.CompoundNo = style.CompoundNo;
+  p.Anticlockwise = style.Anticlockwise;
   PathBox(p);
   return p;
 }
 
 // The outline x0,y0 -> x1,y0 -> x1,y1 -> x0,y1 -> x0,y0.
-inline tpath Rect(float x0, float y0, float x1, float y1, const PathSpec& spec) {
-  return MakePath({M(x0, y0), L(x1, y0), L(x1, y1), L(x0, y1), L(x0, y0)}, spec);
+inline tpath Rect(float x0, float y0, float x1, float y1, const PathSpec& style) {
+  return MakePath({M(x0, y0), L(x1, y0), L(x1, y1), L(x0, y1), L(x0, y0)}, style);
 }
 
 template <class Container>
