@@ -370,7 +370,8 @@ QToolButton* Tfmain::AddToolButton(const char* name, int image, const QString& h
   button->setFixedSize(27, 26);
   button->setAutoRaise(true);
   button->setCheckable(checkable);
-  button->setToolTip(hint);
+  QString shown = hint;
+  button->setToolTip(shown.replace("\r\n", "\n"));  // the platform's line break
   button->setFocusPolicy(Qt::NoFocus);
   ToolBar1->addWidget(button);
   return button;

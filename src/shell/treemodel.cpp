@@ -57,7 +57,7 @@ QVariant TreeModel::data(const QModelIndex& index, int role) const {
   if (!node) return {};
   switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
+      // No item tool tips: the tree's own hint shows the caption under the mouse.
       return QString::fromStdString(node->Caption());
     case Qt::DecorationRole: {
       // One icon per image index, made once.
