@@ -10,12 +10,15 @@
 
 #include "batch.h"
 #include "cli.h"
+#include "convert/testpaths.h"
 #include "dotfile.h"
 #include "dottools.h"
 #include "readfile.h"
 
 namespace aiimport {
 namespace {
+
+using testing::Bytes;
 
 namespace fs = std::filesystem;
 
@@ -36,19 +39,6 @@ Outcome Command(std::vector<std::string> args) {
 std::string ReadAll(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Records written by hand: kind, A, B little-endian.
-std::string Bytes(std::initializer_list<std::tuple<int, int64_t, int64_t>> records) {
-  std::string out;
-  for (const auto& [kind, a, b] : records) {
-    out += static_cast<char>(kind & 0xFF);
-    out += static_cast<char>((kind >> 8) & 0xFF);
-    for (int64_t v : {a, b})
-      for (int k = 0; k < 4; ++k)
-        out += static_cast<char>((static_cast<uint64_t>(v) >> (8 * k)) & 0xFF);
-  }
-  return out;
 }
 
 class ConvertModes : public ::testing::Test {

@@ -20,19 +20,6 @@ namespace {
 using namespace aiimport::testing;
 namespace fs = std::filesystem;
 
-// Records written by hand: kind (2 bytes), A and B (4 bytes each), little-endian.
-std::string Bytes(std::initializer_list<std::tuple<int, int64_t, int64_t>> records) {
-  std::string out;
-  for (const auto& [kind, a, b] : records) {
-    out += static_cast<char>(kind & 0xFF);
-    out += static_cast<char>((kind >> 8) & 0xFF);
-    for (int64_t v : {a, b})
-      for (int k = 0; k < 4; ++k)
-        out += static_cast<char>((static_cast<uint64_t>(v) >> (8 * k)) & 0xFF);
-  }
-  return out;
-}
-
 std::string Records(std::vector<tdotpath>& list) {
   MemoryDotSink sink;
   WriteDotRecords(list, sink);

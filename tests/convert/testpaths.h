@@ -1,13 +1,29 @@
 // Small builders shared by the conversion tests.
 #pragma once
 
+#include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "convertview.h"
 #include "pathunit.h"
 
 namespace aiimport::testing {
+
+// DOT records written by hand: kind (2 bytes), A and B (4 bytes each), little-endian.
+inline std::string Bytes(std::initializer_list<std::tuple<int, int64_t, int64_t>> records) {
+  std::string out;
+  for (const auto& [kind, a, b] : records) {
+    out += static_cast<char>(kind & 0xFF);
+    out += static_cast<char>((kind >> 8) & 0xFF);
+    for (int64_t v : {a, b})
+      for (int k = 0; k < 4; ++k)
+        out += static_cast<char>((static_cast<uint64_t>(v) >> (8 * k)) & 0xFF);
+  }
+  return out;
+}
 
 inline tbpoint Move(float x, float y) {
   return {0, x, y, 0, 0, 0, 0};
