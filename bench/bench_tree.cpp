@@ -40,7 +40,8 @@ void BM_BuildTree(benchmark::State& state) {
 void BM_TreePaths(benchmark::State& state) {
   ObjectTree tree;
   BuildTree(tree, File().PathList, {});
-  for (auto _ : state) benchmark::DoNotOptimize(TreePaths(tree).size());
+  for (auto _ : state)
+    benchmark::DoNotOptimize(TreePaths(tree).size());
 }
 
 BENCHMARK(BM_BuildTree)->Unit(benchmark::kMillisecond);

@@ -81,7 +81,7 @@ TEST(BuildTree, LevelsBelowTheFirstLeaveTheRoot) {
 
 TEST(BuildTree, FiltersAndPruning) {
   const std::vector<PathRow> specs{{0, 0, true}, {0, 1, false}, {1, 2, true},
-                                {1, 2, true}, {2, 3, true},  {0, 4, false, 2, true}};
+                                   {1, 2, true}, {2, 3, true},  {0, 4, false, 2, true}};
   EXPECT_EQ(Build(specs), "R[G[P0,P1,G[C2[P2,P3],G[P4]]]]");
   // Fills hidden: the composite and the groups that only held filled paths go.
   EXPECT_EQ(Build(specs, {false, false, true}), "R[G[P1]]");

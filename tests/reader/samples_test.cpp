@@ -11,8 +11,8 @@ namespace {
 PathStore ReadSample(const std::string& name, ReadResult* result = nullptr) {
   PathStore store;
   ReadProgress quiet;
-  const ReadResult r = ReadSourceFile(store, std::string(AIIMPORT_SOURCE_DIR) + "/samples/" + name,
-                                      {}, quiet);
+  const ReadResult r =
+      ReadSourceFile(store, std::string(AIIMPORT_SOURCE_DIR) + "/samples/" + name, {}, quiet);
   EXPECT_EQ(r.Load.Status, LoadStatus::Loaded) << name;
   if (result) *result = r;
   return store;
