@@ -42,6 +42,7 @@
 #include "icons.h"
 #include "importchain.h"
 #include "infopanel.h"
+#include "paintsupport.h"
 #include "readfile.h"
 #include "treemodel.h"
 
@@ -50,18 +51,6 @@ namespace aiimport {
 namespace {
 
 const QColor DarkBlue(0x00, 0x00, 0x80);
-
-QColor FromColourValue(TColor c) {
-  const auto v = static_cast<uint32_t>(c);
-  return QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF),
-                static_cast<int>((v >> 16) & 0xFF));
-}
-
-TColor ToColourValue(const QColor& c) {
-  return static_cast<TColor>(static_cast<uint32_t>(c.red()) |
-                             (static_cast<uint32_t>(c.green()) << 8) |
-                             (static_cast<uint32_t>(c.blue()) << 16));
-}
 
 // Sets a value for as long as the guard lives and puts the old one back afterwards, also when
 // an exception passes.
@@ -107,7 +96,7 @@ class WindowConvertView : public ConvertView {
     w_.p->Canvas().fill(Qt::white);
   }
   void SetPen(TColor colour) override {
-    pen_ = FromColourValue(colour);
+    pen_ = ToQColor(colour, w_.palette());
     if (painter_) painter_->setPen(QPen(pen_, 0));
   }
   void MoveTo(int x, int y) override { at_ = QPoint(x, y); }
@@ -670,7 +659,7 @@ QFrame* Tfmain::BuildInfoPanel() {
 
 void Tfmain::SetShapeColour(QFrame* shape, TColor colour) {
   QPalette pal = shape->palette();
-  pal.setColor(QPalette::Window, FromColourValue(colour));
+  pal.setColor(QPalette::Window, ToQColor(colour, pal));
   shape->setPalette(pal);
 }
 
@@ -1073,9 +1062,9 @@ void Tfmain::csel1Change() {
 }
 
 void Tfmain::csel1Click() {
-  QColorDialog dialog(FromColourValue(csel1->SelectionColor()), this);
+  QColorDialog dialog(ToQColor(csel1->SelectionColor(), palette()), this);
   if (dialog.exec() != QDialog::Accepted) return;
-  csel1->SetSelectionColor(ToColourValue(dialog.selectedColor()));
+  csel1->SetSelectionColor(FromQColor(dialog.selectedColor()));
 }
 
 // --- drag and drop -------------------------------------------------------------------------
