@@ -12,6 +12,31 @@
 
 namespace aiimport::testing {
 
+// A path of a test file: its group level, compound number and the attributes the tree reads.
+struct PathRow {
+  int32_t level, compound;
+  bool filled = true;
+  int points = 2;
+  bool flagged = false;
+  bool closed = false;
+};
+
+// PathList for the rows, each path a move followed by lines.
+inline std::deque<tpath> Paths(const std::vector<PathRow>& rows) {
+  std::deque<tpath> list;
+  for (const PathRow& r : rows) {
+    tpath& p = list.emplace_back();
+    p.GroupLevel = r.level;
+    p.CompoundNo = r.compound;
+    p.Filled = r.filled;
+    p.Flagged = r.flagged;
+    p.Closed = r.closed;
+    for (int i = 0; i < r.points; ++i)
+      p.Items.push_back({i == 0 ? 0 : 1, float(i), 0});
+  }
+  return list;
+}
+
 inline std::string Shape(const ObjectTree& tree, const std::deque<tpath>& list) {
   std::unordered_map<const tpath*, std::size_t> index;
   for (std::size_t i = 0; i < list.size(); ++i)

@@ -8,22 +8,8 @@
 namespace aiimport {
 namespace {
 
-struct P {
-  int32_t level, compound;
-  bool filled = true;
-};
-
-std::deque<tpath> Paths(const std::vector<P>& specs) {
-  std::deque<tpath> list;
-  for (const P& s : specs) {
-    tpath& p = list.emplace_back();
-    p.GroupLevel = s.level;
-    p.CompoundNo = s.compound;
-    p.Filled = s.filled;
-    p.Items = {{0, 0, 0}, {1, 1, 1}};
-  }
-  return list;
-}
+using testing::PathRow;
+using testing::Paths;
 
 using testing::Shape;
 

@@ -10,28 +10,8 @@
 namespace aiimport {
 namespace {
 
-struct PathRow {
-  int32_t level, compound;
-  bool filled = true;
-  int points = 2;
-  bool flagged = false;
-  bool closed = false;
-};
-
-std::deque<tpath> Paths(const std::vector<PathRow>& specs) {
-  std::deque<tpath> list;
-  for (const PathRow& s : specs) {
-    tpath& p = list.emplace_back();
-    p.GroupLevel = s.level;
-    p.CompoundNo = s.compound;
-    p.Filled = s.filled;
-    p.Flagged = s.flagged;
-    p.Closed = s.closed;
-    for (int i = 0; i < s.points; ++i)
-      p.Items.push_back({i == 0 ? 0 : 1, float(i), 0});
-  }
-  return list;
-}
+using testing::PathRow;
+using testing::Paths;
 
 using testing::Shape;
 
