@@ -29,7 +29,8 @@ constexpr int FileMegabytes = 100;
 struct SourceFile {
   std::string Name;
   double Bytes = 0;
-  PathStore Store;
+  PathModel Model;
+  ConversionResult Output;
   std::vector<const tpath*> Paths;
 };
 
@@ -39,9 +40,9 @@ SourceFile& Source() {
     auto s = std::make_unique<SourceFile>();
     s->Name = benchsupport::SyntheticFile(FileMegabytes);
     s->Bytes = static_cast<double>(std::filesystem::file_size(s->Name));
-    ReadProgress quiet;
-    ReadSourceFile(s->Store, s->Name, {}, quiet);
-    const std::vector<tpath*> startup = StartupTreePaths(s->Store);
+    Progress quiet;
+    ReadSourceFile(s->Model, s->Name, {}, quiet);
+    const std::vector<tpath*> startup = StartupTreePaths(s->Model);
     s->Paths.assign(startup.begin(), startup.end());
     return s;
   }();
@@ -61,32 +62,32 @@ void Report(benchmark::State& state, double bytes, long long peak) {
 void BM_GenerateOutputPoints(benchmark::State& state) {
   SourceFile& s = Source();
   const bool reduce = state.range(0) != 0;
-  ConvertView view;
+  Progress view;
   for (auto _ : state) {
-    GenerateOutputPoints(s.Store, s.Paths, reduce, view);
-    benchmark::DoNotOptimize(s.Store.OutputList.data());
+    GenerateOutputPoints(s.Output, s.Paths, reduce, view);
+    benchmark::DoNotOptimize(s.Output.OutputList.data());
   }
   uint64_t points = 0;
-  for (const tdotpath& p : s.Store.OutputList)
+  for (const tdotpath& p : s.Output.OutputList)
     points += p.Count();
   state.counters["Paths"] = static_cast<double>(s.Paths.size());
   state.counters["OutPoints"] = static_cast<double>(points);
   state.SetBytesProcessed(static_cast<int64_t>(s.Bytes) * state.iterations());
-  ClearPaths(s.Store.OutputList);
+  ClearPaths(s.Output.OutputList);
 }
 
 void BM_WriteDotFile(benchmark::State& state) {
   SourceFile& s = Source();
-  ConvertView view;
-  GenerateOutputPoints(s.Store, s.Paths, false, view);
+  Progress view;
+  GenerateOutputPoints(s.Output, s.Paths, false, view);
   const std::string file = TempDotFile();
   DotCounts counts;
   for (auto _ : state)
-    counts = WriteDotFile(s.Store, file, view);
+    counts = WriteDotFile(s.Output, file, view);
   state.counters["DotMB"] = static_cast<double>(counts.Records * DotRecordSize) / (1024.0 * 1024.0);
   state.SetBytesProcessed(static_cast<int64_t>(s.Bytes) * state.iterations());
   std::filesystem::remove(file);
-  ClearPaths(s.Store.OutputList);
+  ClearPaths(s.Output.OutputList);
 }
 
 // GenerateOutputPoints and WriteDotFile (with the orientation correction when asked): what the
@@ -94,17 +95,17 @@ void BM_WriteDotFile(benchmark::State& state) {
 void BM_ConvertSteps(benchmark::State& state) {
   SourceFile& s = Source();
   const ImportOptions options{state.range(0) != 0, state.range(1) != 0};
-  ConvertView view;
+  Progress view;
   const std::string file = TempDotFile();
   long long peak = 0;
   for (auto _ : state) {
     const long long base = benchsupport::Current();
     benchsupport::TakePeak();
-    ImportToFile(s.Store, s.Paths, options, view, file);
+    ImportToFile(s.Output, s.Paths, options, {view}, file);
     peak = benchsupport::TakePeak() - base;
     state.PauseTiming();
-    ClearPaths(s.Store.OutputList);
-    s.Store.OutputList.shrink_to_fit();
+    ClearPaths(s.Output.OutputList);
+    s.Output.OutputList.shrink_to_fit();
     state.ResumeTiming();
   }
   Report(state, s.Bytes, peak);
@@ -122,13 +123,14 @@ void BM_BatchImport(benchmark::State& state) {
     const long long base = benchsupport::Current();
     benchsupport::TakePeak();
     {
-      PathStore store;
-      ReadProgress quiet;
+      PathModel store;
+      ConversionResult output;
+      Progress quiet;
       ReadSourceFile(store, name, {}, quiet);
       readPeak = benchsupport::TakePeak() - base;
-      ImportStartupPaths(store, options, file);
+      ImportStartupPaths(store, output, options, file);
       convertPeak = benchsupport::TakePeak() - base;
-      benchmark::DoNotOptimize(store.OutputList.data());
+      benchmark::DoNotOptimize(output.OutputList.data());
     }
     peak = std::max(readPeak, convertPeak);
   }
@@ -144,7 +146,7 @@ void BM_BatchImport(benchmark::State& state) {
 void BM_CorrectOrientation(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   const int side = static_cast<int>(std::ceil(std::sqrt(static_cast<double>(n))));
-  PathStore store;
+  ConversionResult store;
   auto square = [&store](int32_t x0, int32_t y0, int32_t size) {
     tdotpath& p = store.OutputList.emplace_back();
     p.Items = {{1, x0, y0},
@@ -160,9 +162,9 @@ void BM_CorrectOrientation(benchmark::State& state) {
   for (int i = 0; i < n; ++i)
     square(100 + (i % side) * 100, 100 + (i / side) * 100, 50);
   ComputeOutputExtent(store);
-  ConvertView view;
+  Progress view;
   for (auto _ : state) {
-    CorrectOrientation(store, view);
+    CorrectOrientation(store, view, nullptr);
     benchmark::DoNotOptimize(store.OutputList.data());
   }
   int reversed = 0;

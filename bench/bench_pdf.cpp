@@ -196,11 +196,11 @@ void BM_ReadSourceFile(benchmark::State& state, Source source) {
     state.SkipWithError("the shared corpus is not here (set AIIMPORT_CORPUS_DIR)");
     return;
   }
-  ReadProgress quiet;
+  Progress quiet;
   long long peak = 0;
   std::size_t paths = 0, lines = 0;
   for (auto _ : state) {
-    PathStore store;
+    PathModel store;
     const long long base = benchsupport::Current();
     benchsupport::TakePeak();
     const ReadResult r = ReadSourceFile(store, p.File, {}, quiet);

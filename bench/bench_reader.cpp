@@ -8,6 +8,7 @@
 #include "benchsupport.h"
 #include "interpreter.h"
 #include "lines.h"
+#include "pathcollector.h"
 #include "readfile.h"
 
 AIIMPORT_BENCH_TRACK_HEAP
@@ -27,7 +28,7 @@ void Report(benchmark::State& state, double bytes, long long peak) {
 void BM_Load(benchmark::State& state) {
   const std::string file = benchsupport::SyntheticFile(FileMegabytes);
   const double bytes = static_cast<double>(std::filesystem::file_size(file));
-  ReadProgress quiet;
+  Progress quiet;
   long long peak = 0;
   for (auto _ : state) {
     const long long base = benchsupport::Current();
@@ -43,15 +44,17 @@ void BM_Load(benchmark::State& state) {
 void BM_Interpret(benchmark::State& state) {
   const std::string file = benchsupport::SyntheticFile(FileMegabytes);
   const double bytes = static_cast<double>(std::filesystem::file_size(file));
-  ReadProgress quiet;
+  Progress quiet;
   LineList lines;
   LoadLines(lines, file, quiet);
   long long peak = 0;
   for (auto _ : state) {
-    PathStore store;
+    PathModel store;
+    PathCollector collector(store);
+    InterpreterState interpreter;
     const long long base = benchsupport::Current();
     benchsupport::TakePeak();
-    InterpretLines(store, lines, {}, quiet);
+    InterpretLines(lines, {}, interpreter, collector, quiet);
     benchmark::DoNotOptimize(store.PathList.size());
     peak = benchsupport::TakePeak() - base;
     state.counters["Paths"] = static_cast<double>(store.PathList.size());
@@ -63,10 +66,10 @@ void BM_Interpret(benchmark::State& state) {
 void BM_LoadAndInterpret(benchmark::State& state) {
   const std::string file = benchsupport::SyntheticFile(FileMegabytes);
   const double bytes = static_cast<double>(std::filesystem::file_size(file));
-  ReadProgress quiet;
+  Progress quiet;
   long long peak = 0;
   for (auto _ : state) {
-    PathStore store;
+    PathModel store;
     const long long base = benchsupport::Current();
     benchsupport::TakePeak();
     ReadSourceFile(store, file, {}, quiet);

@@ -24,7 +24,7 @@ constexpr int Width = 585;
 constexpr int Height = 413;
 
 struct Loaded {
-  PathStore Store;
+  PathModel Store;
   std::vector<const tpath*> Tree;
   std::size_t Points = 0;
 };
@@ -32,7 +32,7 @@ struct Loaded {
 const Loaded& File() {
   static const Loaded* loaded = [] {
     auto* l = new Loaded;
-    ReadProgress quiet;
+    Progress quiet;
     ReadSourceFile(l->Store, benchsupport::SyntheticFile(FileMegabytes), {}, quiet);
     l->Store.ViewExtent = ComputeViewExtent(l->Store.PathList, true);
     for (const tpath& p : l->Store.PathList) {

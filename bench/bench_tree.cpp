@@ -12,10 +12,10 @@ namespace {
 
 using namespace aiimport;
 
-PathStore& File() {
-  static PathStore* store = [] {
-    auto* s = new PathStore;
-    ReadProgress quiet;
+PathModel& File() {
+  static PathModel* store = [] {
+    auto* s = new PathModel;
+    Progress quiet;
     ReadSourceFile(*s, benchsupport::SyntheticFile(100), {}, quiet);
     return s;
   }();
@@ -23,7 +23,7 @@ PathStore& File() {
 }
 
 void BM_BuildTree(benchmark::State& state) {
-  PathStore& store = File();
+  PathModel& store = File();
   long long peak = 0;
   for (auto _ : state) {
     const long long base = benchsupport::Current();

@@ -17,6 +17,7 @@
 #include "interpreter.h"
 #include "lines.h"
 #include "outputpoints.h"
+#include "pathcollector.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ void Require(bool condition) {
 }
 
 // The fast reduction against the literal one on the first curves of the file.
-void CompareCurves(const PathStore& store) {
+void CompareCurves(const PathModel& store) {
   int compared = 0;
   for (const tpath& path : store.PathList) {
     FloatPoint previous{0, 0};
@@ -56,32 +57,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view raw(reinterpret_cast<const char*>(data), size);
   if (CheckDotStructure(raw).Ok) Require(!DotToSvg(raw).empty());
 
-  ReadProgress quiet;
+  Progress quiet;
   LineList lines;
   auto bytes = std::make_unique<char[]>(size);
   std::memcpy(bytes.get(), data, size);
   FilterLines(lines, std::move(bytes), size, quiet);
 
-  PathStore store;
+  PathModel store;
+  PathCollector collector(store);
+  InterpreterState interpreter;
   InterpretOptions read;
   read.FlipVertical = (options & 4) == 0;
   read.ParseEverything = (options & 8) != 0;
-  InterpretLines(store, lines, read, quiet);
+  InterpretLines(lines, read, interpreter, collector, quiet);
   CompareCurves(store);
 
   const std::vector<tpath*> startup = StartupTreePaths(store);
   const std::vector<const tpath*> paths(startup.begin(), startup.end());
   if (paths.empty()) return 0;
-  ConvertView view;
+  ConversionResult output;
   MemoryDotSink sink;
   try {
     const ImportResult result = ImportToSink(
-        store, paths, ImportOptions{(options & 1) != 0, (options & 2) != 0}, view, sink);
+        output, paths, ImportOptions{(options & 1) != 0, (options & 2) != 0}, {quiet}, sink);
     const DotCheck check = CheckDotStructure(sink.Bytes);
     Require(check.Ok);
     Require(check.Counts.Points == result.OutputPoints);
     Require(check.Counts.Records == result.Dot.Records);
-    for (const tdotpath& p : store.OutputList)
+    for (const tdotpath& p : output.OutputList)
       for (const Tdot& d : p.Items)
         Require(d.X >= 0 && d.Y >= 0);
     Require(!DotToSvg(sink.Bytes).empty());

@@ -7,6 +7,7 @@
 
 #include "interpreter.h"
 #include "lines.h"
+#include "pathcollector.h"
 #include "pathunit.h"
 #include "pdfsource.h"
 #include "progress.h"
@@ -25,12 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (pdf.Message.size() != 0) __builtin_trap();
 
-  ReadProgress quiet;
+  Progress quiet;
   LineList lines;
   FilterLines(lines, std::move(pdf.Text), pdf.Size, quiet);
-  PathStore store;
+  PathModel store;
+  PathCollector collector(store);
+  InterpreterState interpreter;
   InterpretOptions options;
   options.ParseEverything = (size & 1) != 0;
-  InterpretLines(store, lines, options, quiet);
+  InterpretLines(lines, options, interpreter, collector, quiet);
   return 0;
 }

@@ -9,17 +9,20 @@
 
 #include "interpreter.h"
 #include "lines.h"
+#include "pathcollector.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   using namespace aiimport;
-  ReadProgress quiet;
+  Progress quiet;
   for (int options = 0; options < 4; ++options) {
     auto bytes = std::make_unique<char[]>(size + 1);
     if (size) std::memcpy(bytes.get(), data, size);
     LineList lines;
     FilterLines(lines, std::move(bytes), size, quiet);
-    PathStore store;
-    InterpretLines(store, lines, {(options & 1) != 0, (options & 2) != 0}, quiet);
+    PathModel store;
+    PathCollector collector(store);
+    InterpreterState interpreter;
+    InterpretLines(lines, {(options & 1) != 0, (options & 2) != 0}, interpreter, collector, quiet);
     ComputeViewExtent(store.PathList, true);
     for (const tpath& path : store.PathList) {
       if (path.Count() > 16001) std::abort();

@@ -15,13 +15,13 @@
 
 namespace aiimport {
 
-std::vector<tpath*> StartupTreePaths(PathStore& store) {
+std::vector<tpath*> StartupTreePaths(PathModel& model) {
   // The tree's order without building the tree: every node is added as the last child of a node
   // on the tree's right edge, so with the start-up filters the tree's paths are PathList's in
   // order, less those its filters leave out (a property the tree's own tests check on random
   // files). Building the tree would cost a tenth of a batch import's time on a large file.
   std::vector<tpath*> paths;
-  for (tpath& path : store.PathList)
+  for (tpath& path : model.PathList)
     if (PassesFilters(path, TreeFilters{})) paths.push_back(&path);
   return paths;
 }
@@ -29,9 +29,9 @@ std::vector<tpath*> StartupTreePaths(PathStore& store) {
 namespace {
 
 // Frees each source path's points once it is converted.
-class ReleasingView : public ConvertView {
+class ReleasingHook : public ConvertedPathHook {
  public:
-  explicit ReleasingView(std::vector<tpath*> sources) : sources_(std::move(sources)) {}
+  explicit ReleasingHook(std::vector<tpath*> sources) : sources_(std::move(sources)) {}
   void PathConverted(std::size_t index) override {
     std::vector<tbpoint>().swap(sources_[index]->Items);
   }
@@ -42,13 +42,15 @@ class ReleasingView : public ConvertView {
 
 }  // namespace
 
-std::optional<ImportResult> ImportStartupPaths(PathStore& store, const ImportOptions& options,
+std::optional<ImportResult> ImportStartupPaths(PathModel& model, ConversionResult& output,
+                                               const ImportOptions& options,
                                                const std::string& fileName) {
-  std::vector<tpath*> sources = StartupTreePaths(store);
+  std::vector<tpath*> sources = StartupTreePaths(model);
   if (sources.empty()) return std::nullopt;
   const std::vector<const tpath*> paths(sources.begin(), sources.end());
-  ReleasingView view(std::move(sources));
-  return ImportToFile(store, paths, options, view, fileName);
+  ReleasingHook release(std::move(sources));
+  Progress quiet;
+  return ImportToFile(output, paths, options, {quiet, nullptr, &release}, fileName);
 }
 
 int RunBatch(const CommandLine& c, std::ostream& out, std::ostream& err) {
@@ -70,15 +72,16 @@ int RunBatch(const CommandLine& c, std::ostream& out, std::ostream& err) {
       fileName = PrepareHostDotFile(platform);
     }
 
-    PathStore store;
-    ReadProgress quiet;
-    const ReadResult read = ReadSourceFile(store, c.Files[0], c.Read, quiet);
+    PathModel model;
+    Progress quiet;
+    const ReadResult read = ReadSourceFile(model, c.Files[0], c.Read, quiet);
     if (read.Load.Status == LoadStatus::Missing || read.Load.Status == LoadStatus::Unreadable) {
       err << "aiimport: " << read.Load.Message << '\n';
       return ExitFailure;
     }
+    ConversionResult output;
     const std::optional<ImportResult> imported =
-        ImportStartupPaths(store, ImportOptions{c.Reduce, c.AutoFix}, fileName);
+        ImportStartupPaths(model, output, ImportOptions{c.Reduce, c.AutoFix}, fileName);
     if (!imported) {
       out << "There are no paths to import!\n";
       return ExitNothing;

@@ -14,13 +14,14 @@ namespace aiimport {
 
 // The paths the object tree shows right after a file is read, in tree order: those that pass
 // its start-up filters (the first toggle list, fills and strokes shown), in PathList order.
-std::vector<tpath*> StartupTreePaths(PathStore& store);
+std::vector<tpath*> StartupTreePaths(PathModel& model);
 
-// Imports the start-up tree's paths of `store` into the DOT file `fileName` (a local name),
+// Imports the start-up tree's paths of `model` into the DOT file `fileName` (a local name),
 // freeing each source path's points as soon as it is converted: nothing reads them afterwards
 // in a batch, and so the source and the output are not held in full at the same time. Returns
 // nothing, and writes nothing, when there is no path to import.
-std::optional<ImportResult> ImportStartupPaths(PathStore& store, const ImportOptions& options,
+std::optional<ImportResult> ImportStartupPaths(PathModel& model, ConversionResult& output,
+                                               const ImportOptions& options,
                                                const std::string& fileName);
 
 // Reads FILE as a reload does, imports the start-up tree's paths and writes the DOT file to the

@@ -54,20 +54,20 @@ int RunList(const CommandLine& c, std::ostream& out, std::ostream& err) {
     err << "aiimport --list: give exactly one FILE (see aiimport --help)\n";
     return ExitFailure;
   }
-  PathStore store;
-  ReadProgress quiet;
-  const ReadResult read = ReadSourceFile(store, c.Files[0], c.Read, quiet);
+  PathModel model;
+  Progress quiet;
+  const ReadResult read = ReadSourceFile(model, c.Files[0], c.Read, quiet);
   if (read.Load.Status == LoadStatus::Missing || read.Load.Status == LoadStatus::Unreadable) {
     err << "aiimport: " << read.Load.Message << '\n';
     return ExitFailure;
   }
   // The boxes as the reload's extent computation leaves them.
-  ComputeViewExtent(store.PathList, true);
+  ComputeViewExtent(model.PathList, true);
 
   std::string line;
-  for (std::size_t i = 0; i < store.PathList.size(); ++i) {
+  for (std::size_t i = 0; i < model.PathList.size(); ++i) {
     line.clear();
-    AppendPathJson(line, i, store.PathList[i]);
+    AppendPathJson(line, i, model.PathList[i]);
     out << line;
   }
   line = "{\"ViewExtent\":[";
@@ -78,7 +78,7 @@ int RunList(const CommandLine& c, std::ostream& out, std::ostream& err) {
   }
   line.back() = ']';
   line += ",\"lines\":" + std::to_string(read.Lines);
-  line += ",\"paths\":" + std::to_string(store.PathList.size()) + "}\n";
+  line += ",\"paths\":" + std::to_string(model.PathList.size()) + "}\n";
   out << line;
   out.flush();
   if (!out) {

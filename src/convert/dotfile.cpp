@@ -163,10 +163,10 @@ DotCounts WriteDotRecords(std::vector<tdotpath>& list, DotSink& sink) {
   return counts;
 }
 
-DotCounts WriteDotFile(PathStore& store, const std::string& fileName, ConvertView& view) {
+DotCounts WriteDotFile(ConversionResult& output, const std::string& fileName, Progress& progress) {
   std::error_code ignored;
   std::filesystem::remove(fileName, ignored);  // a failure shows when the new file is made
-  view.SetNodesCaption("Generating Output");
+  progress.ShowStatus("Generating Output");
 
   // A new file beside the target, so that the final rename stays within one directory.
   std::string temp;
@@ -183,7 +183,7 @@ DotCounts WriteDotFile(PathStore& store, const std::string& fileName, ConvertVie
 
   try {
     FileSink sink(file, fileName);
-    const DotCounts counts = WriteDotRecords(store.OutputList, sink);
+    const DotCounts counts = WriteDotRecords(output.OutputList, sink);
     std::FILE* closing = std::exchange(file, nullptr);
     errno = 0;
     if (std::fclose(closing) != 0)

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "convertview.h"
 #include "pathunit.h"
+#include "progress.h"
 
 namespace aiimport {
 
@@ -67,12 +67,12 @@ struct DotCounts {
 // sets a figure's first path's CompoundNo to -2 when a continuation cuts it.
 DotCounts WriteDotRecords(std::vector<tdotpath>& outputList, DotSink& sink);
 
-// Writes the DOT file `fileName` (a local file name) from store.OutputList, completely or not at
+// Writes the DOT file `fileName` (a local file name) from output.OutputList, completely or not at
 // all: an existing file of that name is deleted first, the records go to a new file in the
 // same directory, which is renamed to `fileName` only when every record is written and the file
 // is closed. On any failure the new file is removed and a std::system_error carrying the
-// system's error code and text is thrown. Shows "Generating Output" in the caption.
-DotCounts WriteDotFile(PathStore& store, const std::string& fileName, ConvertView& view);
+// system's error code and text is thrown. Shows "Generating Output" as the progress's status.
+DotCounts WriteDotFile(ConversionResult& output, const std::string& fileName, Progress& progress);
 
 // The structure check of a DOT file: its size is a multiple of 10, there is at least one
 // record, the first record is a header, every kind is 0 to 3 and every header's flags are 0 to

@@ -26,30 +26,31 @@ std::string PrepareHostDotFile(HostPlatform& platform) {
   return name;
 }
 
-void ConvertForImport(PathStore& store, std::span<const tpath* const> paths,
-                      const ImportOptions& options, ConvertView& view) {
-  GenerateOutputPoints(store, paths, options.Reduce, view);
-  if (options.AutoFix) CorrectOrientation(store, view);
+void ConvertForImport(ConversionResult& output, std::span<const tpath* const> paths,
+                      const ImportOptions& options, const ImportWatchers& watchers) {
+  GenerateOutputPoints(output, paths, options.Reduce, watchers.progress, watchers.converted);
+  if (options.AutoFix) CorrectOrientation(output, watchers.progress, watchers.canvas);
 }
 
-ImportResult ImportToSink(PathStore& store, std::span<const tpath* const> paths,
-                          const ImportOptions& options, ConvertView& view, DotSink& sink) {
-  ConvertForImport(store, paths, options, view);
+ImportResult ImportToSink(ConversionResult& output, std::span<const tpath* const> paths,
+                          const ImportOptions& options, const ImportWatchers& watchers,
+                          DotSink& sink) {
+  ConvertForImport(output, paths, options, watchers);
   ImportResult result;
   result.Paths = paths.size();
-  result.OutputPoints = CountPoints(store.OutputList);
-  result.Dot = WriteDotRecords(store.OutputList, sink);
+  result.OutputPoints = CountPoints(output.OutputList);
+  result.Dot = WriteDotRecords(output.OutputList, sink);
   return result;
 }
 
-ImportResult ImportToFile(PathStore& store, std::span<const tpath* const> paths,
-                          const ImportOptions& options, ConvertView& view,
+ImportResult ImportToFile(ConversionResult& output, std::span<const tpath* const> paths,
+                          const ImportOptions& options, const ImportWatchers& watchers,
                           const std::string& fileName) {
-  ConvertForImport(store, paths, options, view);
+  ConvertForImport(output, paths, options, watchers);
   ImportResult result;
   result.Paths = paths.size();
-  result.OutputPoints = CountPoints(store.OutputList);
-  result.Dot = WriteDotFile(store, fileName, view);
+  result.OutputPoints = CountPoints(output.OutputList);
+  result.Dot = WriteDotFile(output, fileName, watchers.progress);
   return result;
 }
 

@@ -239,19 +239,6 @@ int ClampToInt(int64_t v) {
   return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
-// Runs at the end of a scope, also when it is left by an exception.
-template <class F>
-class AtExit {
- public:
-  explicit AtExit(F f) : f_(f) {}
-  ~AtExit() { f_(); }
-  AtExit(const AtExit&) = delete;
-  AtExit& operator=(const AtExit&) = delete;
-
- private:
-  F f_;
-};
-
 }  // namespace
 
 int32_t EdgeCrossing(FloatPoint p, FloatPoint q, FloatPoint point) {
@@ -323,12 +310,12 @@ void ReversePath(tdotpath& path) {
   }
 }
 
-void DrawOutputPath(const tdotpath& path, int mode, const IntRect& extent, ConvertView& view) {
-  if (!view.HasCanvas()) return;
+void DrawOutputPath(const tdotpath& path, int mode, const IntRect& extent,
+                    OrientationCanvas& canvas) {
   const float w = static_cast<float>(static_cast<int64_t>(extent.MaxX) - extent.MinX);
   const float h = static_cast<float>(static_cast<int64_t>(extent.MaxY) - extent.MinY);
   if (w == 0.0f || h == 0.0f) return;
-  const int width = view.CanvasWidth(), height = view.CanvasHeight();
+  const int width = canvas.Width(), height = canvas.Height();
   float s = static_cast<float>(width - 10) / w;
   const float sHeight = static_cast<float>(height - 10) / h;
   if (sHeight < s) s = sHeight;
@@ -337,41 +324,43 @@ void DrawOutputPath(const tdotpath& path, int mode, const IntRect& extent, Conve
   const int64_t oy =
       (height - static_cast<int64_t>(ScreenValue(static_cast<long double>(h) * s))) / 2;
 
-  view.SetPen(mode == 1 ? SilverColor : (path.Anticlockwise ? AnticlockwiseColor : ClockwiseColor));
+  canvas.SetPen(mode == 1 ? SilverColor
+                          : (path.Anticlockwise ? AnticlockwiseColor : ClockwiseColor));
   for (const Tdot& d : path.Items) {
     const long double dx = static_cast<long double>(static_cast<int64_t>(d.X) - extent.MinX);
     const long double dy = static_cast<long double>(static_cast<int64_t>(d.Y) - extent.MinY);
     const int sx = ClampToInt(ScreenValue(dx * s) + ox);
     const int sy = ClampToInt(ScreenValue(dy * s) + oy);
     if (d.Kind == 1)
-      view.MoveTo(sx, sy);
+      canvas.MoveTo(sx, sy);
     else
-      view.LineTo(sx, sy);
+      canvas.LineTo(sx, sy);
   }
 }
 
-void CorrectOrientation(PathStore& store, ConvertView& view) {
-  std::vector<tdotpath>& list = store.OutputList;
-  view.SetNodesCaption("Correcting Orientation");
-  view.ClearCanvas();
-  for (const tdotpath& path : list)
-    DrawOutputPath(path, 1, store.OutputExtent, view);
-  view.SetBusyCursor(true);
-  AtExit defaultCursor([&view] { view.SetBusyCursor(false); });
+void CorrectOrientation(ConversionResult& output, Progress& progress, OrientationCanvas* canvas) {
+  std::vector<tdotpath>& list = output.OutputList;
+  progress.ShowStatus("Correcting Orientation");
+  if (canvas) {
+    canvas->Clear();
+    for (const tdotpath& path : list)
+      DrawOutputPath(path, 1, output.OutputExtent, *canvas);
+  }
+  const BusyScope busy(progress);
 
   const CompoundIndex index(list);
   for (std::size_t i = 0; i < list.size(); ++i) {
     char caption[48] = "Auto Correct Layer:  ";
     constexpr std::size_t prefix = sizeof "Auto Correct Layer:  " - 1;
     char* end = std::to_chars(caption + prefix, caption + sizeof caption, i).ptr;
-    view.SetNodesCaption(std::string_view(caption, static_cast<std::size_t>(end - caption)));
-    view.ProcessEvents();
+    progress.ShowStatus(std::string_view(caption, static_cast<std::size_t>(end - caption)));
+    progress.ProcessEvents();
     tdotpath& path = list[i];
     if (path.Closed || path.Filled) {
       const int32_t depth = index.Depth(i);
       if ((depth % 2 == 0) != path.Anticlockwise) ReversePath(path);
     }
-    DrawOutputPath(path, 0, store.OutputExtent, view);
+    if (canvas) DrawOutputPath(path, 0, output.OutputExtent, *canvas);
   }
 }
 

@@ -8,16 +8,32 @@
 #include <cstdint>
 #include <vector>
 
-#include "convertview.h"
 #include "pathunit.h"
+#include "progress.h"
 
 namespace aiimport {
 
-// Runs over store.OutputList as GenerateOutputPoints left it (boxes and OutputExtent set):
+// Where the orientation correction shows its work: the preview paint box. The drawing is not
+// kept; the next repaint of the preview replaces it.
+class OrientationCanvas {
+ public:
+  virtual ~OrientationCanvas() = default;
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  // Fills the whole client area with white.
+  virtual void Clear() = 0;
+  // A solid pen of the thinnest width in the colour (0x00BBGGRR).
+  virtual void SetPen(TColor colour) = 0;
+  virtual void MoveTo(int x, int y) = 0;
+  virtual void LineTo(int x, int y) = 0;
+};
+
+// Runs over output.OutputList as GenerateOutputPoints left it (boxes and OutputExtent set):
 // reverses every closed or filled path whose Anticlockwise flag does not match the parity of
-// its NestingDepth. Draws the output on the view (all paths in silver, then each path in its
-// final colour once decided) and shows "Auto Correct Layer:  i" with one event pump per path.
-void CorrectOrientation(PathStore& store, ConvertView& view);
+// its NestingDepth. Draws the output on the canvas, when there is one (all paths in silver,
+// then each path in its final colour once decided), and shows "Auto Correct Layer:  i" as the
+// progress's status with one event pump per path.
+void CorrectOrientation(ConversionResult& output, Progress& progress, OrientationCanvas* canvas);
 
 // The smallest number, over the points of path i, of the other paths of its compound that
 // contain the point (2147483647 for a path without points). The plain form: every other path
@@ -44,7 +60,8 @@ void ReversePath(tdotpath& path);
 
 // Draws one output path on the view, fitted with the others into the paint box: mode 1 in
 // silver (the first pass), mode 0 dark blue when Anticlockwise, else dark red.
-void DrawOutputPath(const tdotpath& path, int mode, const IntRect& outputExtent, ConvertView& view);
+void DrawOutputPath(const tdotpath& path, int mode, const IntRect& outputExtent,
+                    OrientationCanvas& canvas);
 
 // The pen colours of the drawing.
 inline constexpr TColor SilverColor = 0x00C0C0C0;

@@ -98,12 +98,12 @@ int32_t OutputCoordinate(float v) {
   return Micrometres(v);
 }
 
-void GenerateOutputPoints(PathStore& store, std::span<const tpath* const> paths, bool reduce,
-                          ConvertView& view) {
-  view.ProcessEvents();
-  std::vector<tdotpath>& output = store.OutputList;
+void GenerateOutputPoints(ConversionResult& result, std::span<const tpath* const> paths,
+                          bool reduce, Progress& progress, ConvertedPathHook* converted) {
+  progress.ProcessEvents();
+  std::vector<tdotpath>& output = result.OutputList;
   ClearPaths(output);
-  view.SetNodesCaption("Generating Splines.");
+  progress.ShowStatus("Generating Splines.");
 
   output.reserve(paths.size());
   std::vector<Tdot> scratch;  // reduced paths are built here and copied at their exact size
@@ -130,13 +130,13 @@ void GenerateOutputPoints(PathStore& store, std::span<const tpath* const> paths,
       for (const tbpoint& p : source->Items)
         builder.Add(p);
     }
-    view.PathConverted(index);
+    if (converted) converted->PathConverted(index);
   }
 
   // The extent, the shift and the boxes. This gives what ComputeOutputExtent, the shift,
   // ComputeDotBounds on every path and ComputeOutputExtent again give, in two passes instead of
   // five: a float32 box bound is the float32 of the integer extreme (rounding keeps the order).
-  IntRect& extent = store.OutputExtent;
+  IntRect& extent = result.OutputExtent;
   extent = {2147483647, 2147483647, -2147483647, -2147483647};
   for (const tdotpath& path : output)
     for (const Tdot& d : path.Items) {
@@ -175,7 +175,7 @@ void GenerateOutputPoints(PathStore& store, std::span<const tpath* const> paths,
     }
     total += path.Count();
   }
-  view.SetNodesCaption("Total Nodes: " + std::to_string(total));
+  progress.ShowStatus("Total Nodes: " + std::to_string(total));
 }
 
 }  // namespace aiimport

@@ -8,8 +8,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "convertview.h"
 #include "pathunit.h"
+#include "progress.h"
 
 namespace aiimport {
 
@@ -27,12 +27,21 @@ inline constexpr float OutputScale = 352.77777f;
 // to even. Throws ImportError when the result is not finite or does not fit in an int32.
 int32_t OutputCoordinate(float v);
 
-// Fills store.OutputList with one output path per input path, in input order (the paths of the
+// Told when an input path has been converted. The batch mode frees the source points there,
+// since nothing reads them afterwards.
+class ConvertedPathHook {
+ public:
+  virtual ~ConvertedPathHook() = default;
+  virtual void PathConverted(std::size_t index) = 0;
+};
+
+// Fills output.OutputList with one output path per input path, in input order (the paths of the
 // object tree in tree order), moves the output so that its smallest x and y are 0, sets every
-// output path's box and store.OutputExtent, and shows the point count in the caption.
-// `reduce` is "Reduce Nodes". Throws ImportError (see OutputCoordinate, and a shift that would
-// leave the int32 range); store.OutputList is then incomplete and must not be written.
-void GenerateOutputPoints(PathStore& store, std::span<const tpath* const> paths, bool reduce,
-                          ConvertView& view);
+// output path's box and output.OutputExtent, and shows the captions and the point count as the
+// progress's status. `reduce` is "Reduce Nodes". Throws ImportError (see OutputCoordinate, and
+// a shift that would leave the int32 range); OutputList is then incomplete and must not be
+// written.
+void GenerateOutputPoints(ConversionResult& output, std::span<const tpath* const> paths,
+                          bool reduce, Progress& progress, ConvertedPathHook* converted = nullptr);
 
 }  // namespace aiimport

@@ -13,93 +13,7 @@ namespace {
 
 constexpr long double Pi = 3.14159265358979323846264338327950288L;
 
-bool IsOneOf(std::string_view code, std::initializer_list<std::string_view> codes) {
-  for (std::string_view c : codes)
-    if (code == c) return true;
-  return false;
-}
-
-// Brings the tail record up to date with PathList. It normally is (AppendCurrentPath keeps it
-// so); when paths were added or removed another way, it is rebuilt from the tail of the list,
-// where the paths with the last compound number stand.
-void SyncTail(PathStore& store) {
-  auto& tail = store.Tail;
-  if (tail.Paths == store.PathList.size()) return;
-  tail = {};
-  tail.Paths = store.PathList.size();
-  if (store.PathList.empty()) return;
-  tail.No = store.PathList.back().CompoundNo;
-  for (auto it = store.PathList.rbegin(); it != store.PathList.rend(); ++it) {
-    if (it->CompoundNo != tail.No) break;
-    (it->Filled ? tail.HasFilled : tail.HasUnfilled) = true;
-  }
-}
-
 }  // namespace
-
-void NewPath(PathStore& store) {
-  tpath& path = store.CurrentPath.emplace();
-  path.Items = std::move(store.SpareItems);
-  path.Items.clear();
-  store.SpareItems = {};
-  path.LineColor = 0;
-  path.FillColor = 0;
-  path.Filled = true;
-  path.Closed = false;
-  path.GroupLevel = store.CurrentGroupLevel;
-  path.CompoundNo = store.CurrentCompoundNo;
-  path.Flagged = false;
-}
-
-void ClearAllPaths(PathStore& store) {
-  ClearPaths(store.PathList);
-  ClearPaths(store.OutputList);
-  store.CurrentPath.reset();
-  store.Tail = {};
-}
-
-void FinishPath(PathStore& store, std::string_view code) {
-  if (!store.CurrentPath) return;
-  tpath& path = *store.CurrentPath;
-  path.Closed = IsOneOf(code, {"b ", "f ", "s "});
-  path.Filled = IsOneOf(code, {"b ", "B ", "f ", "F "});
-  path.Anticlockwise = true;
-  path.Reversed = false;
-  if (path.Closed) path.Anticlockwise = PathOrientation(path, store.OrientationScratch);
-
-  // Compound split: a path never shares its number with an earlier path of the other fill
-  // state. Only the tail of PathList can hold CurrentCompoundNo, and one raise puts the number
-  // above every path in the list, so one look at the tail record does what a walk would.
-  SyncTail(store);
-  if (store.Tail.Paths > 0 && store.Tail.No == store.CurrentCompoundNo &&
-      (path.Filled ? store.Tail.HasUnfilled : store.Tail.HasFilled))
-    store.CurrentCompoundNo += 1;
-
-  path.GroupLevel = store.CurrentGroupLevel;
-  path.CompoundNo = store.CurrentCompoundNo;
-  path.LineColor = store.CurrentLineColor;
-  path.FillColor = store.CurrentFillColor;
-}
-
-void AppendCurrentPath(PathStore& store) {
-  if (!store.CurrentPath) return;
-  SyncTail(store);
-  tpath& current = *store.CurrentPath;
-  tpath& added = store.PathList.emplace_back();
-  std::vector<tbpoint> items = std::move(current.Items);
-  added = std::move(current);
-  added.Items.assign(items.begin(), items.end());  // exactly as large as needed
-  store.SpareItems = std::move(items);
-  store.CurrentPath.reset();
-
-  auto& tail = store.Tail;
-  if (tail.Paths == 0 || added.CompoundNo != tail.No) {
-    tail.No = added.CompoundNo;
-    tail.HasFilled = tail.HasUnfilled = false;
-  }
-  (added.Filled ? tail.HasFilled : tail.HasUnfilled) = true;
-  tail.Paths = store.PathList.size();
-}
 
 float Direction(float x, float y) {
   if (x == 0.0f) {
@@ -280,10 +194,10 @@ void PathBox(tpath& path) {
   }
 }
 
-void ComputeOutputExtent(PathStore& store) {
-  IntRect& e = store.OutputExtent;
+void ComputeOutputExtent(ConversionResult& output) {
+  IntRect& e = output.OutputExtent;
   e = {2147483647, 2147483647, -2147483647, -2147483647};
-  for (const tdotpath& path : store.OutputList) {
+  for (const tdotpath& path : output.OutputList) {
     for (const Tdot& d : path.Items) {
       if (d.X < e.MinX) e.MinX = d.X;
       if (d.Y < e.MinY) e.MinY = d.Y;

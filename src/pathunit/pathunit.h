@@ -1,5 +1,6 @@
-// The path model: the point and path records, the path store that holds the lists and the
-// interpreter's running values, and the operations that create, finish, measure and free paths.
+// The path model: the point and path records, the model that holds the paths read, the result
+// of the conversion, and the operations that measure and free paths. How a reader builds paths
+// (its running values and the end-of-path step) is in pathcollector.h.
 // No Qt here: everything in this folder is plain C++ and is tested without a display.
 #pragma once
 
@@ -80,47 +81,19 @@ struct IntRect {
 // path has at most 16001 points.
 inline constexpr std::size_t MaxPathItems = 16000;
 
-// The model's running values. The main window owns one for its whole life and hands it to the
-// reader, the tree, the preview and the import; tests make their own.
-struct PathStore {
-  std::deque<tpath> PathList;        // every finished path in reading order (stable addresses)
-  std::vector<tdotpath> OutputList;  // the converted paths of the last import, in tree order
-  std::optional<tpath> CurrentPath;  // the path being assembled; not in PathList
-
+// The drawing as read: every finished path in reading order and the extent the preview fits
+// into the paint box. The main window owns one for its whole life and hands it to the reader
+// (through a PathCollector), the tree, the preview and the import; tests make their own.
+struct PathModel {
+  std::deque<tpath> PathList;  // every finished path in reading order (stable addresses)
   FloatRect ViewExtent{0, 0, 600, 600};
-  IntRect OutputExtent{};
-
-  // The interpreter's state. Everything but CurrentPoint is reset when an interpretation starts.
-  TColor CurrentLineColor = 0;
-  TColor CurrentFillColor = 0;
-  int32_t CurrentGroupLevel = 0;
-  int32_t CurrentCompoundNo = 0;
-  bool InCompound = false;
-  FloatPoint CurrentPoint{};
-
-  // Bookkeeping that lets FinishPath find the paths that share CurrentCompoundNo without
-  // walking PathList: while reading, compound numbers in PathList never decrease and
-  // CurrentCompoundNo is never below them, so those paths are the tail of the list.
-  struct CompoundTail {
-    std::size_t Paths = 0;  // PathList size this record describes
-    int32_t No = 0;         // CompoundNo of the last path
-    bool HasFilled = false;
-    bool HasUnfilled = false;
-  } Tail;
-
-  // Working buffer of the orientation test.
-  std::vector<Tdot> OrientationScratch;
-
-  // The point buffer of the last appended CurrentPath, reused by the next NewPath so that
-  // collecting points allocates only while a path is longer than every one before it.
-  std::vector<tbpoint> SpareItems;
-
-  PathStore() { CurrentPath.emplace(); }
 };
 
-// Creates a fresh CurrentPath with the default attributes and the current group level and
-// compound number. The previous CurrentPath must already be in PathList or dropped.
-void NewPath(PathStore& store);
+// What the last import made of the chosen paths.
+struct ConversionResult {
+  std::vector<tdotpath> OutputList;  // the converted paths, in tree order
+  IntRect OutputExtent{};            // the extent of every output point
+};
 
 // Drops every point of the path; the path and its attributes stay.
 template <class Item>
@@ -134,16 +107,6 @@ void ClearPaths(List& list) {
   while (!list.empty())
     list.pop_back();
 }
-
-// Empties PathList and OutputList and drops CurrentPath.
-void ClearAllPaths(PathStore& store);
-
-// The end-of-path step for a two-character painting code ("b ", "f ", "S ", ...).
-void FinishPath(PathStore& store, std::string_view code);
-
-// Moves CurrentPath (finished by FinishPath) to the end of PathList, with its points in a buffer
-// of exactly their size. CurrentPath is none afterwards; the caller runs NewPath.
-void AppendCurrentPath(PathStore& store);
 
 // The orientation test: true when the turning angles of the path's control polygon sum to 0 or
 // more (anticlockwise with y pointing up). The second form reuses a working buffer.
@@ -209,7 +172,7 @@ FloatRect ComputeViewExtent(Range&& paths, bool recompute) {
 
 // Sets OutputExtent from every point of OutputList; minima 2147483647 and maxima -2147483647
 // when there is none.
-void ComputeOutputExtent(PathStore& store);
+void ComputeOutputExtent(ConversionResult& output);
 
 // Sets an output path's float32 box from its integer points.
 void ComputeDotBounds(tdotpath& path);

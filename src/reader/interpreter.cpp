@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "numeric.h"
+#include "phasetext.h"
 
 namespace aiimport {
 
@@ -26,11 +27,6 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
     if (x != y) return false;
   }
   return true;
-}
-
-// Counters of the interpreter wrap around like the 32-bit integers they are, never overflow.
-int32_t Add32(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
 }
 
 // Whether a token whose value is outside the float32 range is too small (it rounds to zero)
@@ -292,31 +288,109 @@ NumberList ParseNumbers(std::string_view text) {
   return result;
 }
 
-void ParseColor(PathStore& store, std::string_view line, std::string_view code) {
+namespace {
+
+// The word after the last blank: the last word of a line without double quotes and commas.
+std::string_view WordAfterLastBlank(std::string_view line) {
+  while (!line.empty() && line.back() == ' ')
+    line.remove_suffix(1);
+  if (const auto blank = line.rfind(' '); blank != std::string_view::npos)
+    line.remove_prefix(blank + 1);
+  return line;
+}
+
+}  // namespace
+
+std::string_view LastWord(std::string_view line, std::string& scratch) {
+  // Most lines hold neither a double quote nor a comma: their words are separated by blanks.
+  if (line.find_first_of("\",") == std::string_view::npos) return WordAfterLastBlank(line);
+
+  const std::size_t n = line.size();
+  std::size_t i = 0;
+  auto skipBlanks = [&] {
+    while (i < n && line[i] == ' ')
+      ++i;
+  };
+  std::string_view last;
+  bool inScratch = false;  // the last word is in scratch (it had doubled quotes)
+  skipBlanks();
+  while (i < n) {
+    if (line[i] == '"') {
+      // A quoted word: up to the closing quote; two quotes inside stand for one.
+      const std::size_t start = ++i;
+      bool doubled = false;
+      std::size_t end = n;  // without a closing quote the word runs to the end
+      while (i < n) {
+        if (line[i] == '"') {
+          if (i + 1 < n && line[i + 1] == '"') {
+            doubled = true;
+            i += 2;
+            continue;
+          }
+          end = i++;
+          break;
+        }
+        ++i;
+      }
+      const std::string_view inside = line.substr(start, end - start);
+      if (doubled) {
+        scratch.clear();
+        for (std::size_t k = 0; k < inside.size(); ++k) {
+          scratch.push_back(inside[k]);
+          if (inside[k] == '"' && k + 1 < inside.size() && inside[k + 1] == '"') ++k;
+        }
+        inScratch = true;
+      } else {
+        last = inside;
+        inScratch = false;
+      }
+    } else {
+      const std::size_t start = i;
+      while (i < n && line[i] != ' ' && line[i] != ',')
+        ++i;
+      last = line.substr(start, i - start);
+      inScratch = false;
+    }
+    skipBlanks();
+    if (i < n && line[i] == ',') {
+      if (i + 1 == n) return {};  // a comma at the very end adds an empty word
+      ++i;
+      skipBlanks();
+    }
+  }
+  return inScratch ? std::string_view(scratch) : last;
+}
+
+void ParseColor(PathSink& sink, std::string_view line, std::string_view code) {
   if (code == " X") code = " K";
   if (code == " x") code = " k";
   const NumberList n = ParseNumbers(line);
   const auto& N = n.Numbers;
   const int32_t last = n.LastNumberIndex;
   const bool stroke = code == " K" || code == "XA" || code == "XX" || code == " G";
-  TColor& target = stroke ? store.CurrentLineColor : store.CurrentFillColor;
+  auto set = [&](TColor colour) {
+    if (stroke)
+      sink.SetLineColor(colour);
+    else
+      sink.SetFillColor(colour);
+  };
 
   if (code == " K" || code == " k") {
-    if (last >= 3) target = CmykToColor(N[0], N[1], N[2], N[3]);
+    if (last >= 3) set(CmykToColor(N[0], N[1], N[2], N[3]));
   } else if (code == "XA" || code == "Xa") {
-    if (last >= 2) target = last == 6 ? RgbToColor(N[4], N[5], N[6]) : RgbToColor(N[0], N[1], N[2]);
+    if (last >= 2) set(last == 6 ? RgbToColor(N[4], N[5], N[6]) : RgbToColor(N[0], N[1], N[2]));
   } else if (code == "XX" || code == "Xx") {
     if (last >= 3) {
-      target = RoundHalfEven(N[last]) == 1.0L ? RgbToColor(N[0], N[1], N[2])
-                                              : CmykToColor(N[0], N[1], N[2], N[3]);
+      set(RoundHalfEven(N[last]) == 1.0L ? RgbToColor(N[0], N[1], N[2])
+                                         : CmykToColor(N[0], N[1], N[2], N[3]));
     }
   } else if (code == " G" || code == " g") {
-    if (last == 0) target = RgbToColor(N[0], N[0], N[0]);
+    if (last == 0) set(RgbToColor(N[0], N[0], N[0]));
   }
 }
 
-void ParsePoint(PathStore& store, std::string_view line, std::string_view code, float flipFactor) {
-  if (!store.CurrentPath || store.CurrentPath->Count() > MaxPathItems) return;
+void ParsePoint(PathSink& sink, InterpreterState& state, std::string_view line,
+                std::string_view code, float flipFactor) {
   if (code.size() != 2) return;
   const NumberList n = ParseNumbers(line);
   const auto& N = n.Numbers;
@@ -328,14 +402,12 @@ void ParsePoint(PathStore& store, std::string_view line, std::string_view code, 
       if (last < 1) return;
       p.Kind = 0;
       p.X1 = N[0], p.Y1 = f * N[1];
-      store.CurrentPoint = {p.X1, p.Y1};
       break;
     case 'l':
     case 'L':
       if (last < 1) return;
       p.Kind = 1;
       p.X1 = N[0], p.Y1 = f * N[1];
-      store.CurrentPoint = {p.X1, p.Y1};
       break;
     case 'c':
     case 'C':
@@ -344,16 +416,14 @@ void ParsePoint(PathStore& store, std::string_view line, std::string_view code, 
       p.X1 = N[0], p.Y1 = f * N[1];
       p.X2 = N[2], p.Y2 = f * N[3];
       p.X3 = N[4], p.Y3 = f * N[5];
-      store.CurrentPoint = {p.X3, p.Y3};
       break;
     case 'v':
     case 'V':
       if (last < 3) return;
       p.Kind = 2;
-      p.X1 = store.CurrentPoint.X, p.Y1 = store.CurrentPoint.Y;
+      p.X1 = state.CurrentPoint.X, p.Y1 = state.CurrentPoint.Y;
       p.X2 = N[0], p.Y2 = f * N[1];
       p.X3 = N[2], p.Y3 = f * N[3];
-      store.CurrentPoint = {p.X3, p.Y3};
       break;
     case 'y':
     case 'Y':
@@ -362,15 +432,17 @@ void ParsePoint(PathStore& store, std::string_view line, std::string_view code, 
       p.X1 = N[0], p.Y1 = f * N[1];
       p.X2 = N[2], p.Y2 = f * N[3];
       p.X3 = p.X2, p.Y3 = p.Y2;
-      store.CurrentPoint = {p.X3, p.Y3};
       break;
     default:
       return;
   }
-  store.CurrentPath->Items.push_back(p);
+  // A full path takes no more points, and the current point stays where it was.
+  if (!sink.AddPoint(p)) return;
+  state.CurrentPoint = p.Kind == 2 ? FloatPoint{p.X3, p.Y3} : FloatPoint{p.X1, p.Y1};
 }
 
-void ProcessOperatorLine(PathStore& store, std::string_view line, float flipFactor) {
+void ProcessOperatorLine(PathSink& sink, InterpreterState& state, std::string_view line,
+                         float flipFactor) {
   char padded[2];
   if (line.size() == 1) {
     padded[0] = line[0];
@@ -381,11 +453,8 @@ void ProcessOperatorLine(PathStore& store, std::string_view line, float flipFact
   char op[2] = {line[line.size() - 2], line[line.size() - 1]};
   std::string_view opCode(op, 2);
 
-  std::string_view lastWord = line;
-  while (!lastWord.empty() && lastWord.back() == ' ')
-    lastWord.remove_suffix(1);
-  if (const auto blank = lastWord.rfind(' '); blank != std::string_view::npos)
-    lastWord.remove_prefix(blank + 1);
+  std::string wordScratch;
+  std::string_view lastWord = LastWord(line, wordScratch);
 
   auto setOp = [&](char a, char b) { op[0] = a, op[1] = b; };
 
@@ -404,54 +473,45 @@ void ProcessOperatorLine(PathStore& store, std::string_view line, float flipFact
     if (lastWord == "lineto") setOp(' ', 'l');
     if (lastWord == "curveto") setOp(' ', 'c');
     if (lastWord == "closepath") {
-      if (!store.CurrentPath) return;
-      store.CurrentPath->Closed = true;
+      sink.ClosePath();
+      state.CurrentPathClosed = true;
     }
     if (lastWord == "eofill") lastWord = "fill";
-    if (lastWord == "fill") {
-      if (!store.CurrentPath) return;
-      store.CurrentPath->Closed ? setOp('f', ' ') : setOp('F', ' ');
-    }
-    if (lastWord == "stroke") {
-      if (!store.CurrentPath) return;
-      store.CurrentPath->Closed ? setOp('s', ' ') : setOp('S', ' ');
-    }
+    if (lastWord == "fill") state.CurrentPathClosed ? setOp('f', ' ') : setOp('F', ' ');
+    if (lastWord == "stroke") state.CurrentPathClosed ? setOp('s', ' ') : setOp('S', ' ');
     if (lastWord == "cmyk") {
-      ParseColor(store, line, " k");
-      ParseColor(store, line, " K");
+      ParseColor(sink, line, " k");
+      ParseColor(sink, line, " K");
     }
     if (lastWord == "setrgbcolor") {
-      ParseColor(store, line, "Xa");
-      ParseColor(store, line, "XA");
+      ParseColor(sink, line, "Xa");
+      ParseColor(sink, line, "XA");
     }
   }
 
   // The code tables, in order.
   if (IsColourCode(opCode)) {
-    ParseColor(store, line, opCode);
+    ParseColor(sink, line, opCode);
   } else if (IsPointCode(opCode)) {
-    ParsePoint(store, line, opCode, flipFactor);
+    ParsePoint(sink, state, line, opCode, flipFactor);
   } else if (IsDiscardCode(opCode)) {
-    if (store.CurrentPath) ClearPoints(*store.CurrentPath);
+    sink.DiscardPoints();
   } else if (IsPaintCode(opCode)) {
-    FinishPath(store, opCode);
-    AppendCurrentPath(store);
-    NewPath(store);
-    if (!store.InCompound) store.CurrentCompoundNo = Add32(store.CurrentCompoundNo, 1);
+    sink.Paint(opCode);
+    state.CurrentPathClosed = false;  // a new path
   } else if (opCode == "u ") {
-    store.CurrentGroupLevel = Add32(store.CurrentGroupLevel, 1);
+    sink.BeginGroup();
   } else if (opCode == "U ") {
-    store.CurrentGroupLevel = Add32(store.CurrentGroupLevel, -1);
+    sink.EndGroup();
   } else if (opCode == "*u") {
-    store.InCompound = true;
+    sink.BeginCompound();
   } else if (opCode == "*U") {
-    store.InCompound = false;
-    store.CurrentCompoundNo = Add32(store.CurrentCompoundNo, 1);
+    sink.EndCompound();
   }
 }
 
-void InterpretLines(PathStore& store, const LineList& lines, const InterpretOptions& options,
-                    ReadProgress& progress) {
+void InterpretLines(const LineList& lines, const InterpretOptions& options, InterpreterState& state,
+                    PathSink& sink, Progress& progress) {
   const float flipFactor = options.FlipVertical ? 1.0f : -1.0f;
   progress.SetAbortRequested(false);
   const bool bar = progress.HasProgressBar();
@@ -462,35 +522,29 @@ void InterpretLines(PathStore& store, const LineList& lines, const InterpretOpti
     progress.SetPosition(0);
     progress.SetPhaseText(InterpretingPhaseText(count, progress.ThousandsSeparator()));
   }
-  store.ViewExtent = {0, -60, 60, 0};
-  ClearAllPaths(store);
-  store.InCompound = false;
-  store.CurrentGroupLevel = 0;
-  store.CurrentCompoundNo = 0;
-  store.CurrentLineColor = 0;
-  store.CurrentFillColor = 0;
-  NewPath(store);
+  sink.BeginDrawing({0, -60, 60, 0});
+  state.CurrentPathClosed = false;
   bool parsing = options.ParseEverything;
   bool boundingBoxPending = true;
 
   // The wrap-up runs however the loop ends.
   struct WrapUp {
-    PathStore& store;
-    ReadProgress& progress;
+    PathSink& sink;
+    Progress& progress;
     bool bar;
     ~WrapUp() {
       if (bar) progress.SetPosition(0);
       progress.EndBusy();
-      if (progress.AbortRequested()) ClearAllPaths(store);
+      if (progress.AbortRequested()) sink.AbortDrawing();
     }
-  } wrapUp{store, progress, bar};
+  } wrapUp{sink, progress, bar};
 
   std::string scratch;
   for (std::size_t i = 0; i < count; ++i) {
     if (progress.AbortRequested()) break;
     try {
       if (i % 100 == 0) {
-        progress.ShowLineCounter(std::to_string(i) + "      ");
+        progress.ShowStatus(std::to_string(i) + "      ");
         if (bar) progress.SetPosition(static_cast<int64_t>(i));
         progress.ProcessEvents();
       }
@@ -501,14 +555,14 @@ void InterpretLines(PathStore& store, const LineList& lines, const InterpretOpti
         const NumberList n = ParseNumbers(line.substr(14));
         if (n.LastNumberIndex == 3) {
           const auto& N = n.Numbers;
-          store.ViewExtent = {N[0], -N[3], N[2], -N[1]};
+          sink.SetViewExtent({N[0], -N[3], N[2], -N[1]});
         }
         boundingBoxPending = false;
       }
       if (line == "%%Trailer") parsing = false;
       if (parsing && !line.empty()) {
         try {
-          ProcessOperatorLine(store, line, flipFactor);
+          ProcessOperatorLine(sink, state, line, flipFactor);
         } catch (const std::exception&) {
           // A line that fails is skipped; nothing in a source file produces a message.
         }

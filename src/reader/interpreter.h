@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "lines.h"
+#include "pathsink.h"
 #include "pathunit.h"
 #include "progress.h"
 
@@ -17,6 +18,13 @@ namespace aiimport {
 struct InterpretOptions {
   bool FlipVertical = true;      // "Flip_Vertical" checked: y as read; unchecked: every y negated
   bool ParseEverything = false;  // read from the first line, not only after a start marker
+};
+
+// The interpreter's own values. CurrentPoint survives from one reading to the next (a "v" curve
+// at the start of a file starts where the last file's last point was); the rest starts afresh.
+struct InterpreterState {
+  FloatPoint CurrentPoint{};       // the last point written by a point operator, y already flipped
+  bool CurrentPathClosed = false;  // "closepath" seen since the last painting operator
 };
 
 // Numbers read from one line: at most seven, LastNumberIndex the index of the last one read
@@ -40,21 +48,32 @@ float NumberFromToken(std::string_view token);
 // characters ("-", ".", "0"-"9", "e") is one token; only the first seven count.
 NumberList ParseNumbers(std::string_view text);
 
+// The last word of a line split into words: blanks before a word are skipped; a word that opens
+// with a double quote runs to its closing double quote (two double quotes inside stand for one;
+// the enclosing quotes are not part of the word; without a closing quote it runs to the end);
+// any other word runs up to the next blank or comma; after a word, blanks and at most one comma
+// (with the blanks after it) are skipped, and a comma that is the last character of the line
+// adds an empty word. Empty when the line has no word or ends with a comma. The result views
+// `line` when it can, else `scratch`.
+std::string_view LastWord(std::string_view line, std::string& scratch);
+
 // Applies a colour code (" k", " K", "Xa", "XA", "Xx", "XX", " g", " G", " x", " X") to the
 // current fill or stroke colour.
-void ParseColor(PathStore& store, std::string_view line, std::string_view code);
+void ParseColor(PathSink& sink, std::string_view line, std::string_view code);
 
-// Appends the point of a point code (" m", " l", " L", " c", " C", " v", " V", " y", " Y") to
-// CurrentPath.
-void ParsePoint(PathStore& store, std::string_view line, std::string_view code, float flipFactor);
+// Appends the point of a point code (" m", " l", " L", " c", " C", " v", " V", " y", " Y") to the
+// path being collected.
+void ParsePoint(PathSink& sink, InterpreterState& state, std::string_view line,
+                std::string_view code, float flipFactor);
 
 // The operator processing of one tidied, non-empty line: the word table, then the code tables.
-void ProcessOperatorLine(PathStore& store, std::string_view line, float flipFactor);
+void ProcessOperatorLine(PathSink& sink, InterpreterState& state, std::string_view line,
+                         float flipFactor);
 
-// Interprets the lines into store.PathList. Progress: the phase text and bar when the progress
-// has a bar, the line counter and the event pump every 100 lines, the abort test before every
-// line; an abort leaves PathList empty and no CurrentPath.
-void InterpretLines(PathStore& store, const LineList& lines, const InterpretOptions& options,
-                    ReadProgress& progress);
+// Interprets the lines into the sink (a new drawing). Progress: the phase text and bar when the
+// progress has a bar, the line counter and the event pump every 100 lines, the abort test
+// before every line; an abort leaves nothing of the drawing.
+void InterpretLines(const LineList& lines, const InterpretOptions& options, InterpreterState& state,
+                    PathSink& sink, Progress& progress);
 
 }  // namespace aiimport

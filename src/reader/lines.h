@@ -69,10 +69,10 @@ struct LoadResult {
 // Progress: at every 1-based byte position i with (i AND 0x2FFF) = 1 the bar is set to i,
 // events are processed and the abort flag is read; an abort empties the list.
 LoadStatus FilterLines(LineList& lines, std::unique_ptr<char[]> bytes, std::size_t size,
-                       ReadProgress& progress);
+                       Progress& progress);
 
 // Reads the file into printable lines: the phase text "Parsing File     (n KB)", the bar's
 // maximum the file size, the busy cursor while it runs; the abort flag is cleared first.
-LoadResult LoadLines(LineList& lines, const std::string& fileName, ReadProgress& progress);
+LoadResult LoadLines(LineList& lines, const std::string& fileName, Progress& progress);
 
 }  // namespace aiimport

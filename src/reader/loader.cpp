@@ -9,6 +9,7 @@
 
 #include "lines.h"
 #include "pdfsource.h"
+#include "phasetext.h"
 
 namespace aiimport {
 
@@ -94,7 +95,7 @@ class LineFilter {
   }
 
   static LoadStatus Run(LineList& lines, std::unique_ptr<char[]> bytes, std::size_t size,
-                        ReadProgress& progress) {
+                        Progress& progress) {
     lines.clear();
     LoadStatus status;
     if (size < (uint64_t{1} << 32))
@@ -109,7 +110,7 @@ class LineFilter {
   }
 
   template <class Offset>
-  static LoadStatus Run(LineList& lines, char* data, std::size_t size, ReadProgress& progress,
+  static LoadStatus Run(LineList& lines, char* data, std::size_t size, Progress& progress,
                         std::vector<Offset>& starts) {
     uint64_t write = 0, lineStart = 0;
     const bool bar = progress.HasProgressBar();
@@ -134,7 +135,7 @@ class LineFilter {
 };
 
 LoadStatus FilterLines(LineList& lines, std::unique_ptr<char[]> bytes, std::size_t size,
-                       ReadProgress& progress) {
+                       Progress& progress) {
   LoadStatus status = LineFilter::Run(lines, std::move(bytes), size, progress);
   if (status == LoadStatus::Aborted) lines.clear();
   return status;
@@ -171,7 +172,7 @@ std::string Describe(const std::string& fileName, const char* what, int err) {
 
 }  // namespace
 
-LoadResult LoadLines(LineList& lines, const std::string& fileName, ReadProgress& progress) {
+LoadResult LoadLines(LineList& lines, const std::string& fileName, Progress& progress) {
   LoadResult result;
   std::error_code ec;
   const auto status = std::filesystem::status(fileName, ec);
@@ -251,7 +252,7 @@ LoadResult LoadLines(LineList& lines, const std::string& fileName, ReadProgress&
   progress.BeginBusy();
   progress.SetAbortRequested(false);
   struct BusyGuard {
-    ReadProgress& p;
+    Progress& p;
     ~BusyGuard() { p.EndBusy(); }
   } guard{progress};
   result.Status = FilterLines(lines, std::move(bytes), size, progress);

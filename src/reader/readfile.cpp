@@ -2,10 +2,12 @@
 
 #include <exception>
 
+#include "pathcollector.h"
+
 namespace aiimport {
 
-ReadResult ReadSourceFile(PathStore& store, const std::string& fileName,
-                          const InterpretOptions& options, ReadProgress& progress) {
+ReadResult ReadSourceFile(PathModel& model, InterpreterState& state, const std::string& fileName,
+                          const InterpretOptions& options, Progress& progress) {
   ReadResult result;
   LineList lines;
   try {
@@ -16,9 +18,16 @@ ReadResult ReadSourceFile(PathStore& store, const std::string& fileName,
     result.Load.Message = "Cannot read \"" + fileName + "\": " + e.what();
   }
   result.Lines = lines.size();
-  InterpretLines(store, lines, options, progress);
-  result.InterpretedExtent = store.ViewExtent;
+  PathCollector collector(model);
+  InterpretLines(lines, options, state, collector, progress);
+  result.InterpretedExtent = model.ViewExtent;
   return result;
+}
+
+ReadResult ReadSourceFile(PathModel& model, const std::string& fileName,
+                          const InterpretOptions& options, Progress& progress) {
+  InterpreterState state;
+  return ReadSourceFile(model, state, fileName, options, progress);
 }
 
 }  // namespace aiimport

@@ -14,9 +14,13 @@ struct ReadResult {
   FloatRect InterpretedExtent;  // ViewExtent as the interpretation left it
 };
 
-// Loads the file (when it exists) and interprets whatever lines that gave, so PathList ends as
-// a reload leaves it: empty for a missing, unreadable or aborted file.
-ReadResult ReadSourceFile(PathStore& store, const std::string& fileName,
-                          const InterpretOptions& options, ReadProgress& progress);
+// Loads the file (when it exists) and interprets whatever lines that gave into the model, so
+// PathList ends as a reload leaves it: empty for a missing, unreadable or aborted file.
+ReadResult ReadSourceFile(PathModel& model, InterpreterState& state, const std::string& fileName,
+                          const InterpretOptions& options, Progress& progress);
+
+// The same for a program that reads one file only: the interpreter's values start afresh.
+ReadResult ReadSourceFile(PathModel& model, const std::string& fileName,
+                          const InterpretOptions& options, Progress& progress);
 
 }  // namespace aiimport

@@ -70,7 +70,7 @@ void Tfabort::SetPosition(int64_t position) {
   ProgressBar1->setValue(static_cast<int>(position >> shift_));
 }
 
-void Tfabort::ShowLineCounter(const std::string& text) {
+void Tfabort::ShowStatus(std::string_view text) {
   if (LineCounter) LineCounter(text);
 }
 

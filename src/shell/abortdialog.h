@@ -15,7 +15,7 @@ class QPushButton;
 
 namespace aiimport {
 
-class Tfabort : public QDialog, public ReadProgress {
+class Tfabort : public QDialog, public Progress {
   Q_OBJECT
  public:
   explicit Tfabort(QWidget* parent = nullptr);
@@ -25,14 +25,14 @@ class Tfabort : public QDialog, public ReadProgress {
   QPushButton* Button1;  // "Abort"
 
   // Where the interpreter's line counter is drawn (the preview).
-  std::function<void(const std::string&)> LineCounter;
+  std::function<void(std::string_view)> LineCounter;
 
-  // ReadProgress
+  // Progress
   bool HasProgressBar() const override { return true; }
   void SetPhaseText(const std::string& text) override;
   void SetMaximum(int64_t maximum) override;
   void SetPosition(int64_t position) override;
-  void ShowLineCounter(const std::string& text) override;
+  void ShowStatus(std::string_view text) override;  // the line counter
   void BeginBusy() override;
   void EndBusy() override;
   void ProcessEvents() override;

@@ -66,10 +66,10 @@ class Remember {
 
 // The window's side of the import steps: the "Nodes:" caption, the event pump, the cursor and
 // the preview the orientation correction draws on.
-class WindowConvertView : public ConvertView {
+class WindowConvertView : public Progress, public OrientationCanvas {
  public:
   explicit WindowConvertView(Tfmain& window) : w_(window) {}
-  void SetNodesCaption(std::string_view text) override {
+  void ShowStatus(std::string_view text) override {
     w_.label_nodes->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
   }
   // Once per path during the orientation correction. The window is brought up to date (the
@@ -82,16 +82,11 @@ class WindowConvertView : public ConvertView {
     QApplication::processEvents();
     pumped_.start();
   }
-  void SetBusyCursor(bool busy) override {
-    if (busy)
-      QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-      QApplication::restoreOverrideCursor();
-  }
-  bool HasCanvas() const override { return true; }
-  int CanvasWidth() const override { return w_.p->width(); }
-  int CanvasHeight() const override { return w_.p->height(); }
-  void ClearCanvas() override {
+  void BeginBusy() override { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  void EndBusy() override { QApplication::restoreOverrideCursor(); }
+  int Width() const override { return w_.p->width(); }
+  int Height() const override { return w_.p->height(); }
+  void Clear() override {
     painter_.reset();
     w_.p->Canvas().fill(Qt::white);
   }
@@ -347,7 +342,8 @@ Tfmain::~Tfmain() {
   fabort.reset();
   qApp->removeEventFilter(this);
   Tree.Clear();
-  ClearAllPaths(Store);
+  ClearPaths(Model.PathList);
+  ClearPaths(Output.OutputList);
 }
 
 QToolButton* Tfmain::AddToolButton(const char* name, int image, const QString& hint,
@@ -715,7 +711,7 @@ void Tfmain::Reload1Click() {
   }
 
   if (!fabort) fabort = std::make_unique<Tfabort>();
-  fabort->LineCounter = [this](const std::string& text) { DrawLineCounter(text); };
+  fabort->LineCounter = [this](std::string_view text) { DrawLineCounter(text); };
   UiUpdating = true;
   setEnabled(false);
   fabort->show();
@@ -724,7 +720,8 @@ void Tfmain::Reload1Click() {
   ReadResult read;
   try {
     const InterpretOptions options{Flip_Vertical->isChecked(), ParseEverything1->isChecked()};
-    read = ReadSourceFile(Store, SourceFileName, options, *fabort);
+    ClearPaths(Output.OutputList);  // a reload starts without the paths of an earlier import
+    read = ReadSourceFile(Model, Interpreter, SourceFileName, options, *fabort);
   } catch (...) {
     UiUpdating = false;
     setEnabled(true);
@@ -745,7 +742,8 @@ void Tfmain::Reload1Click() {
 }
 
 void Tfmain::LoadFromCommandLine() {
-  ClearAllPaths(Store);
+  ClearPaths(Model.PathList);
+  ClearPaths(Output.OutputList);
   SourceFileName.clear();
   for (const std::string& argument : arguments_) {
     std::error_code ec;
@@ -798,8 +796,8 @@ void Tfmain::RefreshView() {
       ~Restore() { QApplication::restoreOverrideCursor(); }
     } restore;
     try {
-      BuildTree(Tree, Store.PathList, Filters());
-      Store.ViewExtent = ComputeViewExtent(Store.PathList, true);
+      BuildTree(Tree, Model.PathList, Filters());
+      Model.ViewExtent = ComputeViewExtent(Model.PathList, true);
       silver_.Invalidate();
       // The root opens one level, so that the file's groups are in view.
       if (TreeNode* first = Tree.First()) TreeView1->expand(model_->IndexOf(first));
@@ -817,7 +815,7 @@ void Tfmain::RefreshView() {
 }
 
 void Tfmain::UpdateInfoPanel() {
-  const InfoPanelState s = ComputeInfoPanel(Tree, Store.ViewExtent);
+  const InfoPanelState s = ComputeInfoPanel(Tree, Model.ViewExtent);
   label_width->setText(QString::fromStdString(s.Width));
   label_height->setText(QString::fromStdString(s.Height));
   Remember updating(UiUpdating, true);
@@ -858,7 +856,7 @@ void Tfmain::RenderPreview(RenderRequest request) {
   input.Enhanced = EnancedView1->isChecked();
   input.Width = p->width();
   input.Height = p->height();
-  PreviewPicture picture = aiimport::RenderPreview(input, Store.ViewExtent, &silver_);
+  PreviewPicture picture = aiimport::RenderPreview(input, Model.ViewExtent, &silver_);
   Mapping = picture.Mapping;
   if (picture.ImportEnabled) Button1->setEnabled(*picture.ImportEnabled);
   p->Picture = picture.Image.isNull() ? QImage() : std::move(picture.Image);
@@ -877,8 +875,8 @@ void Tfmain::pPaint() {
   if (p->Picture.size() != p->size() && isEnabled()) RenderPreview(RenderRequest::KeepExtent);
 }
 
-void Tfmain::DrawLineCounter(const std::string& text) {
-  aiimport::DrawLineCounter(p->Canvas(), text, p->font());
+void Tfmain::DrawLineCounter(std::string_view text) {
+  aiimport::DrawLineCounter(p->Canvas(), std::string(text), p->font());
   p->repaint();
 }
 
@@ -946,7 +944,7 @@ void Tfmain::pMouseUp(int, int) {
   p->setCursor(Qt::ArrowCursor);
   const std::optional<FloatRect> extent = ZoomAreaExtent(ZoomRect, Mapping);
   if (!extent) return;  // the last drawing had no scale to go back through
-  Store.ViewExtent = *extent;
+  Model.ViewExtent = *extent;
   dzoomin->setChecked(true);
   dzoomall->setChecked(false);
   RenderPreview(RenderRequest::KeepExtent);
@@ -1006,7 +1004,7 @@ void Tfmain::BreakApartExecute() {
     ~Rebuild() { w.silver_.Invalidate(); }
   } rebuild{*this};
   Remember updating(UiUpdating, true);
-  BreakApart(Tree, Store.PathList, Filters());
+  BreakApart(Tree, Model.PathList, Filters());
   TreeView1->selectionModel()->clearCurrentIndex();
   if (TreeNode* first = Tree.First()) TreeView1->expand(model_->IndexOf(first));
 }
@@ -1112,7 +1110,8 @@ void Tfmain::Button1Click() {
   WindowConvertView view(*this);
   const std::vector<const tpath*> paths(list.begin(), list.end());
   try {
-    ImportToFile(Store, paths, {cReduce->isChecked(), cAutofix->isChecked()}, view, fileName);
+    ImportToFile(Output, paths, {cReduce->isChecked(), cAutofix->isChecked()}, {view, &view},
+                 fileName);
   } catch (...) {
     enableAgain();
     QApplication::restoreOverrideCursor();

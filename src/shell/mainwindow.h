@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "interpreter.h"
 #include "objecttree.h"
 #include "pathunit.h"
 #include "preview.h"
@@ -71,7 +72,9 @@ class Tfmain : public QMainWindow {
   ~Tfmain() override;
 
   // The shared values of the commands.
-  PathStore Store;
+  PathModel Model;               // the paths read (PathList) and ViewExtent
+  ConversionResult Output;       // OutputList and OutputExtent of the last import
+  InterpreterState Interpreter;  // the reader's values that survive from one file to the next
   ObjectTree Tree;
   ScreenMapping Mapping;       // of the last drawing
   bool UiUpdating = true;      // silences the program's own change events
@@ -214,7 +217,7 @@ class Tfmain : public QMainWindow {
   void SetShapeColour(QFrame* shape, TColor colour);
   QToolButton* AddToolButton(const char* name, int image, const QString& hint, bool checkable);
   void Group(std::initializer_list<QToolButton*> buttons, bool allowAllUp);
-  void DrawLineCounter(const std::string& text);
+  void DrawLineCounter(std::string_view text);
 
   std::vector<std::string> arguments_;
   TreeModel* model_ = nullptr;

@@ -201,7 +201,7 @@ TEST_F(ConvertModes, SvgDrawsFiguresAsTheHostReadsThem) {
 }
 
 TEST(StartupTreePaths, LeavesOutShortAndToggledPaths) {
-  PathStore store;
+  PathModel store;
   auto add = [&store](std::size_t points, bool flagged) {
     tpath& p = store.PathList.emplace_back();
     p.Items.resize(points);
@@ -221,17 +221,18 @@ TEST_F(ConvertModes, BatchFreesTheSourcePointsAndWritesTheSameBytes) {
   // writes from intact paths.
   const std::string sample = std::string(AIIMPORT_SOURCE_DIR) + "/samples/shapes.eps";
   for (const ImportOptions options : {ImportOptions{false, false}, ImportOptions{true, true}}) {
-    PathStore kept, freed;
-    ReadProgress quiet;
+    PathModel kept, freed;
+    Progress quiet;
     ReadSourceFile(kept, sample, {}, quiet);
     ReadSourceFile(freed, sample, {}, quiet);
     MemoryDotSink sink;
-    ConvertView view;
     const std::vector<tpath*> startup = StartupTreePaths(kept);
-    ImportToSink(kept, std::vector<const tpath*>(startup.begin(), startup.end()), options, view,
-                 sink);
+    ConversionResult keptOutput, freedOutput;
+    ImportToSink(keptOutput, std::vector<const tpath*>(startup.begin(), startup.end()), options,
+                 {quiet}, sink);
     const fs::path dot = dir_ / "~tempai.dot";
-    const std::optional<ImportResult> result = ImportStartupPaths(freed, options, dot.string());
+    const std::optional<ImportResult> result =
+        ImportStartupPaths(freed, freedOutput, options, dot.string());
     ASSERT_TRUE(result.has_value());
     EXPECT_EQ(ReadAll(dot), sink.Bytes);
     for (const tpath& p : freed.PathList) {
@@ -240,8 +241,9 @@ TEST_F(ConvertModes, BatchFreesTheSourcePointsAndWritesTheSameBytes) {
       }
     }
   }
-  PathStore empty;
-  EXPECT_FALSE(ImportStartupPaths(empty, {}, (dir_ / "none.dot").string()).has_value());
+  PathModel empty;
+  ConversionResult output;
+  EXPECT_FALSE(ImportStartupPaths(empty, output, {}, (dir_ / "none.dot").string()).has_value());
   EXPECT_FALSE(fs::exists(dir_ / "none.dot"));
 }
 

@@ -38,13 +38,13 @@ std::string KindString(const std::string& bytes) {
 
 TEST(DotFile, SquareOfOneInchIsSixtyBytes) {
   // Through the whole chain: a filled, closed red square of 72 points.
-  PathStore store;
+  ConversionResult store;
   tpath square = SourcePath({Move(0, 0), Line(72, 0), Line(72, 72), Line(0, 72), Line(0, 0)});
   square.FillColor = 0x000000FF;
   const std::vector<const tpath*> paths{&square};
   MemoryDotSink sink;
-  ConvertView view;
-  const ImportResult result = ImportToSink(store, paths, {}, view, sink);
+  Progress view;
+  const ImportResult result = ImportToSink(store, paths, {}, {view}, sink);
   const std::string expected(
       "\x00\x00\xFF\x00\x00\x00\x03\x00\x00\x00"
       "\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00"
@@ -231,7 +231,7 @@ class DotFileOnDisk : public ::testing::Test {
   }
 
   fs::path dir_;
-  PathStore store_;
+  ConversionResult store_;
 };
 
 TEST_F(DotFileOnDisk, WritesTheRecordsAndReplacesAnOldFile) {
@@ -251,7 +251,7 @@ TEST_F(DotFileOnDisk, WritesTheRecordsAndReplacesAnOldFile) {
 
 TEST_F(DotFileOnDisk, AMissingDirectoryLeavesNothing) {
   const fs::path file = dir_ / "missing" / "~tempai.dot";
-  ConvertView view;
+  Progress view;
   try {
     WriteDotFile(store_, file.string(), view);
     FAIL() << "no error for a missing directory";
@@ -282,7 +282,7 @@ TEST_F(DotFileOnDisk, AFailureWhileWritingLeavesNoFile) {
   small.rlim_cur = 100000;
   auto* previous = signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  ConvertView view;
+  Progress view;
   bool failed = false;
   std::string what;
   try {

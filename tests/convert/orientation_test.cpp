@@ -99,11 +99,11 @@ TEST(ReversePath, KeepsEverySubPathWhole) {
 }
 
 // Runs the correction on paths and returns the (Anticlockwise, Reversed) flags.
-std::vector<std::pair<bool, bool>> Correct(PathStore& store, std::vector<tdotpath> paths) {
+std::vector<std::pair<bool, bool>> Correct(ConversionResult& store, std::vector<tdotpath> paths) {
   store.OutputList = std::move(paths);
   ComputeOutputExtent(store);
-  ConvertView view;
-  CorrectOrientation(store, view);
+  Progress quiet;
+  CorrectOrientation(store, quiet, nullptr);
   std::vector<std::pair<bool, bool>> flags;
   for (const tdotpath& p : store.OutputList)
     flags.emplace_back(p.Anticlockwise, p.Reversed);
@@ -113,7 +113,7 @@ std::vector<std::pair<bool, bool>> Correct(PathStore& store, std::vector<tdotpat
 using Flags = std::vector<std::pair<bool, bool>>;
 
 TEST(CorrectOrientation, RingWithAndWithoutRepeatedStarts) {
-  PathStore store;
+  ConversionResult store;
   // The outer square keeps its order; the hole is reversed.
   EXPECT_EQ(Correct(store, {DotPath(Rectangle(0, 0, 10, 10)), DotPath(Rectangle(2, 2, 8, 8))}),
             (Flags{{true, false}, {false, true}}));
@@ -131,7 +131,7 @@ TEST(CorrectOrientation, RingWithAndWithoutRepeatedStarts) {
 }
 
 TEST(CorrectOrientation, LoneOpenAndNestedPaths) {
-  PathStore store;
+  ConversionResult store;
   // A lone clockwise closed path is reversed, a lone anticlockwise one is not; paths of other
   // compounds do not count.
   EXPECT_EQ(Correct(store, {DotPath(Rectangle(0, 0, 10, 10), 1, true, false, false),
@@ -158,13 +158,12 @@ TEST(CorrectOrientation, LoneOpenAndNestedPaths) {
 }
 
 // Records the drawing.
-class CanvasView : public RecordingView {
+class CanvasView : public RecordingView, public OrientationCanvas {
  public:
   CanvasView(int w, int h) : w_(w), h_(h) {}
-  bool HasCanvas() const override { return true; }
-  int CanvasWidth() const override { return w_; }
-  int CanvasHeight() const override { return h_; }
-  void ClearCanvas() override { Calls.push_back("clear"); }
+  int Width() const override { return w_; }
+  int Height() const override { return h_; }
+  void Clear() override { Calls.push_back("clear"); }
   void SetPen(TColor c) override { Calls.push_back("pen " + std::to_string(c)); }
   void MoveTo(int x, int y) override {
     Calls.push_back("move " + std::to_string(x) + " " + std::to_string(y));
@@ -179,13 +178,13 @@ class CanvasView : public RecordingView {
 };
 
 TEST(CorrectOrientation, CaptionsCursorAndDrawing) {
-  PathStore store;
+  ConversionResult store;
   store.OutputList = {DotPath({{1, 0, 0}, {2, 100, 0}, {2, 100, 100}}, 1, true, true, false),
                       DotPath({{1, 50, 20}, {2, 60, 20}}, 2, false, false, true)};
   ComputeOutputExtent(store);
   // 210 x 110: s = min(200 / 100, 100 / 100) = 1; ox = (210 - 100) / 2 = 55, oy = 5.
   CanvasView view(210, 110);
-  CorrectOrientation(store, view);
+  CorrectOrientation(store, view, &view);
   EXPECT_EQ(view.Captions,
             (std::vector<std::string>{"Correcting Orientation", "Auto Correct Layer:  0",
                                       "Auto Correct Layer:  1"}));
@@ -212,7 +211,7 @@ TEST(CorrectOrientation, CaptionsCursorAndDrawing) {
   store.OutputList = {DotPath({{1, 0, 0}, {2, 0, 10}, {2, 0, 20}}, 1, true, false, false)};
   ComputeOutputExtent(store);
   CanvasView flat(100, 100);
-  CorrectOrientation(store, flat);
+  CorrectOrientation(store, flat, &flat);
   EXPECT_EQ(flat.Calls, (std::vector<std::string>{"clear"}));
   EXPECT_TRUE(store.OutputList[0].Reversed);
 }
@@ -263,11 +262,11 @@ TEST(CorrectOrientation, IndexedDecisionsMatchThePlainTest) {
       if (!p.Closed && !p.Filled) continue;
       if ((NestingDepth(plain, i) % 2 == 0) != p.Anticlockwise) ReversePath(p), ++reversals;
     }
-    PathStore store;
+    ConversionResult store;
     store.OutputList = std::move(list);
     ComputeOutputExtent(store);
-    ConvertView view;
-    CorrectOrientation(store, view);
+    Progress quiet;
+    CorrectOrientation(store, quiet, nullptr);
     ASSERT_EQ(store.OutputList.size(), plain.size());
     for (std::size_t i = 0; i < plain.size(); ++i) {
       ASSERT_EQ(store.OutputList[i].Items, plain[i].Items) << "round " << round << " path " << i;

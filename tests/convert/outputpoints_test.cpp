@@ -23,8 +23,8 @@ std::vector<int32_t> Kinds(const tdotpath& p) {
   return k;
 }
 
-void Generate(PathStore& store, const std::vector<const tpath*>& paths, bool reduce,
-              ConvertView& view) {
+void Generate(ConversionResult& store, const std::vector<const tpath*>& paths, bool reduce,
+              Progress& view) {
   GenerateOutputPoints(store, paths, reduce, view);
 }
 
@@ -74,7 +74,7 @@ TEST(OutputPoints, RoundingAgreesWithTheCheckedHelper) {
 }
 
 TEST(OutputPoints, SquareOfLinesAndThePointKinds) {
-  PathStore store;
+  ConversionResult store;
   RecordingView view;
   const tpath square = SourcePath({Move(0, 0), Line(72, 0), Line(72, 72), Line(0, 72), Line(0, 0)});
   Generate(store, {&square}, false, view);
@@ -88,7 +88,7 @@ TEST(OutputPoints, SquareOfLinesAndThePointKinds) {
 }
 
 TEST(OutputPoints, CurvesFixedAndReduced) {
-  PathStore store;
+  ConversionResult store;
   RecordingView view;
   // Controls evenly spaced on a straight line: one quadratic piece fits exactly.
   const tpath straight = SourcePath({Move(0, 0), Curve(24, 0, 48, 0, 72, 0)}, false, false);
@@ -111,8 +111,8 @@ TEST(OutputPoints, CurvesFixedAndReduced) {
 }
 
 TEST(OutputPoints, ShiftBoxesAndAttributes) {
-  PathStore store;
-  ConvertView view;
+  ConversionResult store;
+  Progress view;
   tpath a = SourcePath({Move(10, -5), Line(20, -5)}, false, false);
   a.LineColor = 0x123456;
   a.FillColor = 0x654321;
@@ -176,8 +176,8 @@ TEST(OutputPoints, ShiftBoxesAndAttributes) {
 }
 
 TEST(OutputPoints, DrawingsTheHostFileCannotHoldAreRefused) {
-  PathStore store;
-  ConvertView view;
+  ConversionResult store;
+  Progress view;
   const tpath far = SourcePath({Move(0, 0), Line(1e10f, 0)});
   try {
     Generate(store, {&far}, false, view);

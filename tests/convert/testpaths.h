@@ -7,8 +7,8 @@
 #include <tuple>
 #include <vector>
 
-#include "convertview.h"
 #include "pathunit.h"
+#include "progress.h"
 
 namespace aiimport::testing {
 
@@ -67,11 +67,12 @@ inline std::vector<Tdot> Rectangle(int32_t x0, int32_t y0, int32_t x1, int32_t y
 }
 
 // Records what the import steps show.
-class RecordingView : public ConvertView {
+class RecordingView : public Progress {
  public:
-  void SetNodesCaption(std::string_view text) override { Captions.emplace_back(text); }
+  void ShowStatus(std::string_view text) override { Captions.emplace_back(text); }
   void ProcessEvents() override { ++Pumps; }
-  void SetBusyCursor(bool busy) override { Cursor.push_back(busy); }
+  void BeginBusy() override { Cursor.push_back(true); }
+  void EndBusy() override { Cursor.push_back(false); }
   std::vector<std::string> Captions;
   int Pumps = 0;
   std::vector<bool> Cursor;

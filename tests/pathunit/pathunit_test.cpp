@@ -1,5 +1,7 @@
 #include "pathunit.h"
 
+#include "pathcollector.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -25,22 +27,35 @@ tpath PathOf(std::vector<tbpoint> points) {
   return p;
 }
 
-// Paints CurrentPath the way the interpreter does: finish, append, new path, next number.
-void Paint(PathStore& store, std::string_view code, std::vector<tbpoint> points = {Move(0, 0)}) {
-  store.CurrentPath->Items = std::move(points);
-  FinishPath(store, code);
-  AppendCurrentPath(store);
-  NewPath(store);
-  if (!store.InCompound) store.CurrentCompoundNo += 1;
+// Adds the points to the path being collected.
+void AddPoints(PathCollector& collector, const std::vector<tbpoint>& points) {
+  for (const tbpoint& point : points)
+    ASSERT_TRUE(collector.AddPoint(point));
+}
+
+// Paints a path of these points the way the interpreter does: finish, append, new path, next
+// number.
+void Paint(PathCollector& collector, std::string_view code,
+           const std::vector<tbpoint>& points = {Move(0, 0)}) {
+  AddPoints(collector, points);
+  collector.Paint(code);
+}
+
+// Moves the compound number on by n without painting anything.
+void RaiseCompoundNo(PathCollector& collector, int n) {
+  for (int i = 0; i < n; ++i)
+    collector.EndCompound();
 }
 
 TEST(PathRecords, DefaultsAndNewPath) {
-  PathStore store;
-  ASSERT_TRUE(store.CurrentPath);
-  store.CurrentGroupLevel = 3;
-  store.CurrentCompoundNo = 7;
-  NewPath(store);
-  const tpath& p = *store.CurrentPath;
+  PathModel model;
+  PathCollector collector(model);
+  ASSERT_TRUE(collector.CurrentPath());
+  for (int i = 0; i < 3; ++i)
+    collector.BeginGroup();
+  RaiseCompoundNo(collector, 7);
+  collector.NewPath();
+  const tpath& p = *collector.CurrentPath();
   EXPECT_EQ(p.Count(), 0u);
   EXPECT_FALSE(p.Written);
   EXPECT_EQ(p.LineColor, 0);
@@ -57,20 +72,20 @@ TEST(PathRecords, DefaultsAndNewPath) {
 }
 
 TEST(PathRecords, ClearingKeepsTheListsUsable) {
-  PathStore store;
-  Paint(store, "f ");
-  Paint(store, "S ");
-  store.OutputList.emplace_back().Items.push_back({1, 2, 3});
-  store.CurrentPath->Items.push_back(Move(1, 1));
-  ClearPoints(*store.CurrentPath);
-  EXPECT_EQ(store.CurrentPath->Count(), 0u);
-  ClearAllPaths(store);
-  EXPECT_TRUE(store.PathList.empty());
-  EXPECT_TRUE(store.OutputList.empty());
-  EXPECT_FALSE(store.CurrentPath);
-  NewPath(store);
-  Paint(store, "f ");
-  EXPECT_EQ(store.PathList.size(), 1u);
+  PathModel model;
+  PathCollector collector(model);
+  Paint(collector, "f ");
+  Paint(collector, "S ");
+  AddPoints(collector, {Move(1, 1)});
+  collector.DiscardPoints();
+  EXPECT_EQ(collector.CurrentPath()->Count(), 0u);
+  collector.ClearAllPaths();
+  EXPECT_TRUE(model.PathList.empty());
+  EXPECT_FALSE(collector.CurrentPath());
+  EXPECT_FALSE(collector.AddPoint(Move(2, 2)));  // no path to collect into
+  collector.NewPath();
+  Paint(collector, "f ");
+  EXPECT_EQ(model.PathList.size(), 1u);
 }
 
 TEST(FinishPath, PaintCodesSetClosedAndFilled) {
@@ -81,13 +96,15 @@ TEST(FinishPath, PaintCodesSetClosedAndFilled) {
   for (const Row& r : {Row{"b ", true, true}, Row{"B ", false, true}, Row{"f ", true, true},
                        Row{"F ", false, true}, Row{"s ", true, false}, Row{"S ", false, false},
                        Row{"q ", false, false}, Row{"Q ", false, false}}) {
-    PathStore store;
-    store.CurrentLineColor = 0x123456;
-    store.CurrentFillColor = 0x654321;
-    store.CurrentGroupLevel = 2;
-    store.CurrentPath->Items = {Move(0, 0), Line(10, 0), Line(10, 10), Line(0, 10)};
-    FinishPath(store, r.code);
-    const tpath& p = *store.CurrentPath;
+    PathModel model;
+    PathCollector collector(model);
+    collector.SetLineColor(0x123456);
+    collector.SetFillColor(0x654321);
+    collector.BeginGroup();
+    collector.BeginGroup();
+    AddPoints(collector, {Move(0, 0), Line(10, 0), Line(10, 10), Line(0, 10)});
+    collector.FinishPath(r.code);
+    const tpath& p = *collector.CurrentPath();
     EXPECT_EQ(p.Closed, r.closed) << r.code;
     EXPECT_EQ(p.Filled, r.filled) << r.code;
     EXPECT_TRUE(p.Anticlockwise) << r.code;  // open: true; closed: this square runs anticlockwise
@@ -98,27 +115,29 @@ TEST(FinishPath, PaintCodesSetClosedAndFilled) {
 }
 
 TEST(FinishPath, WithoutCurrentPathDoesNothing) {
-  PathStore store;
-  store.CurrentPath.reset();
-  FinishPath(store, "f ");
-  AppendCurrentPath(store);
-  EXPECT_TRUE(store.PathList.empty());
+  PathModel model;
+  PathCollector collector(model);
+  collector.ClearAllPaths();
+  collector.FinishPath("f ");
+  collector.AppendCurrentPath();
+  EXPECT_TRUE(model.PathList.empty());
 }
 
 TEST(FinishPath, OrientationOnlyForClosedPaths) {
-  PathStore store;
+  PathModel model;
+  PathCollector collector(model);
   // Clockwise square: closed gets false, open keeps true.
   const std::vector<tbpoint> clockwise = {Move(0, 0), Line(0, 10), Line(10, 10), Line(10, 0)};
-  store.CurrentPath->Items = clockwise;
-  FinishPath(store, "s ");
-  EXPECT_FALSE(store.CurrentPath->Anticlockwise);
-  store.CurrentPath->Items = clockwise;
-  FinishPath(store, "S ");
-  EXPECT_TRUE(store.CurrentPath->Anticlockwise);
+  AddPoints(collector, clockwise);
+  collector.FinishPath("s ");
+  EXPECT_FALSE(collector.CurrentPath()->Anticlockwise);
+  collector.FinishPath("S ");
+  EXPECT_TRUE(collector.CurrentPath()->Anticlockwise);
   // A closed path of one point is not anticlockwise.
-  store.CurrentPath->Items = {Move(5, 5)};
-  FinishPath(store, "f ");
-  EXPECT_FALSE(store.CurrentPath->Anticlockwise);
+  collector.DiscardPoints();
+  AddPoints(collector, {Move(5, 5)});
+  collector.FinishPath("f ");
+  EXPECT_FALSE(collector.CurrentPath()->Anticlockwise);
 }
 
 TEST(PathOrientation, SquaresBothWays) {
@@ -204,16 +223,16 @@ TEST(Extents, ViewExtentUnionAndEmpty) {
 }
 
 TEST(Extents, OutputExtentAndDotBounds) {
-  PathStore store;
-  ComputeOutputExtent(store);
-  EXPECT_EQ(store.OutputExtent, (IntRect{2147483647, 2147483647, -2147483647, -2147483647}));
+  ConversionResult output;
+  ComputeOutputExtent(output);
+  EXPECT_EQ(output.OutputExtent, (IntRect{2147483647, 2147483647, -2147483647, -2147483647}));
 
-  tdotpath& a = store.OutputList.emplace_back();
+  tdotpath& a = output.OutputList.emplace_back();
   a.Items = {{1, 5, -7}, {2, 100, 3}};
-  tdotpath& b = store.OutputList.emplace_back();
+  tdotpath& b = output.OutputList.emplace_back();
   b.Items = {{1, -2147483647 - 1, 2147483647}};
-  ComputeOutputExtent(store);
-  EXPECT_EQ(store.OutputExtent, (IntRect{-2147483647 - 1, -7, 100, 2147483647}));
+  ComputeOutputExtent(output);
+  EXPECT_EQ(output.OutputExtent, (IntRect{-2147483647 - 1, -7, 100, 2147483647}));
 
   tdotpath empty;
   ComputeDotBounds(empty);
@@ -262,21 +281,22 @@ TEST(Colours, IsNumberCharIsExactlyTheNumberCharacters) {
 }
 
 TEST(CompoundNumbers, FilledUnfilledFilledInOneCompound) {
-  PathStore store;
-  store.CurrentCompoundNo = 5;
-  store.InCompound = true;
-  NewPath(store);
-  Paint(store, "f ");
-  Paint(store, "S ");
-  Paint(store, "f ");
-  ASSERT_EQ(store.PathList.size(), 3u);
-  EXPECT_EQ(store.PathList[0].CompoundNo, 5);
-  EXPECT_EQ(store.PathList[1].CompoundNo, 6);
-  EXPECT_EQ(store.PathList[2].CompoundNo, 7);
+  PathModel model;
+  PathCollector collector(model);
+  RaiseCompoundNo(collector, 5);
+  collector.BeginCompound();
+  collector.NewPath();
+  Paint(collector, "f ");
+  Paint(collector, "S ");
+  Paint(collector, "f ");
+  ASSERT_EQ(model.PathList.size(), 3u);
+  EXPECT_EQ(model.PathList[0].CompoundNo, 5);
+  EXPECT_EQ(model.PathList[1].CompoundNo, 6);
+  EXPECT_EQ(model.PathList[2].CompoundNo, 7);
 }
 
 // The end-of-path step walks PathList for paths with the current number and the other fill
-// state; the store keeps a record of the list's tail instead. Both must agree on any sequence.
+// state; the collector keeps a record of the list's tail instead. Both must agree on any sequence.
 int32_t LiteralWalk(const std::vector<std::pair<int32_t, bool>>& list, int32_t current,
                     bool filled) {
   for (const auto& [no, f] : list)
@@ -288,40 +308,43 @@ TEST(CompoundNumbers, TailRecordMatchesTheLiteralWalk) {
   std::mt19937 random(12345);
   const char* codes[] = {"b ", "B ", "f ", "F ", "s ", "S ", "q ", "Q "};
   for (int run = 0; run < 200; ++run) {
-    PathStore store;
+    PathModel paths;
+    PathCollector collector(paths);
     std::vector<std::pair<int32_t, bool>> model;
     int32_t current = 0;
     bool inCompound = false;
     for (int step = 0; step < 300; ++step) {
       const int what = random() % 10;
       if (what == 0) {
-        inCompound = store.InCompound = true;
+        inCompound = true;
+        collector.BeginCompound();
       } else if (what == 1) {
-        inCompound = store.InCompound = false;
+        inCompound = false;
         current += 1;
-        store.CurrentCompoundNo += 1;
+        collector.EndCompound();
       } else {
         const char* code = codes[random() % 8];
         const bool filled = code[0] == 'b' || code[0] == 'B' || code[0] == 'f' || code[0] == 'F';
         current = LiteralWalk(model, current, filled);
         model.emplace_back(current, filled);
-        Paint(store, code);
+        Paint(collector, code);
         if (!inCompound) current += 1;
-        ASSERT_EQ(store.PathList.back().CompoundNo, model.back().first) << run << ' ' << step;
-        ASSERT_EQ(store.CurrentCompoundNo, current);
+        ASSERT_EQ(paths.PathList.back().CompoundNo, model.back().first) << run << ' ' << step;
+        ASSERT_EQ(collector.CurrentCompoundNo(), current);
       }
     }
   }
 }
 
 TEST(CompoundNumbers, TailRecordFollowsPathsAddedDirectly) {
-  PathStore store;
-  store.PathList.push_back(PathOf({Move(0, 0)}));  // a filled path with number 0
-  store.PathList.back().Filled = true;
-  store.InCompound = true;
-  store.CurrentPath->Items = {Move(1, 1)};
-  FinishPath(store, "S ");  // unfilled after a filled path of the same number
-  EXPECT_EQ(store.CurrentPath->CompoundNo, 1);
+  PathModel model;
+  PathCollector collector(model);
+  model.PathList.push_back(PathOf({Move(0, 0)}));  // a filled path with number 0
+  model.PathList.back().Filled = true;
+  collector.BeginCompound();
+  AddPoints(collector, {Move(1, 1)});
+  collector.FinishPath("S ");  // unfilled after a filled path of the same number
+  EXPECT_EQ(collector.CurrentPath()->CompoundNo, 1);
 }
 
 }  // namespace

@@ -18,10 +18,11 @@ std::string CorpusFile(const char* name) {
   if (!std::filesystem::is_directory(AIIMPORT_CORPUS_DIR)) \
   GTEST_SKIP() << "The corpus folder " AIIMPORT_CORPUS_DIR " is absent; corpus tests skipped"
 
-PathStore Read(const std::string& file, ReadResult* result = nullptr) {
-  PathStore store;
-  ReadProgress quiet;
-  ReadResult r = ReadSourceFile(store, file, {}, quiet);
+PathModel Read(const std::string& file, ReadResult* result = nullptr) {
+  PathModel store;
+  InterpreterState state;
+  Progress quiet;
+  ReadResult r = ReadSourceFile(store, state, file, {}, quiet);
   if (result) *result = r;
   return store;
 }
@@ -33,9 +34,10 @@ TEST(Corpus, EveryFileReadsWithFinitePoints) {
     if (!entry.is_regular_file()) continue;
     ++files;
     for (bool parseEverything : {false, true}) {
-      PathStore store;
-      ReadProgress quiet;
-      ReadSourceFile(store, entry.path().string(), {true, parseEverything}, quiet);
+      PathModel store;
+      InterpreterState state;
+      Progress quiet;
+      ReadSourceFile(store, state, entry.path().string(), {true, parseEverything}, quiet);
       for (const tpath& p : store.PathList) {
         ASSERT_LE(p.Count(), 16001u);
         for (const tbpoint& pt : p.Items) {
@@ -53,7 +55,7 @@ TEST(Corpus, LegacyRectangle) {
   REQUIRE_CORPUS();
   // One rectangle of five points closed with "b"; "0 1 1 0 k" is red, "0 0 0 1 K" black.
   ReadResult read;
-  PathStore store = Read(CorpusFile("sk1project-probe.ai"), &read);
+  PathModel store = Read(CorpusFile("sk1project-probe.ai"), &read);
   ASSERT_EQ(store.PathList.size(), 1u);
   const tpath& p = store.PathList[0];
   EXPECT_TRUE(p.Closed);
@@ -72,7 +74,7 @@ TEST(Corpus, LegacyRectangle) {
 TEST(Corpus, Illustrator8Logo) {
   REQUIRE_CORPUS();
   ReadResult read;
-  PathStore store = Read(CorpusFile("imagemagick-logo.eps"), &read);
+  PathModel store = Read(CorpusFile("imagemagick-logo.eps"), &read);
   // 1134 "m" lines in the file; its patterns in the setup section are not read.
   EXPECT_GT(store.PathList.size(), 1000u);
   EXPECT_LT(store.PathList.size(), 1134u + 1);
@@ -90,7 +92,7 @@ TEST(Corpus, Illustrator8Logo) {
 TEST(Corpus, Illustrator88WithCarriageReturnsOnly) {
   REQUIRE_CORPUS();
   ReadResult read;
-  PathStore store = Read(CorpusFile("sindresorhus-fixture2.eps"), &read);
+  PathModel store = Read(CorpusFile("sindresorhus-fixture2.eps"), &read);
   EXPECT_GT(read.Lines, 1000u);  // CR-only line ends split like any others
   EXPECT_GT(store.PathList.size(), 10u);
   EXPECT_EQ(read.InterpretedExtent, (FloatRect{119, -521, 394, -246}));

@@ -16,6 +16,7 @@ namespace aiimport {
 namespace {
 
 using testing::Interpret;
+using testing::Interpreted;
 using testing::RecordingProgress;
 
 std::string Tidy(std::string_view text) {
@@ -181,28 +182,27 @@ TEST(Painting, EachPaintCodeFinishesAPath) {
   for (const Row& r : {Row{"f", true, true}, Row{"F", false, true}, Row{"s", true, false},
                        Row{"S", false, false}, Row{"b", true, true}, Row{"B", false, true},
                        Row{"q", false, false}, Row{"Q", false, false}, Row{"f ", true, true}}) {
-    PathStore store = Interpret({"0 0 m", "10 0 l", "10 10 l", r.line});
-    ASSERT_EQ(store.PathList.size(), 1u) << r.line;
-    EXPECT_EQ(store.PathList[0].Closed, r.closed) << r.line;
-    EXPECT_EQ(store.PathList[0].Filled, r.filled) << r.line;
-    EXPECT_EQ(store.PathList[0].Count(), 3u);
-    ASSERT_TRUE(store.CurrentPath);
-    EXPECT_EQ(store.CurrentPath->Count(), 0u);
+    auto store = Interpret({"0 0 m", "10 0 l", "10 10 l", r.line});
+    ASSERT_EQ(store->PathList.size(), 1u) << r.line;
+    EXPECT_EQ(store->PathList[0].Closed, r.closed) << r.line;
+    EXPECT_EQ(store->PathList[0].Filled, r.filled) << r.line;
+    EXPECT_EQ(store->PathList[0].Count(), 3u);
+    ASSERT_TRUE(store->collector.CurrentPath());
+    EXPECT_EQ(store->collector.CurrentPath()->Count(), 0u);
   }
 }
 
 TEST(Painting, PaintWithoutPointsStillAppendsAPath) {
-  PathStore store = Interpret({"f"});
-  ASSERT_EQ(store.PathList.size(), 1u);
-  EXPECT_EQ(store.PathList[0].Count(), 0u);
+  auto store = Interpret({"f"});
+  ASSERT_EQ(store->PathList.size(), 1u);
+  EXPECT_EQ(store->PathList[0].Count(), 0u);
 }
 
 TEST(Points, EveryPointCode) {
-  PathStore store =
-      Interpret({"1 2 m", "3 4 l", "5 6 L", "1 2 3 4 5 6 c", "7 8 9 10 11 12 C", "13 14 15 16 v",
-                 "17 18 19 20 V", "21 22 23 24 y", "25 26 27 28 Y", "S"});
-  ASSERT_EQ(store.PathList.size(), 1u);
-  const auto& p = store.PathList[0].Items;
+  auto store = Interpret({"1 2 m", "3 4 l", "5 6 L", "1 2 3 4 5 6 c", "7 8 9 10 11 12 C",
+                          "13 14 15 16 v", "17 18 19 20 V", "21 22 23 24 y", "25 26 27 28 Y", "S"});
+  ASSERT_EQ(store->PathList.size(), 1u);
+  const auto& p = store->PathList[0].Items;
   ASSERT_EQ(p.size(), 9u);
   EXPECT_EQ(p[0], (tbpoint{0, 1, 2}));
   EXPECT_EQ(p[1], (tbpoint{1, 3, 4}));
@@ -215,29 +215,29 @@ TEST(Points, EveryPointCode) {
   // y: the second control point is the end point.
   EXPECT_EQ(p[7], (tbpoint{2, 21, 22, 23, 24, 23, 24}));
   EXPECT_EQ(p[8], (tbpoint{2, 25, 26, 27, 28, 27, 28}));
-  EXPECT_EQ(store.CurrentPoint, (FloatPoint{27, 28}));
+  EXPECT_EQ(store->state.CurrentPoint, (FloatPoint{27, 28}));
 }
 
 TEST(Points, TooFewNumbersAddNothingExtraNumbersAreIgnored) {
-  PathStore store = Interpret({"1 m", "1 2 3 4 5 c", "1 2 3 v", "9 8 7 m", "S"});
-  ASSERT_EQ(store.PathList.size(), 1u);
-  ASSERT_EQ(store.PathList[0].Count(), 1u);
-  EXPECT_EQ(store.PathList[0].Items[0], (tbpoint{0, 9, 8}));
+  auto store = Interpret({"1 m", "1 2 3 4 5 c", "1 2 3 v", "9 8 7 m", "S"});
+  ASSERT_EQ(store->PathList.size(), 1u);
+  ASSERT_EQ(store->PathList[0].Count(), 1u);
+  EXPECT_EQ(store->PathList[0].Items[0], (tbpoint{0, 9, 8}));
 }
 
 TEST(Points, FlipVerticalUncheckedNegatesY) {
-  PathStore flipped = Interpret({"100 200 m", "1 2 3 4 5 6 c", "S"}, false);
-  const auto& p = flipped.PathList[0].Items;
+  auto flipped = Interpret({"100 200 m", "1 2 3 4 5 6 c", "S"}, false);
+  const auto& p = flipped->PathList[0].Items;
   EXPECT_EQ(p[0], (tbpoint{0, 100, -200}));
   EXPECT_EQ(p[1], (tbpoint{2, 1, -2, 3, -4, 5, -6}));
-  PathStore plain = Interpret({"100 200 m", "S"}, true);
-  EXPECT_EQ(plain.PathList[0].Items[0], (tbpoint{0, 100, 200}));
+  auto plain = Interpret({"100 200 m", "S"}, true);
+  EXPECT_EQ(plain->PathList[0].Items[0], (tbpoint{0, 100, 200}));
 }
 
 TEST(Points, MovesDoNotStartANewPath) {
-  PathStore store = Interpret({"0 0 m", "1 0 l", "5 5 m", "6 5 l", "S"});
-  ASSERT_EQ(store.PathList.size(), 1u);
-  EXPECT_EQ(store.PathList[0].Count(), 4u);
+  auto store = Interpret({"0 0 m", "1 0 l", "5 5 m", "6 5 l", "S"});
+  ASSERT_EQ(store->PathList.size(), 1u);
+  EXPECT_EQ(store->PathList[0].Count(), 4u);
 }
 
 TEST(Points, APathHoldsAtMost16001Points) {
@@ -245,25 +245,26 @@ TEST(Points, APathHoldsAtMost16001Points) {
   for (int i = 1; i <= 16005; ++i)
     lines.push_back(std::to_string(i) + " 0 l");
   lines.push_back("S");
-  PathStore store = Interpret(lines);
-  ASSERT_EQ(store.PathList.size(), 1u);
-  EXPECT_EQ(store.PathList[0].Count(), 16001u);
-  EXPECT_EQ(store.PathList[0].Items.back().X1, 16000.0f);
+  auto store = Interpret(lines);
+  ASSERT_EQ(store->PathList.size(), 1u);
+  EXPECT_EQ(store->PathList[0].Count(), 16001u);
+  EXPECT_EQ(store->PathList[0].Items.back().X1, 16000.0f);
 }
 
 TEST(Points, TrailingBlankStillReadsTheOperator) {
-  PathStore store = Interpret({"100 200 m ", "*u ", "f ", "*U "});
-  ASSERT_EQ(store.PathList.size(), 1u);
-  EXPECT_EQ(store.PathList[0].Count(), 1u);
-  EXPECT_EQ(store.CurrentCompoundNo, 1);  // *u and *U read: the painted path kept number 0
+  auto store = Interpret({"100 200 m ", "*u ", "f ", "*U "});
+  ASSERT_EQ(store->PathList.size(), 1u);
+  EXPECT_EQ(store->PathList[0].Count(), 1u);
+  EXPECT_EQ(store->collector.CurrentCompoundNo(),
+            1);  // *u and *U read: the painted path kept number 0
 }
 
 TEST(Discard, DropsThePointsCollectedSoFar) {
   for (const char* discard : {"0 0 m n", "0 0 m N", "n", "N", "(x)*", "1 *"}) {
-    PathStore store = Interpret({"5 5 m", "6 6 l", discard, "7 7 m", "8 8 l", "S"});
-    ASSERT_EQ(store.PathList.size(), 1u) << discard;
-    ASSERT_EQ(store.PathList[0].Count(), 2u) << discard;
-    EXPECT_EQ(store.PathList[0].Items[0].X1, 7.0f) << discard;
+    auto store = Interpret({"5 5 m", "6 6 l", discard, "7 7 m", "8 8 l", "S"});
+    ASSERT_EQ(store->PathList.size(), 1u) << discard;
+    ASSERT_EQ(store->PathList[0].Count(), 2u) << discard;
+    EXPECT_EQ(store->PathList[0].Items[0].X1, 7.0f) << discard;
   }
 }
 
@@ -289,46 +290,46 @@ TEST(Colours, EveryColourCode) {
            Row{"0 0 1 setrgbcolor", blue, blue},
            Row{"0 1 0 rgb", green, green},
        }) {
-    PathStore store = Interpret({r.line, "0 0 m", "S"});
-    EXPECT_EQ(store.PathList[0].LineColor, r.line_colour) << r.line;
-    EXPECT_EQ(store.PathList[0].FillColor, r.fill_colour) << r.line;
+    auto store = Interpret({r.line, "0 0 m", "S"});
+    EXPECT_EQ(store->PathList[0].LineColor, r.line_colour) << r.line;
+    EXPECT_EQ(store->PathList[0].FillColor, r.fill_colour) << r.line;
   }
 }
 
 TEST(Colours, GreyNeedsAtMostOneNumber) {
-  PathStore store = Interpret({"1 g", "0.5 0.5 g", "0 0 m", "S"});
-  EXPECT_EQ(store.PathList[0].FillColor, 0xFFFFFF);  // the second line changed nothing
+  auto store = Interpret({"1 g", "0.5 0.5 g", "0 0 m", "S"});
+  EXPECT_EQ(store->PathList[0].FillColor, 0xFFFFFF);  // the second line changed nothing
   store = Interpret({"0.25 g", "g", "0 0 m", "S"});
-  EXPECT_EQ(store.PathList[0].FillColor, 0x404040);  // lone "g" does nothing; 63.75 -> 64
+  EXPECT_EQ(store->PathList[0].FillColor, 0x404040);  // lone "g" does nothing; 63.75 -> 64
 }
 
 TEST(Colours, CustomColourChoosesRgbOrCmykByTheLastNumber) {
   // Last number 1: RGB from the first three.
-  PathStore rgb = Interpret({"0.2 0.3 0.4 0.1 (Sky) 0.5 1 Xx", "0 0 m", "S"});
-  EXPECT_EQ(rgb.PathList[0].FillColor, RgbToColor(0.2f, 0.3f, 0.4f));
+  auto rgb = Interpret({"0.2 0.3 0.4 0.1 (Sky) 0.5 1 Xx", "0 0 m", "S"});
+  EXPECT_EQ(rgb->PathList[0].FillColor, RgbToColor(0.2f, 0.3f, 0.4f));
   // As float32, 0.2 is 0.200000003, 0.3 is 0.300000012 and 0.4 is 0.400000006; times 255 they
   // are 51.0000008, 76.5000030 and 102.0000015.
-  EXPECT_EQ(rgb.PathList[0].FillColor, 51 + 77 * 256 + 102 * 65536);
+  EXPECT_EQ(rgb->PathList[0].FillColor, 51 + 77 * 256 + 102 * 65536);
   // Last number 0: CMYK from the first four.
-  PathStore cmyk = Interpret({"0.2 0.3 0.4 0.1 (Sky) 0.5 0 XX", "0 0 m", "S"});
-  EXPECT_EQ(cmyk.PathList[0].LineColor, CmykToColor(0.2f, 0.3f, 0.4f, 0.1f));
+  auto cmyk = Interpret({"0.2 0.3 0.4 0.1 (Sky) 0.5 0 XX", "0 0 m", "S"});
+  EXPECT_EQ(cmyk->PathList[0].LineColor, CmykToColor(0.2f, 0.3f, 0.4f, 0.1f));
   // Last number 1.5 rounds to the even 2: CMYK.
-  PathStore half = Interpret({"0 1 1 0 (Sky) 0.5 1.5 Xx", "0 0 m", "S"});
-  EXPECT_EQ(half.PathList[0].FillColor, CmykToColor(0, 1, 1, 0));
+  auto half = Interpret({"0 1 1 0 (Sky) 0.5 1.5 Xx", "0 0 m", "S"});
+  EXPECT_EQ(half->PathList[0].FillColor, CmykToColor(0, 1, 1, 0));
   // Seven numbers: the RGB values are the last three.
-  PathStore seven = Interpret({"0 0 0 0 1 0 0 Xa", "0 0 m", "S"});
-  EXPECT_EQ(seven.PathList[0].FillColor, 0x0000FF);
+  auto seven = Interpret({"0 0 0 0 1 0 0 Xa", "0 0 m", "S"});
+  EXPECT_EQ(seven->PathList[0].FillColor, 0x0000FF);
 }
 
 TEST(Colours, APathTakesTheColoursInForceWhenPainted) {
-  PathStore store = Interpret({"1 0 0 Xa", "0 0 m", "1 1 l", "0 0 1 Xa", "f"});
-  EXPECT_EQ(store.PathList[0].FillColor, 0xFF0000);
+  auto store = Interpret({"1 0 0 Xa", "0 0 m", "1 1 l", "0 0 1 Xa", "f"});
+  EXPECT_EQ(store->PathList[0].FillColor, 0xFF0000);
 }
 
 TEST(WordTable, SpelledOutOperators) {
-  PathStore store = Interpret({"10 20 moveto", "30 40 lineto", "closepath", "fill"});
-  ASSERT_EQ(store.PathList.size(), 1u);
-  const tpath& p = store.PathList[0];
+  auto store = Interpret({"10 20 moveto", "30 40 lineto", "closepath", "fill"});
+  ASSERT_EQ(store->PathList.size(), 1u);
+  const tpath& p = store->PathList[0];
   EXPECT_TRUE(p.Closed);
   EXPECT_TRUE(p.Filled);
   ASSERT_EQ(p.Count(), 2u);
@@ -336,142 +337,246 @@ TEST(WordTable, SpelledOutOperators) {
   EXPECT_EQ(p.Items[1], (tbpoint{1, 30, 40}));
 
   store = Interpret({"10 20 moveto", "30 40 lineto", "closepath", "stroke"});
-  EXPECT_TRUE(store.PathList[0].Closed);  // only because closepath came before
-  EXPECT_FALSE(store.PathList[0].Filled);
+  EXPECT_TRUE(store->PathList[0].Closed);  // only because closepath came before
+  EXPECT_FALSE(store->PathList[0].Filled);
 
   store = Interpret({"10 20 moveto", "30 40 lineto", "stroke"});
-  EXPECT_FALSE(store.PathList[0].Closed);
+  EXPECT_FALSE(store->PathList[0].Closed);
   store = Interpret({"10 20 moveto", "30 40 lineto", "fill"});
-  EXPECT_FALSE(store.PathList[0].Closed);
-  EXPECT_TRUE(store.PathList[0].Filled);
+  EXPECT_FALSE(store->PathList[0].Closed);
+  EXPECT_TRUE(store->PathList[0].Filled);
 }
 
 TEST(WordTable, ShortAliases) {
-  PathStore store = Interpret({"1 2 mo", "3 4 li", "1 2 3 4 5 6 cv", "cp", "ef"});
-  ASSERT_EQ(store.PathList.size(), 1u);
-  const tpath& p = store.PathList[0];
+  auto store = Interpret({"1 2 mo", "3 4 li", "1 2 3 4 5 6 cv", "cp", "ef"});
+  ASSERT_EQ(store->PathList.size(), 1u);
+  const tpath& p = store->PathList[0];
   EXPECT_EQ(p.Count(), 3u);
   EXPECT_EQ(p.Items[2].Kind, 2);
   EXPECT_TRUE(p.Closed);
   EXPECT_TRUE(p.Filled);
 
   store = Interpret({"1 2 mo", "3 4 li", "clp", "@"});
-  EXPECT_TRUE(store.PathList[0].Closed);
-  EXPECT_FALSE(store.PathList[0].Filled);
+  EXPECT_TRUE(store->PathList[0].Closed);
+  EXPECT_FALSE(store->PathList[0].Filled);
   store = Interpret({"1 2 mo", "3 4 li", "@"});
-  EXPECT_FALSE(store.PathList[0].Closed);
+  EXPECT_FALSE(store->PathList[0].Closed);
   store = Interpret({"1 2 mo", "3 4 li", "eofill"});
-  EXPECT_FALSE(store.PathList[0].Closed);
-  EXPECT_TRUE(store.PathList[0].Filled);
+  EXPECT_FALSE(store->PathList[0].Closed);
+  EXPECT_TRUE(store->PathList[0].Filled);
   store = Interpret({"1 2 3 4 5 6 curveto", "S"});
-  EXPECT_EQ(store.PathList[0].Items[0], (tbpoint{2, 1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(store->PathList[0].Items[0], (tbpoint{2, 1, 2, 3, 4, 5, 6}));
+}
+
+// The words of a line, one character at a time as the reading rules put them: blanks before a
+// word are skipped; a word that opens with a double quote runs to its closing quote, two quotes
+// inside standing for one; any other word runs to the next blank or comma; after a word, blanks
+// and at most one comma with the blanks after it are skipped; a comma that is the last
+// character adds an empty word.
+std::vector<std::string> LiteralWords(const std::string& line) {
+  std::vector<std::string> words;
+  std::size_t i = 0;
+  const std::size_t n = line.size();
+  while (i < n && line[i] == ' ')
+    ++i;
+  while (i < n) {
+    std::string word;
+    if (line[i] == '"') {
+      ++i;
+      while (i < n) {
+        if (line[i] == '"') {
+          if (i + 1 < n && line[i + 1] == '"') {
+            word += '"';
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        word += line[i++];
+      }
+    } else {
+      while (i < n && line[i] != ' ' && line[i] != ',')
+        word += line[i++];
+    }
+    words.push_back(word);
+    while (i < n && line[i] == ' ')
+      ++i;
+    if (i < n && line[i] == ',') {
+      if (i + 1 == n) words.push_back("");
+      ++i;
+      while (i < n && line[i] == ' ')
+        ++i;
+    }
+  }
+  return words;
+}
+
+std::string LastWordOf(const std::string& line) {
+  std::string scratch;
+  return std::string(LastWord(line, scratch));
+}
+
+TEST(Words, CommasAndDoubleQuotes) {
+  struct Row {
+    const char* line;
+    const char* last;
+  };
+  for (const Row& r :
+       {Row{"1 2 m", "m"}, Row{"abc,@", "@"}, Row{"x,stroke", "stroke"}, Row{"\"fill\"", "fill"},
+        Row{"(x) \"stroke\"", "stroke"}, Row{"S,", ""}, Row{"a , b", "b"}, Row{"a,,b", "b"},
+        Row{"a,,", ""}, Row{",", ""}, Row{"\"a b\"", "a b"},
+        Row{"\"say \"\"hi\"\"\"", "say \"hi\""}, Row{"\"open quote", "open quote"},
+        Row{"\"ab\"cd", "cd"}, Row{"ab\"cd", "ab\"cd"}, Row{"\"a,b\"", "a,b"}, Row{"x, ", "x"}}) {
+    EXPECT_EQ(LastWordOf(r.line), r.last) << r.line;
+    const std::vector<std::string> words = LiteralWords(r.line);
+    EXPECT_EQ(words.empty() ? "" : words.back(), r.last) << r.line;
+  }
+}
+
+TEST(Words, AgreesWithTheLiteralSplitterOnRandomLines) {
+  std::mt19937 random(2718);
+  const char alphabet[] = {' ', ',', '"', 'a', 'b', '@', 'f'};
+  for (int round = 0; round < 20000; ++round) {
+    std::string line;
+    const int length = static_cast<int>(random() % 12);
+    for (int c = 0; c < length; ++c)
+      line += alphabet[random() % sizeof alphabet];
+    const std::vector<std::string> words = LiteralWords(line);
+    ASSERT_EQ(LastWordOf(line), words.empty() ? "" : words.back()) << '[' << line << ']';
+  }
+}
+
+TEST(Words, TheLastWordDecidesWithCommasAndQuotes) {
+  // "@" after a comma strokes; a quoted "fill" or "stroke" paints.
+  auto stroked = Interpret({"0 0 m", "10 0 l", "abc,@"});
+  ASSERT_EQ(stroked->PathList.size(), 1u);
+  EXPECT_FALSE(stroked->PathList[0].Closed);
+  EXPECT_FALSE(stroked->PathList[0].Filled);
+  EXPECT_EQ(stroked->PathList[0].Count(), 2u);
+
+  auto filled = Interpret({"0 0 m", "10 0 l", "\"fill\""});
+  ASSERT_EQ(filled->PathList.size(), 1u);
+  EXPECT_TRUE(filled->PathList[0].Filled);
+  EXPECT_FALSE(filled->PathList[0].Closed);
+
+  for (const char* line : {"(x) \"stroke\"", "x,stroke"}) {
+    auto s = Interpret({"0 0 m", "10 0 l", line});
+    ASSERT_EQ(s->PathList.size(), 1u) << line;
+    EXPECT_FALSE(s->PathList[0].Filled) << line;
+  }
+
+  // "S," has the code "S," and an empty last word: nothing is painted.
+  auto none = Interpret({"10 10 l", "S,"});
+  EXPECT_TRUE(none->PathList.empty());
+  ASSERT_TRUE(none->collector.CurrentPath());
+  EXPECT_EQ(none->collector.CurrentPath()->Count(), 1u);
 }
 
 TEST(Groups, LevelsAndCompoundNumbers) {
-  PathStore store =
+  auto store =
       Interpret({"u", "0 0 m", "S", "u", "0 0 m", "S", "U", "U", "0 0 m", "S", "U", "0 0 m", "S"});
-  ASSERT_EQ(store.PathList.size(), 4u);
-  EXPECT_EQ(store.PathList[0].GroupLevel, 1);
-  EXPECT_EQ(store.PathList[1].GroupLevel, 2);
-  EXPECT_EQ(store.PathList[2].GroupLevel, 0);
-  EXPECT_EQ(store.PathList[3].GroupLevel, -1);  // unbalanced: goes negative
+  ASSERT_EQ(store->PathList.size(), 4u);
+  EXPECT_EQ(store->PathList[0].GroupLevel, 1);
+  EXPECT_EQ(store->PathList[1].GroupLevel, 2);
+  EXPECT_EQ(store->PathList[2].GroupLevel, 0);
+  EXPECT_EQ(store->PathList[3].GroupLevel, -1);  // unbalanced: goes negative
   for (int i = 0; i < 4; ++i)
-    EXPECT_EQ(store.PathList[i].CompoundNo, i);
+    EXPECT_EQ(store->PathList[i].CompoundNo, i);
 }
 
 TEST(Groups, CompoundPathsShareANumber) {
-  PathStore store = Interpret(
+  auto store = Interpret(
       {"0 0 m", "f", "*u", "0 0 m", "f", "1 1 m", "f", "*u", "2 2 m", "f", "*U", "3 3 m", "f"});
-  ASSERT_EQ(store.PathList.size(), 5u);
-  EXPECT_EQ(store.PathList[0].CompoundNo, 0);
-  EXPECT_EQ(store.PathList[1].CompoundNo, 1);
-  EXPECT_EQ(store.PathList[2].CompoundNo, 1);
-  EXPECT_EQ(store.PathList[3].CompoundNo, 1);  // a second *u does not nest
-  EXPECT_EQ(store.PathList[4].CompoundNo, 2);
+  ASSERT_EQ(store->PathList.size(), 5u);
+  EXPECT_EQ(store->PathList[0].CompoundNo, 0);
+  EXPECT_EQ(store->PathList[1].CompoundNo, 1);
+  EXPECT_EQ(store->PathList[2].CompoundNo, 1);
+  EXPECT_EQ(store->PathList[3].CompoundNo, 1);  // a second *u does not nest
+  EXPECT_EQ(store->PathList[4].CompoundNo, 2);
 }
 
 TEST(Groups, FillStateChangeInsideACompoundTakesANewNumber) {
-  PathStore store = Interpret({"*u", "0 0 m", "S", "0 0 m", "f", "0 0 m", "f", "*U"});
-  EXPECT_EQ(store.PathList[0].CompoundNo, 0);
-  EXPECT_EQ(store.PathList[1].CompoundNo, 1);
-  EXPECT_EQ(store.PathList[2].CompoundNo, 1);
+  auto store = Interpret({"*u", "0 0 m", "S", "0 0 m", "f", "0 0 m", "f", "*U"});
+  EXPECT_EQ(store->PathList[0].CompoundNo, 0);
+  EXPECT_EQ(store->PathList[1].CompoundNo, 1);
+  EXPECT_EQ(store->PathList[2].CompoundNo, 1);
 }
 
 TEST(Markers, ReadingStartsAfterAStartMarkerAndStopsAtTheTrailer) {
   const std::vector<std::string> lines{"0 0 m", "S", "%%EndSetup",     "1 1 m", "S", "%%Trailer",
                                        "2 2 m", "S", "%%endpagesetup", "3 3 m", "S"};
-  PathStore store = Interpret(lines, true, false);
-  ASSERT_EQ(store.PathList.size(), 2u);
-  EXPECT_EQ(store.PathList[0].Items[0].X1, 1.0f);
-  EXPECT_EQ(store.PathList[1].Items[0].X1, 3.0f);
+  auto store = Interpret(lines, true, false);
+  ASSERT_EQ(store->PathList.size(), 2u);
+  EXPECT_EQ(store->PathList[0].Items[0].X1, 1.0f);
+  EXPECT_EQ(store->PathList[1].Items[0].X1, 3.0f);
 
   // Parse Everything reads from the first line but still stops at the trailer.
   store = Interpret(lines, true, true);
-  ASSERT_EQ(store.PathList.size(), 3u);
-  EXPECT_EQ(store.PathList[0].Items[0].X1, 0.0f);
+  ASSERT_EQ(store->PathList.size(), 3u);
+  EXPECT_EQ(store->PathList[0].Items[0].X1, 0.0f);
 
   // Without any start marker nothing is read.
   store = Interpret({"0 0 m", "S"}, true, false);
-  EXPECT_TRUE(store.PathList.empty());
+  EXPECT_TRUE(store->PathList.empty());
   store = Interpret({"CADDDict begin", "0 0 m", "S"}, true, false);
-  EXPECT_EQ(store.PathList.size(), 1u);
+  EXPECT_EQ(store->PathList.size(), 1u);
   // "%%Trailer" is case-sensitive; the markers are not.
   store = Interpret({"%%trailer", "0 0 m", "S"}, true, true);
-  EXPECT_EQ(store.PathList.size(), 1u);
+  EXPECT_EQ(store->PathList.size(), 1u);
 }
 
 TEST(Markers, BoundingBox) {
   for (bool flip : {true, false}) {
-    PathStore store = Interpret({"%%BoundingBox: 0 0 612 792"}, flip);
-    EXPECT_EQ(store.ViewExtent, (FloatRect{0, -792, 612, 0}));
-    EXPECT_TRUE(std::signbit(store.ViewExtent.MaxY));  // -0: the negated 0
+    auto store = Interpret({"%%BoundingBox: 0 0 612 792"}, flip);
+    EXPECT_EQ(store->ViewExtent, (FloatRect{0, -792, 612, 0}));
+    EXPECT_TRUE(std::signbit(store->ViewExtent.MaxY));  // -0: the negated 0
   }
-  PathStore store = Interpret({"%%boundingbox: 10 20 30 40"});
-  EXPECT_EQ(store.ViewExtent, (FloatRect{10, -40, 30, -20}));
+  auto store = Interpret({"%%boundingbox: 10 20 30 40"});
+  EXPECT_EQ(store->ViewExtent, (FloatRect{10, -40, 30, -20}));
   // The first bounding box line uses up the one chance.
   store = Interpret({"%%BoundingBox: (atend)", "%%BoundingBox: 0 0 10 10"});
-  EXPECT_EQ(store.ViewExtent, (FloatRect{0, -60, 60, 0}));
+  EXPECT_EQ(store->ViewExtent, (FloatRect{0, -60, 60, 0}));
   store = Interpret({"%%BoundingBox: 1 2 3"});
-  EXPECT_EQ(store.ViewExtent, (FloatRect{0, -60, 60, 0}));
+  EXPECT_EQ(store->ViewExtent, (FloatRect{0, -60, 60, 0}));
   store = Interpret({"%%%%BoundingBox: 0 0 10 10"});
-  EXPECT_EQ(store.ViewExtent, (FloatRect{0, -10, 10, 0}));
+  EXPECT_EQ(store->ViewExtent, (FloatRect{0, -10, 10, 0}));
   // Read whatever the state of reading.
   store = Interpret({"%%BoundingBox: 0 0 10 10"}, true, false);
-  EXPECT_EQ(store.ViewExtent, (FloatRect{0, -10, 10, 0}));
+  EXPECT_EQ(store->ViewExtent, (FloatRect{0, -10, 10, 0}));
 }
 
 TEST(Lines, AnOperatorLineThatFailsIsSkipped) {
   // Lines that only look like operators do nothing.
-  PathStore store = Interpret({"xm", "m", "10 m", "(text) Tx", "1 2 3 4 5 6 7 8 k", "0 0 m", "S"});
-  ASSERT_EQ(store.PathList.size(), 1u);
-  EXPECT_EQ(store.PathList[0].Count(), 1u);
+  auto store = Interpret({"xm", "m", "10 m", "(text) Tx", "1 2 3 4 5 6 7 8 k", "0 0 m", "S"});
+  ASSERT_EQ(store->PathList.size(), 1u);
+  EXPECT_EQ(store->PathList[0].Count(), 1u);
 }
 
 TEST(State, EveryRunStartsAfreshButTheCurrentPointSurvives) {
-  PathStore store;
-  ReadProgress quiet;
-  InterpretLines(store, LineList::FromLines({"u", "*u", "1 0 0 Xa", "0 0 K", "5 6 m", "f"}),
-                 {true, true}, quiet);
-  EXPECT_EQ(store.CurrentGroupLevel, 1);
-  EXPECT_TRUE(store.InCompound);
-  EXPECT_EQ(store.CurrentPoint, (FloatPoint{5, 6}));
-  InterpretLines(store, LineList::FromLines({"1 2 3 4 v", "S"}), {true, true}, quiet);
-  ASSERT_EQ(store.PathList.size(), 1u);
-  const tpath& p = store.PathList[0];
+  Interpreted run;
+  Progress quiet;
+  run.Run({"u", "*u", "1 0 0 Xa", "0 0 K", "5 6 m", "f"}, {true, true}, quiet);
+  EXPECT_EQ(run.collector.CurrentGroupLevel(), 1);
+  EXPECT_TRUE(run.collector.InCompound());
+  EXPECT_EQ(run.state.CurrentPoint, (FloatPoint{5, 6}));
+  run.Run({"1 2 3 4 v", "S"}, {true, true}, quiet);
+  ASSERT_EQ(run.PathList.size(), 1u);
+  const tpath& p = run.PathList[0];
   EXPECT_EQ(p.GroupLevel, 0);
   EXPECT_EQ(p.CompoundNo, 0);
   EXPECT_EQ(p.FillColor, 0);
   EXPECT_EQ(p.Items[0], (tbpoint{2, 5, 6, 1, 2, 3, 4}));  // v starts at the old current point
-  EXPECT_EQ(store.CurrentCompoundNo, 1);
-  EXPECT_EQ(store.ViewExtent, (FloatRect{0, -60, 60, 0}));
+  EXPECT_EQ(run.collector.CurrentCompoundNo(), 1);
+  EXPECT_EQ(run.ViewExtent, (FloatRect{0, -60, 60, 0}));
 }
 
 TEST(Progress, CounterEveryHundredLinesAndPhaseText) {
   std::vector<std::string> lines(1234, "0 0 m");
   RecordingProgress progress;
   progress.separator = ".";
-  PathStore store;
-  InterpretLines(store, LineList::FromLines(lines), {}, progress);
+  Interpreted run;
+  run.Run(lines, {}, progress);
   ASSERT_EQ(progress.phases.size(), 1u);
   EXPECT_EQ(progress.phases[0], "Interpreting File    (1.234 Lines)");
   EXPECT_EQ(progress.maximum, 1234);
@@ -489,8 +594,8 @@ TEST(Progress, CounterEveryHundredLinesAndPhaseText) {
 TEST(Progress, NoProgressBarStillCountsAndPumps) {
   RecordingProgress progress;
   progress.bar = false;
-  PathStore store;
-  InterpretLines(store, LineList::FromLines(std::vector<std::string>(250, "x")), {}, progress);
+  Interpreted run;
+  run.Run(std::vector<std::string>(250, "x"), {}, progress);
   EXPECT_TRUE(progress.phases.empty());
   EXPECT_TRUE(progress.positions.empty());
   EXPECT_EQ(progress.counters.size(), 3u);
@@ -505,10 +610,10 @@ TEST(Progress, AbortTakesEffectBeforeTheNextLineAndClearsEverything) {
   }
   RecordingProgress progress;
   progress.abortAtPump = 3;  // pressed while the events of line 200 are handled
-  PathStore store;
-  InterpretLines(store, LineList::FromLines(lines), {true, true}, progress);
-  EXPECT_TRUE(store.PathList.empty());
-  EXPECT_FALSE(store.CurrentPath);
+  Interpreted run;
+  run.Run(lines, {true, true}, progress);
+  EXPECT_TRUE(run.PathList.empty());
+  EXPECT_FALSE(run.collector.CurrentPath());
   EXPECT_TRUE(progress.AbortRequested());
   EXPECT_EQ(progress.pumps, 3);
   EXPECT_EQ(progress.positions.back(), 0);
@@ -517,8 +622,8 @@ TEST(Progress, AbortTakesEffectBeforeTheNextLineAndClearsEverything) {
   // A new interpretation clears the flag and reads normally.
   RecordingProgress again;
   again.SetAbortRequested(true);
-  InterpretLines(store, LineList::FromLines(lines), {true, true}, again);
-  EXPECT_EQ(store.PathList.size(), 500u);
+  run.Run(lines, {true, true}, again);
+  EXPECT_EQ(run.PathList.size(), 500u);
 }
 
 TEST(Robustness, JunkLinesNeverCrash) {
@@ -532,8 +637,8 @@ TEST(Robustness, JunkLinesNeverCrash) {
     if (line.empty()) line = "x";
     lines.push_back(line);
   }
-  PathStore store = Interpret(lines);
-  for (const tpath& p : store.PathList) {
+  auto store = Interpret(lines);
+  for (const tpath& p : store->PathList) {
     for (const tbpoint& pt : p.Items) {
       for (float v : {pt.X1, pt.Y1, pt.X2, pt.Y2, pt.X3, pt.Y3})
         EXPECT_TRUE(std::isfinite(v));

@@ -11,12 +11,14 @@
 
 #include "interpreter.h"
 #include "lines.h"
+#include "phasetext.h"
 #include "readertest.h"
 #include "readfile.h"
 
 namespace aiimport {
 namespace {
 
+using testing::Interpreted;
 using testing::RecordingProgress;
 
 class LoaderTest : public ::testing::Test {
@@ -44,7 +46,7 @@ class LoaderTest : public ::testing::Test {
 
   std::vector<std::string> Load(const std::string& bytes, LoadStatus expect = LoadStatus::Loaded) {
     LineList list;
-    ReadProgress quiet;
+    Progress quiet;
     EXPECT_EQ(LoadLines(list, Write("f.eps", bytes), quiet).Status, expect);
     return Lines(list);
   }
@@ -120,8 +122,9 @@ TEST_F(LoaderTest, AbortDuringLoadingLeavesNoLines) {
   // The reload goes on to interpret the empty list; the interpreter clears the flag first.
   RecordingProgress reload;
   reload.abortAtPump = 2;
-  PathStore store;
-  const ReadResult read = ReadSourceFile(store, file, {true, true}, reload);
+  PathModel store;
+  InterpreterState state;
+  const ReadResult read = ReadSourceFile(store, state, file, {true, true}, reload);
   EXPECT_EQ(read.Load.Status, LoadStatus::Aborted);
   EXPECT_EQ(read.Lines, 0u);
   EXPECT_TRUE(store.PathList.empty());
@@ -138,7 +141,7 @@ TEST_F(LoaderTest, APressBeforeLoadingIsLost) {
 
 TEST_F(LoaderTest, MissingFolderAndUnreadableFilesLeaveTheListAlone) {
   LineList list = LineList::FromLines({"kept"});
-  ReadProgress quiet;
+  Progress quiet;
   LoadResult r = LoadLines(list, (dir_ / "nothing.eps").string(), quiet);
   EXPECT_EQ(r.Status, LoadStatus::Missing);
   EXPECT_NE(r.Message.find("nothing.eps"), std::string::npos);
@@ -163,15 +166,15 @@ TEST_F(LoaderTest, BinaryJunkAndNulBytes) {
   for (char& c : junk)
     c = static_cast<char>(random());
   LineList list;
-  ReadProgress quiet;
+  Progress quiet;
   ASSERT_EQ(LoadLines(list, Write("junk.ai", junk), quiet).Status, LoadStatus::Loaded);
   for (std::size_t i = 0; i < list.size(); ++i) {
     ASSERT_FALSE(list[i].empty());
     for (char c : list[i])
       ASSERT_TRUE(c >= 32 && c <= 126);
   }
-  PathStore store;
-  InterpretLines(store, list, {true, true}, quiet);  // junk interprets without harm
+  Interpreted run;
+  InterpretLines(list, {true, true}, run.state, run.collector, quiet);  // without harm
 
   EXPECT_TRUE(Load(std::string(100000, '\0')).empty());
 }
@@ -182,21 +185,25 @@ TEST_F(LoaderTest, OneHugeLine) {
   while (line.size() < (50u << 20))
     line += "1.5 2  ";
   line += "m";
-  PathStore store;
-  ReadProgress quiet;
-  const ReadResult read = ReadSourceFile(store, Write("long.eps", line), {true, true}, quiet);
-  EXPECT_EQ(read.Lines, 1u);
-  ASSERT_TRUE(store.CurrentPath);
-  ASSERT_EQ(store.CurrentPath->Count(), 1u);  // the first two numbers make the move
-  EXPECT_EQ(store.CurrentPath->Items[0], (tbpoint{0, 1.5f, 2}));
+  Progress quiet;
+  LineList list;
+  ASSERT_EQ(LoadLines(list, Write("long.eps", line), quiet).Status, LoadStatus::Loaded);
+  EXPECT_EQ(list.size(), 1u);
+  Interpreted run;
+  InterpretLines(list, {true, true}, run.state, run.collector, quiet);
+  const auto& current = run.collector.CurrentPath();
+  ASSERT_TRUE(current);
+  ASSERT_EQ(current->Count(), 1u);  // the first two numbers make the move
+  EXPECT_EQ(current->Items[0], (tbpoint{0, 1.5f, 2}));
 }
 
 TEST_F(LoaderTest, OddNumberTokensReadAsDocumented) {
-  PathStore store;
-  ReadProgress quiet;
+  PathModel store;
+  InterpreterState state;
+  Progress quiet;
   const std::string file = Write(
       "n.eps", "1e999 -0 m\n1.2.3 e l\n" + std::string(10000, '7') + " 5 l\n4e38 1e-50 l\nS\n");
-  ReadSourceFile(store, file, {true, true}, quiet);
+  ReadSourceFile(store, state, file, {true, true}, quiet);
   ASSERT_EQ(store.PathList.size(), 1u);
   const auto& p = store.PathList[0].Items;
   // "1.2.3 e l" has one token ("e" comes after the last digit) and adds nothing.
@@ -249,7 +256,7 @@ TEST(LineFilter, AgreesWithAByteByByteReference) {
     auto copy = std::make_unique<char[]>(size + 1);
     std::memcpy(copy.get(), bytes.data(), size);
     LineList lines;
-    ReadProgress quiet;
+    Progress quiet;
     ASSERT_EQ(FilterLines(lines, std::move(copy), size, quiet), LoadStatus::Loaded);
     const std::vector<std::string> expected = ReferenceLines(bytes);
     ASSERT_EQ(lines.size(), expected.size()) << round;

@@ -1,25 +1,46 @@
 // Helpers shared by the reader tests.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "interpreter.h"
 #include "lines.h"
+#include "pathcollector.h"
 
 namespace aiimport::testing {
 
+// What a reading leaves: the model, the collector with its running values and the
+// interpreter's own values. PathList and ViewExtent are the model's.
+struct Interpreted {
+  PathModel model;
+  PathCollector collector{model};
+  InterpreterState state;
+  std::deque<tpath>& PathList = model.PathList;
+  FloatRect& ViewExtent = model.ViewExtent;
+
+  Interpreted() = default;
+  Interpreted(const Interpreted&) = delete;
+  Interpreted& operator=(const Interpreted&) = delete;
+
+  void Run(const std::vector<std::string>& lines, const InterpretOptions& options,
+           Progress& progress) {
+    InterpretLines(LineList::FromLines(lines), options, state, collector, progress);
+  }
+};
+
 // Interprets the lines with "Parse Everything" on unless told otherwise.
-inline PathStore Interpret(const std::vector<std::string>& lines, bool flip = true,
-                           bool parseEverything = true) {
-  PathStore store;
-  ReadProgress quiet;
-  InterpretLines(store, LineList::FromLines(lines), {flip, parseEverything}, quiet);
-  return store;
+inline std::unique_ptr<Interpreted> Interpret(const std::vector<std::string>& lines,
+                                              bool flip = true, bool parseEverything = true) {
+  auto result = std::make_unique<Interpreted>();
+  Progress quiet;
+  result->Run(lines, {flip, parseEverything}, quiet);
+  return result;
 }
 
 // A progress that records what the reader tells it and can press "Abort" at a chosen moment.
-class RecordingProgress : public ReadProgress {
+class RecordingProgress : public Progress {
  public:
   bool HasProgressBar() const override { return bar; }
   void SetPhaseText(const std::string& text) override { phases.push_back(text); }
@@ -28,7 +49,7 @@ class RecordingProgress : public ReadProgress {
     position = p;
     positions.push_back(p);
   }
-  void ShowLineCounter(const std::string& text) override { counters.push_back(text); }
+  void ShowStatus(std::string_view text) override { counters.emplace_back(text); }
   void BeginBusy() override { ++busy; }
   void EndBusy() override { --busy; }
   void ProcessEvents() override {

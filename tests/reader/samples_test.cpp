@@ -8,11 +8,12 @@
 namespace aiimport {
 namespace {
 
-PathStore ReadSample(const std::string& name, ReadResult* result = nullptr) {
-  PathStore store;
-  ReadProgress quiet;
-  const ReadResult r =
-      ReadSourceFile(store, std::string(AIIMPORT_SOURCE_DIR) + "/samples/" + name, {}, quiet);
+PathModel ReadSample(const std::string& name, ReadResult* result = nullptr) {
+  PathModel store;
+  InterpreterState state;
+  Progress quiet;
+  const ReadResult r = ReadSourceFile(
+      store, state, std::string(AIIMPORT_SOURCE_DIR) + "/samples/" + name, {}, quiet);
   EXPECT_EQ(r.Load.Status, LoadStatus::Loaded) << name;
   if (result) *result = r;
   return store;
@@ -20,7 +21,7 @@ PathStore ReadSample(const std::string& name, ReadResult* result = nullptr) {
 
 TEST(Samples, Shapes) {
   ReadResult read;
-  PathStore store = ReadSample("shapes.eps", &read);
+  PathModel store = ReadSample("shapes.eps", &read);
   EXPECT_EQ(read.InterpretedExtent, (FloatRect{0, -216, 288, 0}));
   // The path in the setup section and the one after the trailer are not read.
   ASSERT_EQ(store.PathList.size(), 6u);
@@ -58,8 +59,8 @@ TEST(Samples, Shapes) {
 }
 
 TEST(Samples, LineEndsDoNotMatter) {
-  PathStore lf = ReadSample("shapes.eps");
-  PathStore crlf = ReadSample("shapes-crlf.eps");
+  PathModel lf = ReadSample("shapes.eps");
+  PathModel crlf = ReadSample("shapes-crlf.eps");
   ASSERT_EQ(lf.PathList.size(), crlf.PathList.size());
   for (std::size_t i = 0; i < lf.PathList.size(); ++i) {
     EXPECT_EQ(lf.PathList[i].Items, crlf.PathList[i].Items);
@@ -69,7 +70,7 @@ TEST(Samples, LineEndsDoNotMatter) {
 }
 
 TEST(Samples, CarriageReturnsOnly) {
-  PathStore store = ReadSample("leaf-cr.ai");
+  PathModel store = ReadSample("leaf-cr.ai");
   ASSERT_EQ(store.PathList.size(), 2u);
   const tpath& leaf = store.PathList[0];
   EXPECT_EQ(leaf.GroupLevel, 1);
@@ -85,7 +86,7 @@ TEST(Samples, CarriageReturnsOnly) {
 }
 
 TEST(Samples, CustomColours) {
-  PathStore store = ReadSample("custom-colours.eps");
+  PathModel store = ReadSample("custom-colours.eps");
   ASSERT_EQ(store.PathList.size(), 3u);
   const auto& p = store.PathList;
   // "0 0.5 1 0 (Ocean) 0.5 x": the "e" of Ocean is a number (0) but four come first: CMYK.

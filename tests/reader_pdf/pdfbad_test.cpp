@@ -238,7 +238,7 @@ TEST(PdfZipBomb, LoaderRefusesMoreThanOneGigabyte) {
   AiPdf layout;
   layout.Blocks = {Block{ZstdMarker + frame}};
   pdftest::ScratchDir dir;
-  aiimport::ReadProgress quiet;
+  aiimport::Progress quiet;
   aiimport::LineList lines = aiimport::LineList::FromLines({"kept"});
   const auto result = aiimport::LoadLines(lines, dir.File("bomb.ai", aipdf::Write(layout)), quiet);
   EXPECT_EQ(result.Status, aiimport::LoadStatus::Unreadable);
@@ -253,7 +253,7 @@ TEST(PdfLoading, UnreadablePdfLeavesTheLinesAndReportsWhy) {
   AiPdf layout = WithBlocks({});
   pdftest::ScratchDir dir;
   const std::string file = dir.File("empty.ai", aipdf::Write(layout));
-  aiimport::ReadProgress quiet;
+  aiimport::Progress quiet;
   aiimport::LineList lines = aiimport::LineList::FromLines({"first", "second"});
   const auto result = aiimport::LoadLines(lines, file, quiet);
   EXPECT_EQ(result.Status, aiimport::LoadStatus::Unreadable);
@@ -262,7 +262,7 @@ TEST(PdfLoading, UnreadablePdfLeavesTheLinesAndReportsWhy) {
   EXPECT_EQ(lines[1], "second");
 
   // A reload of it ends with no paths.
-  aiimport::PathStore store;
+  aiimport::PathModel store;
   const auto read = aiimport::ReadSourceFile(store, file, {}, quiet);
   EXPECT_EQ(read.Load.Status, aiimport::LoadStatus::Unreadable);
   EXPECT_TRUE(store.PathList.empty());

@@ -43,8 +43,8 @@ TEST(PdfCorpus, Illustrator9FileImportsItsPaintedPaths) {
     ++layers;
   EXPECT_EQ(layers, 17u);
 
-  aiimport::PathStore store;
-  aiimport::ReadProgress quiet;
+  aiimport::PathModel store;
+  aiimport::Progress quiet;
   const auto read = aiimport::ReadSourceFile(store, file, {}, quiet);
   ASSERT_EQ(read.Load.Status, aiimport::LoadStatus::Loaded) << read.Load.Message;
   EXPECT_EQ(read.Lines, 30025u);
@@ -82,8 +82,8 @@ TEST(PdfCorpus, Illustrator24FileDecodesItsZstandardText) {
   EXPECT_NE(text.find("\r\n%%EndSetup\r\n"), std::string_view::npos);
   EXPECT_LT(text.find("\r\n%%EndSetup\r\n"), text.find("\r\n%%Trailer\r\n"));
 
-  aiimport::PathStore store;
-  aiimport::ReadProgress quiet;
+  aiimport::PathModel store;
+  aiimport::Progress quiet;
   const auto read = aiimport::ReadSourceFile(store, file, {}, quiet);
   ASSERT_EQ(read.Load.Status, aiimport::LoadStatus::Loaded) << read.Load.Message;
   EXPECT_EQ(read.Lines, 29626u);
@@ -94,8 +94,8 @@ TEST(PdfCorpus, Illustrator24FileDecodesItsZstandardText) {
 TEST(PdfCorpus, TruncatedFileGivesAMessage) {
   REQUIRE_CORPUS_FILE("sindresorhus-fixture.ai");
   const std::string file = Corpus("sindresorhus-fixture.ai").string();
-  aiimport::PathStore store;
-  aiimport::ReadProgress quiet;
+  aiimport::PathModel store;
+  aiimport::Progress quiet;
   const auto read = aiimport::ReadSourceFile(store, file, {}, quiet);
   EXPECT_EQ(read.Load.Status, aiimport::LoadStatus::Unreadable);
   EXPECT_EQ(read.Load.Message, "This PDF file is damaged or incomplete and cannot be read");
@@ -107,8 +107,8 @@ TEST(PdfCorpus, ClassicFilesAreNotTakenForPdf) {
   REQUIRE_CORPUS_FILE("sk1project-probe.ai");
   const std::string bytes = aipdf::ReadFile(Corpus("sk1project-probe.ai"));
   EXPECT_FALSE(aiimport::IsPdfData(bytes.data(), bytes.size()));
-  aiimport::PathStore store;
-  aiimport::ReadProgress quiet;
+  aiimport::PathModel store;
+  aiimport::Progress quiet;
   const auto read =
       aiimport::ReadSourceFile(store, Corpus("sk1project-probe.ai").string(), {}, quiet);
   EXPECT_EQ(read.Load.Status, aiimport::LoadStatus::Loaded);

@@ -210,8 +210,8 @@ TEST_P(PdfCase, ExtractsTheTextAndReadsTheSamePathsAsThePlainText) {
       << "decoded " << x.Size << " bytes, expected " << made.Text.size();
 
   ScratchDir dir;
-  aiimport::ReadProgress quiet;
-  aiimport::PathStore fromPdf, fromText;
+  aiimport::Progress quiet;
+  aiimport::PathModel fromPdf, fromText;
   const auto readPdf = aiimport::ReadSourceFile(fromPdf, dir.File("drawing.ai", pdf), {}, quiet);
   const auto readText =
       aiimport::ReadSourceFile(fromText, dir.File("drawing.eps", made.Text), {}, quiet);
@@ -250,7 +250,7 @@ TEST(PdfExtraction, OnlyBytesStartingWithPdfAreTakenForPdf) {
 
 // The loader filters the extracted text, not the PDF's bytes: the bar runs over the text and
 // the phase text gives the text's size.
-class RecordingProgress : public aiimport::ReadProgress {
+class RecordingProgress : public aiimport::Progress {
  public:
   bool HasProgressBar() const override { return true; }
   void SetPhaseText(const std::string& text) override {
@@ -299,7 +299,7 @@ TEST(PdfLoading, ProgressCountsTheExtractedText) {
   EXPECT_EQ(progress.Positions, (std::vector<int64_t>{1, 4097, 16385}));
 
   aiimport::LineList plain;
-  aiimport::ReadProgress quiet;
+  aiimport::Progress quiet;
   aiimport::LoadLines(plain, dir.File("padded.eps", text), quiet);
   ASSERT_EQ(lines.size(), plain.size());
   for (std::size_t i = 0; i < plain.size(); ++i)

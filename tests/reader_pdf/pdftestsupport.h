@@ -58,7 +58,7 @@ class ScratchDir {
   std::filesystem::path path_;
 };
 
-inline void ExpectSamePaths(const aiimport::PathStore& got, const aiimport::PathStore& want) {
+inline void ExpectSamePaths(const aiimport::PathModel& got, const aiimport::PathModel& want) {
   ASSERT_EQ(got.PathList.size(), want.PathList.size());
   for (std::size_t i = 0; i < want.PathList.size(); ++i) {
     const aiimport::tpath& a = got.PathList[i];

@@ -24,10 +24,10 @@ class EditingTest : public WindowTest {
     Load(Sample("shapes.eps"));
     ASSERT_EQ(Tree(), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
   }
-  std::string Tree() { return Shape(window->Tree, window->Store.PathList); }
+  std::string Tree() { return Shape(window->Tree, window->Model.PathList); }
   TreeNode* Root() { return window->Tree.First(); }
   TreeNode* Group() { return Root()->Children[0]; }
-  tpath& PathAt(std::size_t i) { return window->Store.PathList[i]; }
+  tpath& PathAt(std::size_t i) { return window->Model.PathList[i]; }
 
   // The paint-box pixel of a world point, through the last drawing's mapping.
   QPoint Pixel(float x, float y) {
@@ -97,7 +97,7 @@ TEST_F(EditingTest, ZoomAreaWithAnyButtonAndStandingModes) {
   EXPECT_TRUE(window->dzoomin->isChecked());
   EXPECT_FALSE(window->dzoomall->isChecked());
   // The area taken back through the mapping, without rounding.
-  const FloatRect& e = window->Store.ViewExtent;
+  const FloatRect& e = window->Model.ViewExtent;
   EXPECT_FLOAT_EQ(e.MinX, (100 - before.OffsetX) / before.Scale + before.OriginX);
   EXPECT_FLOAT_EQ(e.MaxX, (300 - before.OffsetX) / before.Scale + before.OriginX);
   EXPECT_FLOAT_EQ(e.MinY, (60 - before.OffsetY) / before.Scale + before.OriginY);
@@ -106,11 +106,11 @@ TEST_F(EditingTest, ZoomAreaWithAnyButtonAndStandingModes) {
   // With "Zoom to Object" down a new selection keeps the extent...
   const FloatRect zoomed = e;
   Select(Root()->Children[1]);
-  EXPECT_EQ(window->Store.ViewExtent, zoomed);
+  EXPECT_EQ(window->Model.ViewExtent, zoomed);
   // ... and "Zoom to All" (F5) fits all again and selects the first node.
   Key(Qt::Key_F5);
   EXPECT_EQ(window->Tree.Selected(), Root());
-  EXPECT_EQ(window->Store.ViewExtent, (FloatRect{36, 36, 252, 198}));
+  EXPECT_EQ(window->Model.ViewExtent, (FloatRect{36, 36, 252, 198}));
   // With the button up, every selection refits to all tree paths.
   window->dzoomin->click();
   EXPECT_FALSE(window->dzoomin->isChecked());
@@ -118,7 +118,7 @@ TEST_F(EditingTest, ZoomAreaWithAnyButtonAndStandingModes) {
   EXPECT_TRUE(window->dzoomin->isChecked());
   window->dzoomin->click();
   Select(Root()->Children[1]);
-  EXPECT_EQ(window->Store.ViewExtent, (FloatRect{36, 36, 252, 198}));
+  EXPECT_EQ(window->Model.ViewExtent, (FloatRect{36, 36, 252, 198}));
 }
 
 TEST_F(EditingTest, ZoomClickWithoutMovementAndNarrowDrags) {
@@ -127,7 +127,7 @@ TEST_F(EditingTest, ZoomClickWithoutMovementAndNarrowDrags) {
   const ScreenMapping m = window->Mapping;
   QTest::mousePress(window->p, Qt::LeftButton, {}, QPoint(150, 100));
   QTest::mouseRelease(window->p, Qt::LeftButton, {}, QPoint(150, 100));
-  FloatRect e = window->Store.ViewExtent;
+  FloatRect e = window->Model.ViewExtent;
   const float x0 = (150 - m.OffsetX) / m.Scale + m.OriginX,
               y0 = (100 - m.OffsetY) / m.Scale + m.OriginY;
   EXPECT_FLOAT_EQ(e.MinX, x0);
@@ -144,7 +144,7 @@ TEST_F(EditingTest, ZoomClickWithoutMovementAndNarrowDrags) {
   QTest::mousePress(window->p, Qt::LeftButton, {}, a);
   QTest::mouseMove(window->p, b);
   QTest::mouseRelease(window->p, Qt::LeftButton, {}, b);
-  e = window->Store.ViewExtent;
+  e = window->Model.ViewExtent;
   EXPECT_FLOAT_EQ(e.MaxX - e.MinX, 5);
   EXPECT_NEAR(e.MaxY - e.MinY, 20, 1 / n.Scale);
 }
@@ -207,7 +207,7 @@ TEST_F(EditingTest, MovesByKeyboard) {
 
 TEST_F(EditingTest, AttributeKeysAndToggleList) {
   Activate();
-  for (tpath& p : window->Store.PathList)
+  for (tpath& p : window->Model.PathList)
     p.Filled = false;
   Select(Group());
   Key(Qt::Key_S, Qt::ControlModifier);  // Solid Selected

@@ -119,7 +119,7 @@ TEST_F(WindowTest, ReloadBuildsTheTreeAndThePanel) {
   Load(Sample("shapes.eps"));
   EXPECT_TRUE(window->StatusPanel1->text().endsWith("shapes.eps"));
   // Level 1: a red square, the curves in a level-2 group, a compound (2); level 0: two more.
-  EXPECT_EQ(Shape(window->Tree, window->Store.PathList), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
+  EXPECT_EQ(Shape(window->Tree, window->Model.PathList), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
   const TreeNode* root = window->Tree.First();
   EXPECT_EQ(root->Caption(), "Master Group: ");
   EXPECT_EQ(window->Tree.Selected(), root);
@@ -168,10 +168,10 @@ TEST_F(WindowTest, SelectionSetsTheButtonsAndTheColour) {
 TEST_F(WindowTest, FiltersRebuildAndPrune) {
   Load(Sample("shapes.eps"));
   window->cfills->click();  // fills hidden: only the open stroke is left
-  EXPECT_EQ(Shape(window->Tree, window->Store.PathList), "R[P5]");
+  EXPECT_EQ(Shape(window->Tree, window->Model.PathList), "R[P5]");
   EXPECT_EQ(window->label_nodes->text(), "Group (1 Paths)");
   window->cLines->click();  // nothing left but the root
-  EXPECT_EQ(Shape(window->Tree, window->Store.PathList), "R");
+  EXPECT_EQ(Shape(window->Tree, window->Model.PathList), "R");
   EXPECT_EQ(window->label_nodes->text(), "Group (0 Paths)");
   EXPECT_FALSE(window->dopen->isEnabled());
   EXPECT_FALSE(window->csel1->isEnabled());
@@ -179,7 +179,7 @@ TEST_F(WindowTest, FiltersRebuildAndPrune) {
   Save(window.get(), "window-filtered.png");
   window->cfills->click();
   window->cLines->click();
-  EXPECT_EQ(Shape(window->Tree, window->Store.PathList), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
+  EXPECT_EQ(Shape(window->Tree, window->Model.PathList), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
 }
 
 TEST_F(WindowTest, ViewModesChangeThePicture) {
@@ -210,7 +210,7 @@ TEST_F(WindowTest, ALoneHorizontalLineGivesAWhitePicture) {
   const auto file = drive_ / "line.eps";
   std::ofstream(file) << "%%EndSetup\n0 0 0 1 K\n10 20 m\n200 20 l\nS\n";
   Load(file.string());
-  ASSERT_EQ(window->Store.PathList.size(), 1u);
+  ASSERT_EQ(window->Model.PathList.size(), 1u);
   const QImage& picture = window->p->Picture;
   for (int y = 0; y < picture.height(); y += 3)
     for (int x = 0; x < picture.width(); x += 3)
@@ -256,7 +256,7 @@ TEST_F(WindowTest, ImportIntoAFolderThatCannotBeMadeLeavesTheWindowOpen) {
   EXPECT_EQ(messages[1].rfind("error: ", 0), 0u);
   EXPECT_TRUE(window->isVisible());
   EXPECT_TRUE(window->isEnabled());
-  EXPECT_EQ(Shape(window->Tree, window->Store.PathList), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
+  EXPECT_EQ(Shape(window->Tree, window->Model.PathList), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
   EXPECT_TRUE(std::filesystem::is_regular_file(drive_ / "windows" / "temp"));
 
   // Put right, a second "Import" writes the file and ends.
@@ -301,7 +301,7 @@ TEST_F(WindowTest, AbortWhileLoading) {
   window->fabort.reset(dialog);
   Load(file.string());
   EXPECT_TRUE(window->Tree.Empty());
-  EXPECT_TRUE(window->Store.PathList.empty());
+  EXPECT_TRUE(window->Model.PathList.empty());
   EXPECT_FALSE(window->Button1->isEnabled());
   EXPECT_TRUE(window->isEnabled());
   EXPECT_FALSE(dialog->isVisible());
@@ -321,8 +321,7 @@ TEST_F(WindowTest, AbortWhileInterpreting) {
   Load(file.string());
   EXPECT_EQ(dialog->pumps, 3);
   EXPECT_TRUE(window->Tree.Empty());
-  EXPECT_TRUE(window->Store.PathList.empty());
-  EXPECT_FALSE(window->Store.CurrentPath);
+  EXPECT_TRUE(window->Model.PathList.empty());
   EXPECT_FALSE(window->Button1->isEnabled());
   EXPECT_EQ(dialog->ProgressBar1->value(), 0);
   EXPECT_EQ(dialog->Label1->text(), "Interpreting File    (301 Lines)");
@@ -353,16 +352,16 @@ TEST_F(WindowTest, ReloadAfterEditsRestoresTheFile) {
   EXPECT_TRUE(window->cFlag->isChecked());
   window->Reload1->trigger();
   EXPECT_FALSE(window->cFlag->isChecked());  // every reload unchecks it
-  EXPECT_EQ(Shape(window->Tree, window->Store.PathList), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
+  EXPECT_EQ(Shape(window->Tree, window->Model.PathList), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
 }
 
 TEST_F(WindowTest, ReadingOptionsWaitForTheNextReload) {
   Load(Sample("shapes.eps"));
-  const float y = window->Store.PathList[0].Items[0].Y1;
+  const float y = window->Model.PathList[0].Items[0].Y1;
   window->Flip_Vertical->click();
-  EXPECT_EQ(window->Store.PathList[0].Items[0].Y1, y);
+  EXPECT_EQ(window->Model.PathList[0].Items[0].Y1, y);
   window->Reload1->trigger();
-  EXPECT_EQ(window->Store.PathList[0].Items[0].Y1, -y);
+  EXPECT_EQ(window->Model.PathList[0].Items[0].Y1, -y);
 }
 
 TEST_F(WindowTest, AnUnreadablePdfSaysWhyInTheStatusBar) {
@@ -389,7 +388,7 @@ TEST_F(WindowTest, DroppingADrawingLoadsIt) {
   QApplication::sendEvent(window.get(), &drop);
   QApplication::processEvents();
   EXPECT_TRUE(window->StatusPanel1->text().endsWith("leaf-cr.ai"));
-  EXPECT_EQ(window->Store.PathList.size(), 2u);
+  EXPECT_EQ(window->Model.PathList.size(), 2u);
   // Other files are refused.
   auto* other = new QMimeData;
   other->setUrls({QUrl::fromLocalFile("/tmp/picture.png")});
@@ -417,11 +416,11 @@ TEST_F(WindowTest, TheCommandLinesFileIsLoadedOnTheFirstPaint) {
   second->ShowMessage = [this](const QString& text, bool) {
     messages.push_back(text.toStdString());
   };
-  EXPECT_TRUE(second->Store.PathList.empty());
+  EXPECT_TRUE(second->Model.PathList.empty());
   second->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(second.get()));
   QApplication::processEvents();
-  EXPECT_EQ(second->Store.PathList.size(), 2u);
+  EXPECT_EQ(second->Model.PathList.size(), 2u);
   EXPECT_EQ(
       QDir::fromNativeSeparators(second->StatusPanel1->text()).toStdString(),
       QFileInfo(QString::fromStdString(Sample("leaf-cr.ai"))).absoluteFilePath().toStdString());
@@ -472,10 +471,10 @@ TEST_F(WindowTest, ZoomToObjectFromTheMenuFitsOnceWithoutPressingTheButton) {
       window->Tree.First()->Children[1]);  // the white rectangle, 144..252 x 144..198
   window->ZoomIN1->trigger();
   EXPECT_FALSE(window->dzoomin->isChecked());
-  EXPECT_EQ(window->Store.ViewExtent, (FloatRect{144, 144, 252, 198}));
+  EXPECT_EQ(window->Model.ViewExtent, (FloatRect{144, 144, 252, 198}));
   window->dzoomin->click();
   EXPECT_TRUE(window->dzoomin->isChecked());
-  EXPECT_EQ(window->Store.ViewExtent, (FloatRect{144, 144, 252, 198}));
+  EXPECT_EQ(window->Model.ViewExtent, (FloatRect{144, 144, 252, 198}));
 }
 
 }  // namespace

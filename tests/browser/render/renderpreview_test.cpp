@@ -288,7 +288,7 @@ class SamplePictures : public ::testing::Test {
  protected:
   void SetUp() override {
     const std::string file = std::string(AIIMPORT_SOURCE_DIR) + "/samples/shapes.eps";
-    ReadProgress quiet;
+    Progress quiet;
     ReadSourceFile(store_, file, {}, quiet);
     ASSERT_EQ(store_.PathList.size(), 6u);
     // The rebuild after a load computes every path's box.
@@ -312,7 +312,7 @@ class SamplePictures : public ::testing::Test {
                    static_cast<int>(MapY(picture.Mapping, y)));
   }
 
-  PathStore store_;
+  PathModel store_;
   std::vector<const tpath*> tree_;
   FloatRect extent_{};
 };

@@ -1,4 +1,4 @@
-#include "progress.h"
+#include "phasetext.h"
 
 namespace aiimport {
 
