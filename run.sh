@@ -8,7 +8,7 @@ AIIMPORT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$AIIMPORT_ROOT/scripts/common.sh"
 
 ensure_packages "${AIIMPORT_PACKAGES[@]}"
-build_tree "$AIIMPORT_ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+build_preset default >/dev/null
 
 file=${1:-$AIIMPORT_ROOT/samples/shapes.eps}
 program="$AIIMPORT_ROOT/build/src/shell/aiimport"

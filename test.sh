@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds aiimport and runs every test. Installs the missing Debian packages first.
-#   ./test.sh             the normal build (build/) and all tests
-#   ./test.sh --sanitize  the core libraries and their tests under AddressSanitizer and
-#                         UndefinedBehaviorSanitizer (build-sanitize/), halting on the first report
+#   ./test.sh             the everyday build (build/) and all tests, the window's offscreen
+#   ./test.sh --sanitize  every library and test under AddressSanitizer and
+#                         UndefinedBehaviorSanitizer (build-asan/), halting on the first report
+#   ./test.sh --release   the Release build with warnings as errors (build-release/)
+#   ./test.sh --format    checks that every source file is formatted with .clang-format
 # AIIMPORT_WERROR=1 turns compiler warnings into errors (CI does).
 set -euo pipefail
 AIIMPORT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -12,16 +14,27 @@ ensure_packages "${AIIMPORT_PACKAGES[@]}"
 
 werror=OFF
 [ "${AIIMPORT_WERROR:-0}" = 1 ] && werror=ON
-export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc 2>/dev/null || echo 2)
+cd "$AIIMPORT_ROOT"
 
-if [ "${1:-}" = "--sanitize" ]; then
-  dir="$AIIMPORT_ROOT/build-sanitize"
-  build_tree "$dir" -DCMAKE_BUILD_TYPE=Debug -DAIIMPORT_GUI=OFF -DAIIMPORT_BENCH=OFF \
-    -DAIIMPORT_SANITIZE=ON -DAIIMPORT_WERROR=$werror -DCMAKE_CXX_FLAGS=-O1
-  export ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1
-  export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-else
-  dir="$AIIMPORT_ROOT/build"
-  build_tree "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAIIMPORT_WERROR=$werror
-fi
-ctest --test-dir "$dir" --output-on-failure -j "$(nproc 2>/dev/null || echo 2)"
+case "${1:-}" in
+  --sanitize)
+    build_preset asan -DAIIMPORT_WERROR=$werror
+    ctest --preset asan -j "$jobs"
+    ;;
+  --release)
+    build_preset release
+    ;;
+  --format)
+    git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+    echo "Every source file is formatted."
+    ;;
+  "")
+    build_preset default -DAIIMPORT_WERROR=$werror
+    ctest --preset default -j "$jobs"
+    ;;
+  *)
+    echo "usage: ./test.sh [--sanitize | --release | --format]" >&2
+    exit 2
+    ;;
+esac

@@ -24,6 +24,7 @@
 #include "benchsupport.h"
 #include "pdfsource.h"
 #include "readfile.h"
+#include "testfiles.h"
 
 AIIMPORT_BENCH_TRACK_HEAP
 
@@ -33,13 +34,6 @@ using namespace aiimport;
 namespace fs = std::filesystem;
 
 constexpr int TextMegabytes = 50;
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 void WriteAll(const fs::path& path, const std::string& bytes) {
   const std::string temp = path.string() + ".part";
@@ -143,7 +137,7 @@ Prepared Synthetic(Source source) {
       fs::temp_directory_path() / ("aiimport-synthetic-" + std::to_string(TextMegabytes) + "mb-" +
                                    (zlib ? "zlib" : "zstd") + ".ai");
   if (!fs::exists(pdf)) {
-    const std::string text = ReadAll(plain);
+    const std::string text = testing::ReadWholeFile(plain);
     const std::size_t cut = text.find("%%EndComments\n") + 14;
     const std::string rest = text.substr(cut);
     WriteAll(pdf,
@@ -157,7 +151,7 @@ Prepared Synthetic(Source source) {
 Prepared Corpus(const std::string& name, bool plain) {
   const fs::path file = CorpusDir() / name;
   if (!fs::exists(file)) return {};
-  const std::string bytes = ReadAll(file);
+  const std::string bytes = testing::ReadWholeFile(file);
   const PdfExtraction x = ExtractIllustratorText(bytes.data(), bytes.size());
   if (!x.Ok) return {};
   if (!plain) return {file.string(), x.Size};
@@ -226,7 +220,7 @@ void BM_ReadSourceFile(benchmark::State& state, Source source) {
 // The extraction alone (PDF parsing, joining the blocks, decompression) on the synthetic PDFs.
 void BM_ExtractOnly(benchmark::State& state, Source source) {
   const Prepared p = Prepare(source);
-  const std::string bytes = ReadAll(p.File);
+  const std::string bytes = testing::ReadWholeFile(p.File);
   long long peak = 0;
   for (auto _ : state) {
     const long long base = benchsupport::Current();

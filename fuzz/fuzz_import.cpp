@@ -8,11 +8,11 @@
 #include <cstring>
 #include <memory>
 
-#include "../tests/convert/geometry_reference.h"
 #include "batch.h"
 #include "dotfile.h"
 #include "dottools.h"
 #include "geometry.h"
+#include "geometry_reference.h"
 #include "importchain.h"
 #include "interpreter.h"
 #include "lines.h"

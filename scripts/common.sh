@@ -30,12 +30,13 @@ ensure_packages() {
   return 1
 }
 
-# build_tree DIR [CMAKE ARGS...]: configures DIR (once) and builds everything in it.
-build_tree() {
-  local dir=$1
+# build_preset PRESET [CMAKE ARGS...]: configures the preset's build folder (see CMakePresets.json)
+# and builds everything in it.
+build_preset() {
+  local preset=$1
   shift
   local jobs
   jobs=$(nproc 2>/dev/null || echo 2)
-  cmake -S "$AIIMPORT_ROOT" -B "$dir" -G Ninja "$@" >/dev/null || return 1
-  cmake --build "$dir" -j "$jobs"
+  (cd "$AIIMPORT_ROOT" && cmake --preset "$preset" "$@" >/dev/null) || return 1
+  (cd "$AIIMPORT_ROOT" && cmake --build --preset "$preset" -j "$jobs")
 }

@@ -11,8 +11,7 @@ seconds=${2:-600}
 
 ensure_packages "${AIIMPORT_PACKAGES[@]}" clang libclang-rt-dev
 dir="$AIIMPORT_ROOT/build-fuzz"
-CC=clang CXX=clang++ build_tree "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAIIMPORT_FUZZ=ON \
-  -DAIIMPORT_GUI=OFF -DAIIMPORT_TESTS=OFF -DAIIMPORT_BENCH=OFF >/dev/null
+build_preset fuzz >/dev/null
 [ -x "$dir/fuzz/$target" ] || { echo "No fuzz target $target in $dir/fuzz" >&2; exit 2; }
 
 corpus="$AIIMPORT_ROOT/fuzz/corpus-$target"

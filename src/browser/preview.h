@@ -19,20 +19,6 @@ enum class RenderRequest : int32_t {
   RepaintAll = 10,   // extent unchanged; all tree paths in the view mode's colours, no silver
 };
 
-// The request for an integer value: any value without a name behaves as KeepExtent.
-constexpr RenderRequest RenderRequestFromValue(int32_t value) {
-  switch (value) {
-    case 1:
-      return RenderRequest::FitAll;
-    case 2:
-      return RenderRequest::FitSelection;
-    case 10:
-      return RenderRequest::RepaintAll;
-    default:
-      return RenderRequest::KeepExtent;
-  }
-}
-
 // How a list of paths is drawn. The window's view mode is one of the first three; Background
 // is the silver pass behind the selection.
 enum class DrawMode : int32_t { Wireframe = 0, Solid = 1, Orientation = 2, Background = 3 };

@@ -14,27 +14,6 @@ namespace {
 
 constexpr int32_t NoDepth = 2147483647;
 
-// EdgeCrossing, inlined into the edge loop of PointInPath.
-inline int32_t Crossing(FloatPoint p, FloatPoint q, FloatPoint point) {
-  const float x = point.X, y = point.Y;
-  if ((p.Y < y && q.Y < y) || (p.Y > y && q.Y > y)) return 0;
-  int32_t d;
-  if (q.Y > p.Y)
-    d = 1;
-  else if (q.Y < p.Y)
-    d = -1;
-  else
-    return 0;
-  if (p.X > x && q.X > x) return 0;  // wholly right of the point
-  if (p.Y == y) return x > p.X ? d : 0;
-  if (q.Y == y) return x > q.X ? d : 0;
-  using Ext = long double;
-  const double cx = static_cast<double>(static_cast<Ext>(p.X) + (static_cast<Ext>(q.X) - p.X) *
-                                                                    (static_cast<Ext>(y) - p.Y) /
-                                                                    (static_cast<Ext>(q.Y) - p.Y));
-  return cx < x ? 2 * d : 0;
-}
-
 // The paths that can contain a point of a given path. A path is tested only against the other
 // paths of its compound, and only those of at least 3 points can contain anything. Compounds
 // with many such paths also get a grid over the paths' boxes, so that a point is tested only
@@ -229,21 +208,7 @@ class CompoundIndex {
   std::vector<Grid> grids_;
 };
 
-// The nearest integer to v (halves to even) for a screen coordinate, kept within int.
-int ScreenValue(long double v) {
-  if (const std::optional<int32_t> r = RoundToInt32(v)) return *r;
-  return std::isnan(v) ? 0 : (v < 0 ? INT32_MIN : INT32_MAX);
-}
-
-int ClampToInt(int64_t v) {
-  return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
-}
-
 }  // namespace
-
-int32_t EdgeCrossing(FloatPoint p, FloatPoint q, FloatPoint point) {
-  return Crossing(p, q, point);
-}
 
 bool PointInPath(const tdotpath& path, int32_t x, int32_t y) {
   const std::vector<Tdot>& pts = path.Items;
@@ -257,8 +222,8 @@ bool PointInPath(const tdotpath& path, int32_t x, int32_t y) {
   auto edge = [&](const Tdot& p, const Tdot& q) {
     // Edges wholly above, wholly below or along the point's line are skipped.
     if ((p.Y < y && q.Y < y) || (p.Y > y && q.Y > y) || (p.Y == y && q.Y == y)) return;
-    sum += Crossing({static_cast<float>(p.X), static_cast<float>(p.Y)},
-                    {static_cast<float>(q.X), static_cast<float>(q.Y)}, point);
+    sum += EdgeCrossing({static_cast<float>(p.X), static_cast<float>(p.Y)},
+                        {static_cast<float>(q.X), static_cast<float>(q.Y)}, point);
   };
   std::size_t ringStart = 0;
   for (std::size_t k = 1; k <= n; ++k) {
@@ -272,19 +237,6 @@ bool PointInPath(const tdotpath& path, int32_t x, int32_t y) {
     }
   }
   return sum != 0;
-}
-
-int32_t NestingDepth(const std::vector<tdotpath>& list, std::size_t i) {
-  const tdotpath& path = list[i];
-  int32_t depth = NoDepth;
-  for (const Tdot& d : path.Items) {
-    int32_t count = 0;
-    for (std::size_t j = 0; j < list.size(); ++j)
-      if (j != i && list[j].CompoundNo == path.CompoundNo && PointInPath(list[j], d.X, d.Y))
-        ++count;
-    if (count < depth) depth = count;
-  }
-  return depth;
 }
 
 void ReversePath(tdotpath& path) {
@@ -315,22 +267,16 @@ void DrawOutputPath(const tdotpath& path, int mode, const IntRect& extent,
   const float w = static_cast<float>(static_cast<int64_t>(extent.MaxX) - extent.MinX);
   const float h = static_cast<float>(static_cast<int64_t>(extent.MaxY) - extent.MinY);
   if (w == 0.0f || h == 0.0f) return;
-  const int width = canvas.Width(), height = canvas.Height();
-  float s = static_cast<float>(width - 10) / w;
-  const float sHeight = static_cast<float>(height - 10) / h;
-  if (sHeight < s) s = sHeight;
-  const int64_t ox =
-      (width - static_cast<int64_t>(ScreenValue(static_cast<long double>(w) * s))) / 2;
-  const int64_t oy =
-      (height - static_cast<int64_t>(ScreenValue(static_cast<long double>(h) * s))) / 2;
+  const PaintBoxFit fit = FitIntoPaintBox(w, h, canvas.Width(), canvas.Height());
+  const float s = fit.Scale;
 
   canvas.SetPen(mode == 1 ? SilverColor
                           : (path.Anticlockwise ? AnticlockwiseColor : ClockwiseColor));
   for (const Tdot& d : path.Items) {
     const long double dx = static_cast<long double>(static_cast<int64_t>(d.X) - extent.MinX);
     const long double dy = static_cast<long double>(static_cast<int64_t>(d.Y) - extent.MinY);
-    const int sx = ClampToInt(ScreenValue(dx * s) + ox);
-    const int sy = ClampToInt(ScreenValue(dy * s) + oy);
+    const int sx = ClampToInt32(int64_t{RoundSaturated(dx * s)} + fit.OffsetX);
+    const int sy = ClampToInt32(int64_t{RoundSaturated(dy * s)} + fit.OffsetY);
     if (d.Kind == 1)
       canvas.MoveTo(sx, sy);
     else

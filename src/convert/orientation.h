@@ -35,11 +35,6 @@ class OrientationCanvas {
 // progress's status with one event pump per path.
 void CorrectOrientation(ConversionResult& output, Progress& progress, OrientationCanvas* canvas);
 
-// The smallest number, over the points of path i, of the other paths of its compound that
-// contain the point (2147483647 for a path without points). The plain form: every other path
-// of the list is tested; CorrectOrientation gets the same numbers faster.
-int32_t NestingDepth(const std::vector<tdotpath>& outputList, std::size_t i);
-
 // True when (x, y) lies inside the path by the non-zero rule. Every sub-path (a run that starts
 // at a kind-1 point; the first run starts at the first point) counts as a closed ring: no edge
 // joins two sub-paths, and a ring whose last point differs from its first is closed by an edge
@@ -50,7 +45,25 @@ bool PointInPath(const tdotpath& path, int32_t x, int32_t y);
 // The crossing of the edge p-q with the ray from `point` towards smaller x: 0; +1 or -1 for an
 // edge that ends on the ray's line left of the point; +2 or -2 for a full crossing; the sign is
 // the edge's vertical direction (+ upwards in y).
-int32_t EdgeCrossing(FloatPoint p, FloatPoint q, FloatPoint point);
+inline int32_t EdgeCrossing(FloatPoint p, FloatPoint q, FloatPoint point) {
+  const float x = point.X, y = point.Y;
+  if ((p.Y < y && q.Y < y) || (p.Y > y && q.Y > y)) return 0;
+  int32_t d;
+  if (q.Y > p.Y)
+    d = 1;
+  else if (q.Y < p.Y)
+    d = -1;
+  else
+    return 0;
+  if (p.X > x && q.X > x) return 0;  // wholly right of the point
+  if (p.Y == y) return x > p.X ? d : 0;
+  if (q.Y == y) return x > q.X ? d : 0;
+  using Ext = long double;
+  const double cx = static_cast<double>(static_cast<Ext>(p.X) + (static_cast<Ext>(q.X) - p.X) *
+                                                                    (static_cast<Ext>(y) - p.Y) /
+                                                                    (static_cast<Ext>(q.Y) - p.Y));
+  return cx < x ? 2 * d : 0;
+}
 
 // Reverses the path's direction: toggles Reversed and Anticlockwise and reverses the order of
 // the sub-paths and of the points within each. Every reversed sub-path starts with a kind-1

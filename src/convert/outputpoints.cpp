@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "geometry.h"
+#include "numeric.h"
 
 namespace aiimport {
 
@@ -26,21 +27,15 @@ namespace {
 }
 
 // R(v). The product is formed exactly: OutputScale has 23 significant bits and v at most 24,
-// so a double holds it as the extended product would. The rounding is the one of RoundToInt32
-// (nearest, halves to even, whatever the rounding mode), written out without branches because
-// it runs for every output coordinate: truncation toward zero, then the exact fraction decides.
+// so a double holds it as the extended product would. Within the range checked first, the low
+// 32 bits of the rounded product are the whole of it.
 inline int32_t Micrometres(float v) {
   const double product = static_cast<double>(OutputScale) * static_cast<double>(v);
   if (!(product >= -2147483648.5 && product < 2147483647.5)) [[unlikely]] {
     if (!std::isfinite(product)) ThrowNotFinite();
     ThrowOutOfRange(v);
   }
-  int64_t whole = static_cast<int64_t>(product);
-  const double fraction = product - static_cast<double>(whole);  // exact
-  const int64_t odd = whole & 1;
-  whole += static_cast<int64_t>(fraction > 0.5) | (static_cast<int64_t>(fraction == 0.5) & odd);
-  whole -= static_cast<int64_t>(fraction < -0.5) | (static_cast<int64_t>(fraction == -0.5) & odd);
-  return static_cast<int32_t>(whole);
+  return RoundLow32Exact(product);
 }
 
 // One output path's points, curve by curve.

@@ -26,6 +26,12 @@ std::optional<int32_t> RoundToInt32(long double v) {
   return static_cast<int32_t>(r);
 }
 
+int32_t RoundSaturated(long double v) {
+  if (const std::optional<int32_t> r = RoundToInt32(v)) return *r;
+  if (std::isnan(v)) return 0;
+  return v > 0 ? INT32_MAX : INT32_MIN;
+}
+
 int32_t RoundLow32(long double v) {
   const long double r = RoundHalfEven(v);
   if (!std::isfinite(r)) return 0;

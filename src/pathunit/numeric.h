@@ -17,6 +17,16 @@ long double RoundHalfEven(long double v);
 // -2147483648 .. 2147483647.
 std::optional<int32_t> RoundToInt32(long double v);
 
+// RoundHalfEven(v) kept within int32: NaN gives 0, values beyond the range its nearer end. The
+// rule for pixel coordinates and screen sizes, where a far-off value only has to stay off the
+// screen.
+int32_t RoundSaturated(long double v);
+
+// v limited to the int32 range.
+constexpr int32_t ClampToInt32(int64_t v) {
+  return v > INT32_MAX ? INT32_MAX : (v < INT32_MIN ? INT32_MIN : static_cast<int32_t>(v));
+}
+
 // The low 32 bits (two's complement) of the exact integer RoundHalfEven(v), however large it
 // is. NaN and infinities give 0. Used where the stored value keeps only the low bits of the
 // integer (colour bytes, the orientation test's control polygon).
@@ -34,11 +44,6 @@ inline int32_t RoundLow32Exact(double v) {
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(t)));
   }
   return RoundLow32(static_cast<long double>(v));
-}
-
-// The low 8 bits of RoundHalfEven(v), as RoundLow32 keeps the low 32.
-inline uint32_t RoundLow8(long double v) {
-  return static_cast<uint32_t>(RoundLow32(v)) & 0xFFu;
 }
 
 }  // namespace aiimport

@@ -194,6 +194,21 @@ void PathBox(tpath& path) {
   }
 }
 
+PaintBoxFit FitIntoPaintBox(float w, float h, int32_t width, int32_t height) {
+  constexpr int64_t Margin = 10;
+  const float sx = static_cast<float>(static_cast<long double>(int64_t{width} - Margin) / w);
+  const float sy = static_cast<float>(static_cast<long double>(int64_t{height} - Margin) / h);
+  PaintBoxFit fit;
+  fit.Scale = sy < sx ? sy : sx;
+  auto centring = [&fit](int32_t size, float extent) {
+    const int64_t used = RoundSaturated(static_cast<long double>(fit.Scale) * extent);
+    return ClampToInt32((int64_t{size} - used) / 2);
+  };
+  fit.OffsetX = centring(width, w);
+  fit.OffsetY = centring(height, h);
+  return fit;
+}
+
 void ComputeOutputExtent(ConversionResult& output) {
   IntRect& e = output.OutputExtent;
   e = {2147483647, 2147483647, -2147483647, -2147483647};

@@ -12,11 +12,9 @@
 #include <type_traits>
 #include <vector>
 
-namespace aiimport {
+#include "colour.h"
 
-// A colour value: red + 256 * green + 65536 * blue (0x00BBGGRR). 0x80000000 + n stands for the
-// platform's system colour n.
-using TColor = int32_t;
+namespace aiimport {
 
 // One segment of a source path, as read from the file. Coordinates are PostScript points with
 // y already multiplied by the vertical flip factor. Fields a kind does not use are zero.
@@ -169,6 +167,18 @@ FloatRect ComputeViewExtent(Range&& paths, bool recompute) {
   }
   return extent;
 }
+
+// How a drawing of width w and height h (world units, float32) fits into a paint box of
+// width x height pixels with 10 pixels of margin across each direction: the scale is the
+// smaller of (width - 10) / w and (height - 10) / h, each divided at extended precision and
+// stored as float32, and the picture is centred: an offset is (size - R(scale * extent)) / 2,
+// truncated towards zero, R rounding halves to even. w and h must not be 0.
+struct PaintBoxFit {
+  float Scale = 1.0f;
+  int32_t OffsetX = 0;
+  int32_t OffsetY = 0;
+};
+PaintBoxFit FitIntoPaintBox(float w, float h, int32_t width, int32_t height);
 
 // Sets OutputExtent from every point of OutputList; minima 2147483647 and maxima -2147483647
 // when there is none.

@@ -29,11 +29,6 @@ class LineList {
     narrow_ = {};
     wide_ = {};
   }
-  // Bytes held by the list (text and index), for the benchmarks.
-  std::size_t MemoryBytes() const {
-    return textCapacity_ + narrow_.capacity() * sizeof(uint32_t) +
-           wide_.capacity() * sizeof(uint64_t);
-  }
 
   // Makes a list from literal lines (tests and tools). Lines are taken as they are.
   static LineList FromLines(const std::vector<std::string>& lines);

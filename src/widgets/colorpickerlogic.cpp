@@ -5,26 +5,11 @@
 #include <limits>
 #include <utility>
 
+#include "numeric.h"
+
 namespace aiimport {
 
 namespace {
-
-// Round to the nearest integer, halves to the even neighbour, whatever the floating-point
-// environment says; NaN gives 0 and values beyond the int range are limited to it. (The widgets
-// stand alone with Qt, so they keep this small copy of the rule instead of linking the path
-// unit.)
-int RoundEven(long double v) {
-  if (std::isnan(v)) return 0;
-  constexpr long double lo = std::numeric_limits<int>::min();
-  constexpr long double hi = std::numeric_limits<int>::max();
-  if (v <= lo) return std::numeric_limits<int>::min();
-  if (v >= hi) return std::numeric_limits<int>::max();
-  const long double f = std::floor(v);
-  const long double d = v - f;
-  long double r = f;
-  if (d > 0.5L || (d == 0.5L && std::fmod(f, 2.0L) != 0)) r = f + 1;
-  return static_cast<int>(r);
-}
 
 // cos 30 = sqrt(3) / 2 and sin 30 = 1 / 2, as exactly as the type holds them.
 
@@ -37,7 +22,7 @@ long double Sin30() {
 
 // A colour component 0..1 as a byte: Round(255 * c), kept within 0..255.
 int ComponentByte(float c) {
-  return std::clamp(RoundEven(255.0L * c), 0, 255);
+  return std::clamp(RoundSaturated(255.0L * c), 0, 255);
 }
 
 }  // namespace
@@ -154,7 +139,7 @@ TPopupLayout ComputePopupLayout(const TPopupMetrics& m) {
 
   l.Window = {0, 0, cell * l.Columns + 2 * e + 2 * sp, l.Rows * cell + 4 * e};
   l.Radius = l.Columns * cell * 7 / 16;
-  l.CombSize = RoundEven(static_cast<long double>(l.Radius) / (l.Levels - 1) + 0.5L);
+  l.CombSize = RoundSaturated(static_cast<long double>(l.Radius) / (l.Levels - 1) + 0.5L);
 
   if (m.HasDefault) {
     l.Window.Right = std::max(l.Window.Right, tw);
@@ -176,8 +161,8 @@ TPopupLayout ComputePopupLayout(const TPopupMetrics& m) {
 
   const int r = l.Radius, s = l.CombSize;
   l.CombArea = {e + sp, l.Window.Bottom, e + sp + 2 * r, l.Window.Bottom + 2 * r};
-  l.GreyArea = {l.CombArea.Left, l.CombArea.Bottom - 4, RoundEven(Cos30() * s * 17 / 2) + 6 * s,
-                l.CombArea.Bottom + 2 * s};
+  l.GreyArea = {l.CombArea.Left, l.CombArea.Bottom - 4,
+                RoundSaturated(Cos30() * s * 17 / 2) + 6 * s, l.CombArea.Bottom + 2 * s};
   l.IntensityBar = {l.CombArea.Right, l.CombArea.Top + s, l.CombArea.Right + 20,
                     l.CombArea.Bottom - s};
   return l;
@@ -319,7 +304,7 @@ TCombArray BuildColorCombs(int radius, int levels, float centreRed, float centre
                   stepB = (endB - bl) / float(n);
 
       for (int k = 0; k < n; ++k) {
-        combs.push_back({RoundEven(x), RoundEven(y), color(r, g, bl)});
+        combs.push_back({RoundSaturated(x), RoundSaturated(y), color(r, g, bl)});
         x += stepX;
         y += stepY;
         r += stepR;
@@ -333,8 +318,8 @@ TCombArray BuildColorCombs(int radius, int levels, float centreRed, float centre
 
 TCombArray BuildGrayCombs(int combSize) {
   const int s = combSize;
-  const int stepX = RoundEven(s * Cos30() / 2);
-  const int zig = RoundEven((Sin30() + 1) * s / 2);
+  const int stepX = RoundSaturated(s * Cos30() / 2);
+  const int zig = RoundSaturated((Sin30() + 1) * s / 2);
   TCombArray combs;
   combs.reserve(17);
   combs.push_back({s, s, PackRgb(255, 255, 255)});
@@ -344,7 +329,7 @@ TCombArray BuildGrayCombs(int combSize) {
     const int y = (s / 4) * 3 + ((i - 1) % 2 ? zig : 0);
     combs.push_back({x, y, PackRgb(grey, grey, grey)});
   }
-  combs.push_back({RoundEven(16.0L * stepX + 3 * s + s), s, PackRgb(0, 0, 0)});
+  combs.push_back({RoundSaturated(16.0L * stepX + 3 * s + s), s, PackRgb(0, 0, 0)});
   return combs;
 }
 
@@ -355,8 +340,8 @@ std::array<TPoint, 6> HexagonVertices(int cx, int cy, int size) {
       {{0, 1}, {c, 0.5L}, {c, -0.5L}, {0, -1}, {-c, -0.5L}, {-c, 0.5L}}};
   std::array<TPoint, 6> v{};
   for (size_t i = 0; i < 6; ++i)
-    v[i] = {RoundEven(cx + 0.5L * size * unit[i].first),
-            RoundEven(cy + 0.5L * size * unit[i].second)};
+    v[i] = {RoundSaturated(cx + 0.5L * size * unit[i].first),
+            RoundSaturated(cy + 0.5L * size * unit[i].second)};
   return v;
 }
 
@@ -394,16 +379,16 @@ float IntensityAt(const TPopupLayout& l, int y) {
 
 int IntensityMarkerY(const TPopupLayout& l, float intensity) {
   const int n = l.IntensityBar.Height() - 1;
-  return l.IntensityBar.Top + RoundEven((1.0L - intensity) * n);
+  return l.IntensityBar.Top + RoundSaturated((1.0L - intensity) * n);
 }
 
 int IntensityBarGrey(int n, int k) {
   if (n <= 0) return 255;
-  return std::clamp(RoundEven(static_cast<long double>(n - k) * 255 / n), 0, 255);
+  return std::clamp(RoundSaturated(static_cast<long double>(n - k) * 255 / n), 0, 255);
 }
 
 int IntensityPercent(float intensity) {
-  return RoundEven(static_cast<long double>(intensity) * 100);
+  return RoundSaturated(static_cast<long double>(intensity) * 100);
 }
 
 // ---- The cell for a colour ----

@@ -13,11 +13,9 @@
 #include <string_view>
 #include <vector>
 
-namespace aiimport {
+#include "colour.h"
 
-// A colour value: red + 256 * green + 65536 * blue (0x00BBGGRR). 0x80000000 + n stands for the
-// platform's system colour n.
-using TColor = int32_t;
+namespace aiimport {
 
 // Colour values with a meaning of their own when the popup looks for the cell of a colour.
 inline constexpr TColor NoColorValue = 0x1FFFFFFF;       // selects no cell

@@ -1,4 +1,5 @@
 #include "preview.h"
+#include "reference.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,8 @@
 
 namespace aiimport {
 namespace {
+
+using testing::RenderRequestFromValue;
 
 constexpr int32_t Int32Max = std::numeric_limits<int32_t>::max();
 constexpr int32_t Int32Min = std::numeric_limits<int32_t>::min();

@@ -10,10 +10,11 @@
 
 #include "batch.h"
 #include "cli.h"
-#include "convert/testpaths.h"
 #include "dotfile.h"
 #include "dottools.h"
 #include "readfile.h"
+#include "testfiles.h"
+#include "testpaths.h"
 
 namespace aiimport {
 namespace {
@@ -34,11 +35,6 @@ Outcome Command(std::vector<std::string> args) {
   r.Out = out.str();
   r.Err = err.str();
   return r;
-}
-
-std::string ReadAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 class ConvertModes : public ::testing::Test {
@@ -193,7 +189,7 @@ TEST_F(ConvertModes, SvgDrawsFiguresAsTheHostReadsThem) {
   const fs::path out = dir_ / "figure.svg";
   const Outcome r = Command({"--dot-svg", dot.string(), out.string()});
   EXPECT_EQ(r.Code, ExitOk) << r.Err;
-  EXPECT_EQ(ReadAll(out), svg);
+  EXPECT_EQ(testing::ReadWholeFile(out), svg);
   EXPECT_EQ(Command({"--dot-svg", Write("bad.dot", "xy").string(), out.string()}).Code,
             ExitFailure);
   EXPECT_EQ(Command({"--dot-svg", dot.string(), (dir_ / "no" / "x.svg").string()}).Code,
@@ -234,7 +230,7 @@ TEST_F(ConvertModes, BatchFreesTheSourcePointsAndWritesTheSameBytes) {
     const std::optional<ImportResult> result =
         ImportStartupPaths(freed, freedOutput, options, dot.string());
     ASSERT_TRUE(result.has_value());
-    EXPECT_EQ(ReadAll(dot), sink.Bytes);
+    EXPECT_EQ(testing::ReadWholeFile(dot), sink.Bytes);
     for (const tpath& p : freed.PathList) {
       if (!p.Flagged) {
         EXPECT_EQ(p.Items.capacity(), 0u);

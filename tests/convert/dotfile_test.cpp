@@ -12,6 +12,7 @@
 
 #include "dotfile.h"
 #include "importchain.h"
+#include "testfiles.h"
 #include "testpaths.h"
 
 namespace aiimport {
@@ -218,10 +219,6 @@ class DotFileOnDisk : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  static std::string ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
   // Every file left in the directory.
   std::vector<std::string> Files() const {
     std::vector<std::string> names;
@@ -241,12 +238,12 @@ TEST_F(DotFileOnDisk, WritesTheRecordsAndReplacesAnOldFile) {
   const std::string expected = Records(copy);
   RecordingView view;
   const DotCounts counts = WriteDotFile(store_, file.string(), view);
-  EXPECT_EQ(ReadAll(file), expected);
+  EXPECT_EQ(testing::ReadWholeFile(file), expected);
   EXPECT_EQ(counts.Records * 10, expected.size());
   EXPECT_EQ(view.Captions, (std::vector<std::string>{"Generating Output"}));
   EXPECT_TRUE(store_.OutputList[1].Written);
   EXPECT_EQ(Files(), (std::vector<std::string>{"~tempai.dot"}));
-  EXPECT_TRUE(CheckDotStructure(ReadAll(file)).Ok);
+  EXPECT_TRUE(CheckDotStructure(testing::ReadWholeFile(file)).Ok);
 }
 
 TEST_F(DotFileOnDisk, AMissingDirectoryLeavesNothing) {

@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "orientation.h"
+#include "reference.h"
 #include "testpaths.h"
 
 namespace aiimport {

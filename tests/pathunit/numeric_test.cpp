@@ -1,4 +1,5 @@
 #include "numeric.h"
+#include "reference.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +8,8 @@
 
 namespace aiimport {
 namespace {
+
+using testing::RoundLow8;
 
 TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
   EXPECT_EQ(RoundHalfEven(0.5L), 0.0L);

@@ -1,6 +1,7 @@
 #include "pathunit.h"
 
 #include "pathcollector.h"
+#include "testpaths.h"
 
 #include <gtest/gtest.h>
 
@@ -11,15 +12,9 @@
 namespace aiimport {
 namespace {
 
-tbpoint Move(float x, float y) {
-  return {0, x, y};
-}
-tbpoint Line(float x, float y) {
-  return {1, x, y};
-}
-tbpoint Curve(float x1, float y1, float x2, float y2, float x3, float y3) {
-  return {2, x1, y1, x2, y2, x3, y3};
-}
+using testing::Curve;
+using testing::Line;
+using testing::Move;
 
 tpath PathOf(std::vector<tbpoint> points) {
   tpath p;

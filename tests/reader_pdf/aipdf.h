@@ -19,29 +19,20 @@
 #include <string>
 #include <vector>
 
+#include "testfiles.h"
+
 namespace aipdf {
 
-inline std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-}
+using aiimport::testing::ReadWholeFile;
+using aiimport::testing::WriteWholeFile;
 
 // With AIIMPORT_PDF_SEED_DIR set, every PDF made here is also saved in that folder (seeds for
 // the fuzzer).
 inline std::string Seed(std::string pdf) {
   if (const char* dir = std::getenv("AIIMPORT_PDF_SEED_DIR")) {
-    WriteFile(std::filesystem::path(dir) /
-                  ("made-" + std::to_string(std::hash<std::string>{}(pdf)) + ".ai"),
-              pdf);
+    WriteWholeFile(std::filesystem::path(dir) /
+                       ("made-" + std::to_string(std::hash<std::string>{}(pdf)) + ".ai"),
+                   pdf);
   }
   return pdf;
 }

@@ -31,7 +31,7 @@ TEST(PdfCorpus, Illustrator9FileImportsItsPaintedPaths) {
   REQUIRE_CORPUS_FILE("harvard-lts-fits-ai9.ai");
   const std::string file = Corpus("harvard-lts-fits-ai9.ai").string();
 
-  const std::string bytes = aipdf::ReadFile(file);
+  const std::string bytes = aipdf::ReadWholeFile(file);
   const auto x = aiimport::ExtractIllustratorText(bytes.data(), bytes.size());
   ASSERT_TRUE(x.Ok) << x.Message;
   EXPECT_EQ(x.Coding, aiimport::PdfDataCoding::Plain);
@@ -70,7 +70,7 @@ TEST(PdfCorpus, Illustrator24FileDecodesItsZstandardText) {
   REQUIRE_CORPUS_FILE("sindresorhus-fixture-without-pdf-compatibility.ai");
   const std::string file = Corpus("sindresorhus-fixture-without-pdf-compatibility.ai").string();
 
-  const std::string bytes = aipdf::ReadFile(file);
+  const std::string bytes = aipdf::ReadWholeFile(file);
   const auto x = aiimport::ExtractIllustratorText(bytes.data(), bytes.size());
   ASSERT_TRUE(x.Ok) << x.Message;
   EXPECT_EQ(x.Coding, aiimport::PdfDataCoding::Zstandard);
@@ -105,7 +105,7 @@ TEST(PdfCorpus, TruncatedFileGivesAMessage) {
 // Files that are not PDF still read as text.
 TEST(PdfCorpus, ClassicFilesAreNotTakenForPdf) {
   REQUIRE_CORPUS_FILE("sk1project-probe.ai");
-  const std::string bytes = aipdf::ReadFile(Corpus("sk1project-probe.ai"));
+  const std::string bytes = aipdf::ReadWholeFile(Corpus("sk1project-probe.ai"));
   EXPECT_FALSE(aiimport::IsPdfData(bytes.data(), bytes.size()));
   aiimport::PathModel store;
   aiimport::Progress quiet;

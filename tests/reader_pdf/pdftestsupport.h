@@ -15,7 +15,7 @@ namespace pdftest {
 
 inline const std::string& ShapesText() {
   static const std::string text =
-      aipdf::ReadFile(std::filesystem::path(AIIMPORT_SOURCE_DIR) / "samples" / "shapes.eps");
+      aipdf::ReadWholeFile(std::filesystem::path(AIIMPORT_SOURCE_DIR) / "samples" / "shapes.eps");
   return text;
 }
 
@@ -49,7 +49,7 @@ class ScratchDir {
   }
   std::string File(const std::string& name, const std::string& bytes) const {
     const auto p = path_ / name;
-    aipdf::WriteFile(p, bytes);
+    aipdf::WriteWholeFile(p, bytes);
     return p.string();
   }
 

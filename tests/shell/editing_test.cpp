@@ -278,7 +278,7 @@ TEST_F(EditingTest, ImportTakesTheEditedTree) {
   Key(Qt::Key_L, Qt::ControlModifier);  // the red square unfilled
   window->Button1->click();
   ASSERT_TRUE(std::filesystem::exists(DotFile())) << (messages.empty() ? "" : messages.front());
-  const std::string bytes = ReadFile(DotFile());
+  const std::string bytes = testing::ReadWholeFile(DotFile());
   ASSERT_TRUE(CheckDotStructure(bytes).Ok);
   std::vector<std::pair<int32_t, int32_t>> headers;
   std::vector<int> points;

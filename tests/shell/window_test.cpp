@@ -242,7 +242,7 @@ TEST_F(WindowTest, ImportWritesWhatTheBatchModeWritesAndEnds) {
                            out, err),
             0)
       << err.str();
-  EXPECT_EQ(ReadFile(DotFile()), ReadFile(batch));
+  EXPECT_EQ(testing::ReadWholeFile(DotFile()), testing::ReadWholeFile(batch));
 }
 
 TEST_F(WindowTest, ImportIntoAFolderThatCannotBeMadeLeavesTheWindowOpen) {

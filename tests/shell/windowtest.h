@@ -17,6 +17,7 @@
 #include "abortdialog.h"
 #include "mainwindow.h"
 #include "objecttree.h"
+#include "testfiles.h"
 #include "treeshape.h"
 
 // Readable QStrings in test messages.
@@ -67,11 +68,6 @@ class WindowTest : public ::testing::Test {
 
   // Where the window writes the DOT file: "c:\windows" + "\temp" + "\~tempai.dot".
   std::filesystem::path DotFile() const { return drive_ / "windows" / "temp" / "~tempai.dot"; }
-
-  std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
 
   void Save(QWidget* widget, const std::string& name) {
     widget->grab().save(QString::fromStdString(Pictures() + "/" + name));

@@ -95,7 +95,7 @@ TEST(DrawPathsSolid, WhiteFillIsOutlinedBlack) {
 
 TEST(DrawPathsSolid, OpenPathIsDottedAndWhitePenTurnsBlack) {
   std::deque<tpath> paths;
-  paths.push_back(MakePath({M(10, 60), L(90, 60)}, {false, false, White, White, 1}));
+  paths.push_back(MakePath({Move(10, 60), Line(90, 60)}, {false, false, White, White, 1}));
   const QImage solid = Draw(Pointers(paths), DrawMode::Solid);
   int black = 0, white = 0;
   for (int x = 10; x < 90; ++x) {
@@ -120,7 +120,8 @@ TEST(DrawPathsSolid, OpenPathIsDottedAndWhitePenTurnsBlack) {
 
 TEST(DrawPathsSolid, OpenFilledPathIsFilledWithADottedOutline) {
   std::deque<tpath> paths;
-  paths.push_back(MakePath({M(10, 10), L(90, 10), L(90, 90), L(10, 90)}, {false, true, 0, Red}));
+  paths.push_back(
+      MakePath({Move(10, 10), Line(90, 10), Line(90, 90), Line(10, 90)}, {false, true, 0, Red}));
   const QImage image = Draw(Pointers(paths), DrawMode::Solid);
   EXPECT_EQ(PixelAt(image, 50, 50), Red);
   EXPECT_EQ(PixelAt(image, 12, 50), Red);  // filling closes the open side
@@ -150,7 +151,7 @@ TEST(DrawPathsWireframe, OutlinesOnlyInFillOrLineColour) {
 
 TEST(DrawPathsOrientation, EverySubPathStrokedByItsOwnFlag) {
   auto paths = Donut(true, false);
-  paths.push_back(MakePath({M(60, 70), L(90, 70)}, {false, true, 0, Green, 9, true}));
+  paths.push_back(MakePath({Move(60, 70), Line(90, 70)}, {false, true, 0, Green, 9, true}));
   const QImage image = Draw(Pointers(paths), DrawMode::Orientation);
   EXPECT_EQ(PixelAt(image, 10, 30), Blue);   // anticlockwise
   EXPECT_EQ(PixelAt(image, 20, 30), Red);    // clockwise
@@ -161,7 +162,7 @@ TEST(DrawPathsOrientation, EverySubPathStrokedByItsOwnFlag) {
 
 TEST(DrawPathsBackground, EverythingSilverAndUnfilled) {
   auto paths = Donut();
-  paths.push_back(MakePath({M(60, 70), L(90, 70)}, {false, false, White, 0, 9}));
+  paths.push_back(MakePath({Move(60, 70), Line(90, 70)}, {false, false, White, 0, 9}));
   const QImage image = Draw(Pointers(paths), DrawMode::Background);
   EXPECT_EQ(PixelAt(image, 10, 30), Silver);
   EXPECT_EQ(PixelAt(image, 20, 30), Silver);
@@ -175,7 +176,7 @@ TEST(DrawPathsMapping, PointsLandOnTheMappedPixels) {
   // Scale 2, origin (0, 0), offsets (3, 4): x 10.25 -> 3 + R(20.5) = 23;
   // y 5 -> 14, y 30 -> 64.
   std::deque<tpath> paths;
-  paths.push_back(MakePath({M(10.25f, 5), L(10.25f, 30)}, {false, false, 0, 0, 0}));
+  paths.push_back(MakePath({Move(10.25f, 5), Line(10.25f, 30)}, {false, false, 0, 0, 0}));
   const ScreenMapping m{2, 0, 0, 3, 4};
   QImage image = Draw(Pointers(paths), DrawMode::Wireframe, 100, 100, m);
   for (int y = 14; y < 64; ++y)
@@ -192,11 +193,11 @@ TEST(DrawPathsPoints, CurvesAndLinesContinueFromTheCurrentPosition) {
   std::deque<tpath> paths;
   // A curve from (10, 50) over controls (10, 10) and (90, 10) to (90, 50): its middle point
   // (t = 1/2) is (50, 20).
-  paths.push_back(MakePath({M(10, 50), C(10, 10, 90, 10, 90, 50)}, {false, false, 0, 0, 1}));
+  paths.push_back(MakePath({Move(10, 50), Curve(10, 10, 90, 10, 90, 50)}, {false, false, 0, 0, 1}));
   // Another figure that starts with a line: it starts where the curve ended.
-  paths.push_back(MakePath({L(90, 90)}, {false, false, 0, 0, 2}));
+  paths.push_back(MakePath({Line(90, 90)}, {false, false, 0, 0, 2}));
   // Points of unknown kinds are skipped.
-  paths.push_back(MakePath({M(5, 95), {7, 50, 50}, L(40, 95)}, {false, false, 0, 0, 3}));
+  paths.push_back(MakePath({Move(5, 95), {7, 50, 50}, Line(40, 95)}, {false, false, 0, 0, 3}));
   const QImage image = Draw(Pointers(paths), DrawMode::Wireframe);
   bool top = false;
   for (int y = 19; y <= 21; ++y)
@@ -216,10 +217,12 @@ TEST(DrawPathsCulling, PathsWhollyOutsideEmitNothing) {
   paths.push_back(Rect(150, 10, 200, 50, {true, false, 0, 0, 0}));  // right of the picture
   paths.push_back(Rect(-60, 10, -10, 50, {true, false, 0, 0, 1}));  // left
   paths.push_back(Rect(10, -60, 50, -1, {true, false, 0, 0, 2}));   // above
-  paths.push_back(MakePath({M(10, 100), L(90, 100)}, {false, false, 0, 0, 3}));  // on the edge
-  paths.push_back(MakePath({M(100, 10), L(100, 90)}, {false, false, 0, 0, 4}));  // on the edge
-  paths.push_back(MakePath({M(10, 101), L(90, 101)}, {false, false, 0, 0, 5}));  // just below
-  paths.push_back(MakePath({M(20, 50), L(80, 50)}, {false, false, 0, 0, 6}));    // inside
+  paths.push_back(
+      MakePath({Move(10, 100), Line(90, 100)}, {false, false, 0, 0, 3}));  // on the edge
+  paths.push_back(
+      MakePath({Move(100, 10), Line(100, 90)}, {false, false, 0, 0, 4}));  // on the edge
+  paths.push_back(MakePath({Move(10, 101), Line(90, 101)}, {false, false, 0, 0, 5}));  // just below
+  paths.push_back(MakePath({Move(20, 50), Line(80, 50)}, {false, false, 0, 0, 6}));    // inside
   DrawStats stats;
   const QImage image = Draw(Pointers(paths), DrawMode::Wireframe, 100, 100, Identity, 1, &stats);
   EXPECT_EQ(stats.Culled, 4u);
@@ -249,8 +252,8 @@ TEST(DrawPathsCulling, CulledPathStillSetsItsFiguresColours) {
 
 TEST(DrawPathsRobustness, HugeCoordinatesAndOddInput) {
   std::deque<tpath> paths;
-  paths.push_back(MakePath({M(-1e9f, 50), L(1e9f, 50)}, {false, false, 0, 0, 0}));
-  paths.push_back(MakePath({M(-3e38f, 70), L(3e38f, 70)}, {false, false, 0, 0, 1}));
+  paths.push_back(MakePath({Move(-1e9f, 50), Line(1e9f, 50)}, {false, false, 0, 0, 0}));
+  paths.push_back(MakePath({Move(-3e38f, 70), Line(3e38f, 70)}, {false, false, 0, 0, 1}));
   paths.push_back(Rect(-3e38f, -3e38f, 3e38f, 3e38f, {true, true, 0, Green, 2}));
   DrawStats stats;
   const QImage image = Draw(Pointers(paths), DrawMode::Solid, 100, 100, Identity, 1, &stats);
@@ -290,12 +293,12 @@ TEST(DrawPathsFigures, StrokesDrawnTogetherSetTheSamePixelsAsOneByOne) {
   };
   for (int i = 0; i < 300; ++i) {
     std::vector<tbpoint> points;
-    if (i % 7 != 0) points.push_back(M(next(120), next(120)));  // some start with a line
+    if (i % 7 != 0) points.push_back(Move(next(120), next(120)));  // some start with a line
     for (int k = 0; k < 4; ++k) {
       if ((i + k) % 3 == 0) {
-        points.push_back(C(next(120), next(120), next(120), next(120), next(120), next(120)));
+        points.push_back(Curve(next(120), next(120), next(120), next(120), next(120), next(120)));
       } else {
-        points.push_back(L(next(120), next(120)));
+        points.push_back(Line(next(120), next(120)));
       }
     }
     paths.push_back(MakePath(points, {i % 2 == 0, false, 0x336699, 0, i}));

@@ -11,12 +11,14 @@
 
 #include "previewrender.h"
 #include "readfile.h"
+#include "reference.h"
 #include "rendersupport.h"
 
 namespace aiimport {
 namespace {
 
 using namespace rendertest;
+using testing::RenderRequestFromValue;
 
 constexpr TColor Green = 0x00FF00;
 constexpr TColor Red = 0x0000FF;
@@ -90,7 +92,7 @@ TEST(RenderPreviewTest, SelectedNodeWithoutTreePathsDisablesImport) {
 }
 
 TEST(RenderPreviewTest, HorizontalLineAloneGivesAWhitePicture) {
-  std::deque<tpath> paths{MakePath({M(10, 50), L(90, 50)}, {false, false, 0, 0, 0})};
+  std::deque<tpath> paths{MakePath({Move(10, 50), Line(90, 50)}, {false, false, 0, 0, 0})};
   FloatRect extent{};
   for (bool enhanced : {false, true}) {
     const auto picture = Render({Pointers(paths), Pointers(paths)}, RenderRequest::FitAll,
@@ -104,7 +106,7 @@ TEST(RenderPreviewTest, HorizontalLineAloneGivesAWhitePicture) {
 
 TEST(RenderPreviewTest, HorizontalLineAmongOthersIsDrawn) {
   std::deque<tpath> paths{Rect(0, 0, 100, 50, {true, false, Red, 0, 0}),
-                          MakePath({M(10, 25), L(90, 25)}, {true, false, 0, 0, 1})};
+                          MakePath({Move(10, 25), Line(90, 25)}, {true, false, 0, 0, 1})};
   FloatRect extent{};
   const auto picture = Render({Pointers(paths), Pointers(paths)}, RenderRequest::FitAll,
                               DrawMode::Wireframe, false, extent);
@@ -156,7 +158,7 @@ TEST(RenderPreviewTest, SelectionOverSilverAndRepaintAllWithoutSilver) {
 TEST(RenderPreviewTest, EnhancedModePutsPointsOnTheSamePixels) {
   std::deque<tpath> paths{Rect(0, 0, 100, 50, {true, false, 0, 0, 0}),
                           Rect(20, 10, 60, 40, {true, true, 0, Green, 1}),
-                          MakePath({M(70, 5), L(90, 25)}, {true, false, 0, 0, 2})};
+                          MakePath({Move(70, 5), Line(90, 25)}, {true, false, 0, 0, 2})};
   for (int width : {210, 211}) {
     FloatRect extent{};
     const auto direct = Render({Pointers(paths), Pointers(paths)}, RenderRequest::FitAll,
@@ -213,7 +215,7 @@ TEST(SilverCacheTest, SelectionChangesReuseItWithIdenticalPixels) {
   std::deque<tpath> paths{Rect(0, 0, 40, 50, {true, true, 0, Red, 0}),
                           Rect(60, 0, 100, 50, {true, true, 0, Green, 1}),
                           // starts with a line: continues from where the drawing before ended
-                          MakePath({L(30, 40)}, {false, false, 0, 0, 2})};
+                          MakePath({Line(30, 40)}, {false, false, 0, 0, 2})};
   const auto tree = Pointers(paths);
   for (bool enhanced : {false, true}) {
     SilverCache cache;

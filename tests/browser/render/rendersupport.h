@@ -14,6 +14,7 @@
 
 #include "pathunit.h"
 #include "previewrender.h"
+#include "testpaths.h"
 
 namespace aiimport::rendertest {
 
@@ -38,15 +39,9 @@ class QtEnvironment : public ::testing::Environment {
 inline ::testing::Environment* const qtEnvironment =
     ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 
-inline tbpoint M(float x, float y) {
-  return {0, x, y};
-}
-inline tbpoint L(float x, float y) {
-  return {1, x, y};
-}
-inline tbpoint C(float x1, float y1, float x2, float y2, float x3, float y3) {
-  return {2, x1, y1, x2, y2, x3, y3};
-}
+using testing::Curve;
+using testing::Line;
+using testing::Move;
 
 struct PathSpec {
   bool Closed = true;
@@ -72,7 +67,7 @@ inline tpath MakePath(std::vector<tbpoint> points, const PathSpec& style) {
 
 // The outline x0,y0 -> x1,y0 -> x1,y1 -> x0,y1 -> x0,y0.
 inline tpath Rect(float x0, float y0, float x1, float y1, const PathSpec& style) {
-  return MakePath({M(x0, y0), L(x1, y0), L(x1, y1), L(x0, y1), L(x0, y0)}, style);
+  return MakePath({Move(x0, y0), Line(x1, y0), Line(x1, y1), Line(x0, y1), Line(x0, y0)}, style);
 }
 
 template <class Container>
