@@ -510,8 +510,9 @@ void ProcessOperatorLine(PathSink& sink, InterpreterState& state, std::string_vi
   }
 }
 
-void InterpretLines(const LineList& lines, const InterpretOptions& options, InterpreterState& state,
-                    PathSink& sink, Progress& progress) {
+InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& options,
+                                InterpreterState& state, PathSink& sink, Progress& progress) {
+  InterpretSummary summary;
   const float flipFactor = options.FlipVertical ? 1.0f : -1.0f;
   progress.SetAbortRequested(false);
   const bool bar = progress.HasProgressBar();
@@ -561,6 +562,7 @@ void InterpretLines(const LineList& lines, const InterpretOptions& options, Inte
       }
       if (line == "%%Trailer") parsing = false;
       if (parsing && !line.empty()) {
+        ++summary.OperatorLines;
         try {
           ProcessOperatorLine(sink, state, line, flipFactor);
         } catch (const std::exception&) {
@@ -568,12 +570,15 @@ void InterpretLines(const LineList& lines, const InterpretOptions& options, Inte
         }
       }
       if (EqualsIgnoreCase(line, "CADDDict begin") || EqualsIgnoreCase(line, "%%EndSetup") ||
-          EqualsIgnoreCase(line, "%%EndPageSetup"))
+          EqualsIgnoreCase(line, "%%EndPageSetup")) {
         parsing = true;
+        summary.StartMarker = true;
+      }
     } catch (const std::exception&) {
       // As above: the line is dropped and reading goes on.
     }
   }
+  return summary;
 }
 
 }  // namespace aiimport

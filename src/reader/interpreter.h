@@ -70,10 +70,16 @@ void ParsePoint(PathSink& sink, InterpreterState& state, std::string_view line,
 void ProcessOperatorLine(PathSink& sink, InterpreterState& state, std::string_view line,
                          float flipFactor);
 
+// What an interpretation came across, for telling the user why a file gave no paths.
+struct InterpretSummary {
+  std::size_t OperatorLines = 0;  // lines read for operators (while reading was on)
+  bool StartMarker = false;       // a start marker line was seen
+};
+
 // Interprets the lines into the sink (a new drawing). Progress: the phase text and bar when the
 // progress has a bar, the line counter and the event pump every 100 lines, the abort test
 // before every line; an abort leaves nothing of the drawing.
-void InterpretLines(const LineList& lines, const InterpretOptions& options, InterpreterState& state,
-                    PathSink& sink, Progress& progress);
+InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& options,
+                                InterpreterState& state, PathSink& sink, Progress& progress);
 
 }  // namespace aiimport

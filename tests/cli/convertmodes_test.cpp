@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 
 #include "batch.h"
@@ -15,6 +16,7 @@
 #include "readfile.h"
 #include "testfiles.h"
 #include "testpaths.h"
+#include "treeshape.h"
 
 namespace aiimport {
 namespace {
@@ -210,6 +212,26 @@ TEST(StartupTreePaths, LeavesOutShortAndToggledPaths) {
   tpath* d = add(3, false);
   add(0, false);
   EXPECT_EQ(StartupTreePaths(store), (std::vector<tpath*>{a, d}));
+}
+
+TEST(StartupTreePaths, AreThePathsOfTheTreeTheWindowBuilds) {
+  // The batch takes the start-up tree's paths without building the tree: on random drawings
+  // they must be exactly the paths of the tree BuildTree makes with the start-up filters.
+  std::mt19937 random(29);
+  for (int round = 0; round < 2000; ++round) {
+    std::vector<testing::PathRow> rows;
+    int level = static_cast<int>(random() % 3) - 1;
+    for (int i = 0, n = static_cast<int>(random() % 25); i < n; ++i) {
+      level += static_cast<int>(random() % 5) - 2;
+      rows.push_back({level, static_cast<int32_t>(random() % 4), random() % 2 == 0,
+                      static_cast<int>(random() % 4), random() % 6 == 0, random() % 2 == 0});
+    }
+    PathModel model;
+    model.PathList = testing::Paths(rows);
+    ObjectTree tree;
+    BuildTree(tree, model.PathList, TreeFilters{});
+    ASSERT_EQ(StartupTreePaths(model), TreePaths(tree)) << "round " << round;
+  }
 }
 
 TEST_F(ConvertModes, BatchFreesTheSourcePointsAndWritesTheSameBytes) {
