@@ -1,5 +1,7 @@
 #include "epsgen.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace aiimport {
@@ -245,6 +247,147 @@ void Object(Writer& w, Random& r, int depth) {
   }
 }
 
+// --- few long paths -------------------------------------------------------------------------
+
+// The handful of colours of the long-path drawing: fills and strokes, each set only when it
+// changes.
+const char* const LongFills[] = {"0 0 0 1 k", "0.75 0.1 0 0 k", "0 0.05 0.6 0 k", "0.5 g"};
+const char* const LongStrokes[] = {"0 0 0 1 K", "0.2 0.2 0.2 XA"};
+
+class LongPathDrawing {
+ public:
+  // Shapes stop once the file reaches `target` bytes; the groups open then are closed.
+  LongPathDrawing(Writer& w, Random& r, std::size_t target) : w_(w), r_(r), target_(target) {}
+
+  // One top-level group, nested deeply: each group holds one to three shapes and, until 40
+  // levels, most often one group more (so that the nesting is deep but the drawing not).
+  void Group(int depth) {
+    w_.Line("u");
+    const int shapes = 1 + static_cast<int>(r_.Below(3));
+    const int inner =
+        depth < 40 && r_.Below(100) < 92 ? static_cast<int>(r_.Below(shapes + 1)) : -1;
+    for (int i = 0; i < shapes && w_.Size() < target_; ++i) {
+      if (i == inner) Group(depth + 1);
+      Shape();
+    }
+    if (inner == shapes && w_.Size() < target_) Group(depth + 1);
+    w_.Line("U");
+  }
+
+ private:
+  // A coordinate in ten-thousandths of a point from a value in points, on the page.
+  static int64_t Fixed(double v) { return static_cast<int64_t>(v * 10000.0); }
+
+  void Fill(int k) {
+    if (fill_ == k) return;
+    fill_ = k;
+    w_.Line(LongFills[k]);
+  }
+  void Stroke(int k) {
+    if (stroke_ == k) return;
+    stroke_ = k;
+    w_.Line(LongStrokes[k]);
+  }
+  void Colours() {
+    // Most shapes keep the colours in force.
+    if (fill_ < 0 || r_.Below(10) == 0) Fill(static_cast<int>(r_.Below(4)));
+    if (stroke_ < 0 || r_.Below(10) == 0) Stroke(static_cast<int>(r_.Below(2)));
+  }
+
+  // A closed outline of n segments around (cx, cy): a wavy circle of radius about rad, traced
+  // anticlockwise (y up) or clockwise, with curves whose handles follow the outline's tangent
+  // and runs of straight lines between them.
+  void Outline(double cx, double cy, double rad, int n, bool clockwise) {
+    double amplitude[4], phase[4];
+    for (int k = 0; k < 4; ++k) {
+      amplitude[k] = static_cast<double>(r_.Below(1000)) / 1000.0 * 0.12 / (k + 1);
+      phase[k] = static_cast<double>(r_.Below(6283)) / 1000.0;
+    }
+    auto point = [&](int i, double& x, double& y) {
+      const double t = 6.283185307179586 * i / n * (clockwise ? -1.0 : 1.0);
+      double radius = rad;
+      for (int k = 0; k < 4; ++k)
+        radius += rad * amplitude[k] * std::sin((k + 2) * t + phase[k]);
+      x = cx + radius * std::cos(t);
+      y = cy + radius * std::sin(t);
+    };
+    double x0, y0, px, py;
+    point(0, x0, y0);
+    w_.Numbers({Fixed(x0), Fixed(y0)}, "m");
+    px = x0, py = y0;
+    bool curves = r_.Below(2) == 0;
+    for (int i = 1; i <= n; ++i) {
+      double x, y;
+      point(i % n, x, y);
+      if (r_.Below(40) == 0) curves = !curves;
+      if (curves) {
+        // Handles a third of the way along the chord, bent outwards a little.
+        const double dx = x - px, dy = y - py;
+        const double bend = (static_cast<double>(r_.Below(200)) - 100.0) / 1000.0;
+        const double h1x = px + dx / 3 - dy * bend, h1y = py + dy / 3 + dx * bend;
+        const double h2x = px + 2 * dx / 3 - dy * bend, h2y = py + 2 * dy / 3 + dx * bend;
+        w_.Numbers({Fixed(h1x), Fixed(h1y), Fixed(h2x), Fixed(h2y), Fixed(x), Fixed(y)}, "c");
+      } else {
+        w_.Numbers({Fixed(x), Fixed(y)}, "l");
+      }
+      px = x, py = y;
+    }
+  }
+
+  // A segment count: mostly hundreds to a few thousand, now and then more than a path holds.
+  int Segments() {
+    if (r_.Below(150) == 0) return 16000 + static_cast<int>(r_.Below(2000));
+    return 100 + static_cast<int>(r_.Below(r_.Below(4) == 0 ? 6000 : 1500));
+  }
+
+  void Shape() {
+    const double cx = 60 + r_.Below(4920) / 10.0, cy = 60 + r_.Below(6720) / 10.0;
+    const double rad = 10 + r_.Below(500) / 10.0;
+    Colours();
+    switch (r_.Below(6)) {
+      case 0:
+      case 1:
+      case 2: {  // a closed outline
+        Outline(cx, cy, rad, Segments(), false);
+        static const char* const paints[] = {"f", "b", "s"};
+        w_.Line(paints[r_.Below(3)]);
+        break;
+      }
+      case 3: {  // a compound outline with long holes
+        w_.Line("*u");
+        Outline(cx, cy, rad, Segments(), false);
+        w_.Line("f");
+        const int holes = 1 + static_cast<int>(r_.Below(3));
+        for (int h = 0; h < holes; ++h) {
+          Outline(cx + (h - 1) * rad / 3, cy, rad / 5, Segments() / 3 + 8, true);
+          w_.Line("f");
+        }
+        w_.Line("*U");
+        break;
+      }
+      default: {  // a contour line: a long open polyline that wanders
+        double x = cx, y = cy, heading = r_.Below(6283) / 1000.0;
+        w_.Numbers({Fixed(x), Fixed(y)}, "m");
+        const int n = Segments();
+        for (int i = 0; i < n; ++i) {
+          heading += (static_cast<double>(r_.Below(600)) - 300.0) / 1000.0;
+          const double step = 0.5 + r_.Below(30) / 10.0;
+          x = std::clamp(x + step * std::cos(heading), 5.0, 607.0);
+          y = std::clamp(y + step * std::sin(heading), 5.0, 787.0);
+          w_.Numbers({Fixed(x), Fixed(y)}, "l");
+        }
+        w_.Line("S");
+        break;
+      }
+    }
+  }
+
+  Writer& w_;
+  Random& r_;
+  std::size_t target_;
+  int fill_ = -1, stroke_ = -1;
+};
+
 }  // namespace
 
 void AppendSyntheticEps(std::string& out, const SyntheticOptions& options) {
@@ -260,8 +403,14 @@ void AppendSyntheticEps(std::string& out, const SyntheticOptions& options) {
     w.Line(line);
   w.Line("%%BeginSetup");
   w.Line("%%EndSetup");
-  while (out.size() - start < options.TargetBytes)
-    Object(w, r, 0);
+  if (options.Shape == SyntheticShape::LongPaths) {
+    LongPathDrawing drawing(w, r, start + options.TargetBytes);
+    while (out.size() - start < options.TargetBytes)
+      drawing.Group(0);
+  } else {
+    while (out.size() - start < options.TargetBytes)
+      Object(w, r, 0);
+  }
   w.Line("%%PageTrailer");
   w.Line("%%Trailer");
   w.Line("%%EOF");

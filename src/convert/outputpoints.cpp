@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <vector>
+
+#include "parallel.h"
 
 #include "geometry.h"
 #include "numeric.h"
@@ -42,6 +45,9 @@ inline int32_t Micrometres(float v) {
 class PointBuilder {
  public:
   PointBuilder(std::vector<Tdot>& out, bool reduce) : out_(out), reduce_(reduce) {}
+
+  // A new path: its first curve starts at (0, 0) unless a point came before.
+  void Start() { previous_ = {0, 0}; }
 
   void Add(const tbpoint& p) {
     switch (p.Kind) {
@@ -93,54 +99,70 @@ int32_t OutputCoordinate(float v) {
   return Micrometres(v);
 }
 
-void GenerateOutputPoints(ConversionResult& result, std::span<const tpath* const> paths,
-                          bool reduce, Progress& progress, ConvertedPathHook* converted) {
-  progress.ProcessEvents();
-  std::vector<tdotpath>& output = result.OutputList;
-  ClearPaths(output);
-  progress.ShowStatus("Generating Splines.");
+namespace {
 
-  output.reserve(paths.size());
-  std::vector<Tdot> scratch;  // reduced paths are built here and copied at their exact size
-  for (std::size_t index = 0; index < paths.size(); ++index) {
-    const tpath* source = paths[index];
-    tdotpath& path = output.emplace_back();
-    path.LineColor = source->LineColor;
-    path.FillColor = source->FillColor;
-    path.Anticlockwise = source->Anticlockwise;
-    path.Reversed = source->Reversed;
-    path.Filled = source->Filled;
-    path.Closed = source->Closed;
-    path.GroupLevel = source->GroupLevel;
-    path.CompoundNo = source->CompoundNo;
-    if (reduce) {
-      scratch.clear();
-      PointBuilder builder(scratch, true);
-      for (const tbpoint& p : source->Items)
-        builder.Add(p);
-      path.Items.assign(scratch.begin(), scratch.end());
-    } else {
-      path.Items.reserve(FixedPointCount(*source));
-      PointBuilder builder(path.Items, false);
-      for (const tbpoint& p : source->Items)
-        builder.Add(p);
-    }
-    if (converted) converted->PathConverted(index);
+// One output path from its source path: the attributes, then the points.
+void CopyAttributes(const tpath& source, tdotpath& path) {
+  path.LineColor = source.LineColor;
+  path.FillColor = source.FillColor;
+  path.Anticlockwise = source.Anticlockwise;
+  path.Reversed = source.Reversed;
+  path.Filled = source.Filled;
+  path.Closed = source.Closed;
+  path.GroupLevel = source.GroupLevel;
+  path.CompoundNo = source.CompoundNo;
+}
+
+void ConvertPath(const tpath& source, tdotpath& path, bool reduce, std::vector<Tdot>& scratch) {
+  CopyAttributes(source, path);
+  if (reduce) {
+    // Reduced paths are built in the scratch buffer and copied at their exact size.
+    scratch.clear();
+    PointBuilder builder(scratch, true);
+    for (const tbpoint& p : source.Items)
+      builder.Add(p);
+    path.Items.assign(scratch.begin(), scratch.end());
+  } else {
+    path.Items.reserve(FixedPointCount(source));
+    PointBuilder builder(path.Items, false);
+    for (const tbpoint& p : source.Items)
+      builder.Add(p);
   }
+}
 
-  // The extent, the shift and the boxes. This gives what ComputeOutputExtent, the shift,
-  // ComputeDotBounds on every path and ComputeOutputExtent again give, in two passes instead of
-  // five: a float32 box bound is the float32 of the integer extreme (rounding keeps the order).
-  IntRect& extent = result.OutputExtent;
-  extent = {2147483647, 2147483647, -2147483647, -2147483647};
-  for (const tdotpath& path : output)
-    for (const Tdot& d : path.Items) {
-      extent.MinX = std::min(extent.MinX, d.X);
-      extent.MinY = std::min(extent.MinY, d.Y);
+// The smallest and largest coordinates of a run of output paths.
+struct Span {
+  int32_t MinX = 2147483647, MinY = 2147483647;
+  int32_t MaxX = INT32_MIN, MaxY = INT32_MIN;
+  void Add(const tdotpath& path) { Add(std::span<const Tdot>(path.Items)); }
+  void Add(std::span<const Tdot> points) {
+    for (const Tdot& d : points) {
+      MinX = std::min(MinX, d.X);
+      MinY = std::min(MinY, d.Y);
+      MaxX = std::max(MaxX, d.X);
+      MaxY = std::max(MaxY, d.Y);
     }
-  const int64_t minX = extent.MinX, minY = extent.MinY;
-  uint64_t total = 0;
-  for (tdotpath& path : output) {
+  }
+  void Add(const Span& s) {
+    MinX = std::min(MinX, s.MinX);
+    MinY = std::min(MinY, s.MinY);
+    MaxX = std::max(MaxX, s.MaxX);
+    MaxY = std::max(MaxY, s.MaxY);
+  }
+};
+
+// What the shift leaves of a run of paths: the largest box corner and the number of points.
+struct Shifted {
+  int32_t MaxX = -2147483647, MaxY = -2147483647;
+  bool AnyPoint = false;
+  uint64_t Points = 0;
+};
+
+// Moves the paths [from, to) by (-minX, -minY) and sets their boxes. Throws ImportError when a
+// point leaves the int32 range.
+Shifted ShiftPaths(std::span<tdotpath> paths, int64_t minX, int64_t minY) {
+  Shifted result;
+  for (tdotpath& path : paths) {
     int32_t boxMinX = 2147483647, boxMinY = 2147483647, boxMaxX = INT32_MIN, boxMaxY = INT32_MIN;
     for (Tdot& d : path.Items) {
       // Every point is at or above the minimum, so only the upper end of the range can be left.
@@ -164,13 +186,194 @@ void GenerateOutputPoints(ConversionResult& result, std::span<const tpath* const
       path.MinY = static_cast<float>(boxMinY);
       path.MaxX = static_cast<float>(boxMaxX);
       path.MaxY = static_cast<float>(boxMaxY);
-      extent.MaxX = std::max(extent.MaxX, boxMaxX);
-      extent.MaxY = std::max(extent.MaxY, boxMaxY);
-      extent.MinX = extent.MinY = 0;
+      result.MaxX = std::max(result.MaxX, boxMaxX);
+      result.MaxY = std::max(result.MaxY, boxMaxY);
+      result.AnyPoint = true;
     }
-    total += path.Count();
+    result.Points += path.Count();
   }
-  progress.ShowStatus("Total Nodes: " + std::to_string(total));
+  return result;
+}
+
+// Where the chunks of the parallel conversion start, and the end: runs of paths of about the
+// same number of points, enough for several chunks per thread, at least one path each.
+std::vector<std::size_t> ChunkStarts(std::span<const tpath* const> paths, unsigned threads) {
+  uint64_t total = 0;
+  for (const tpath* p : paths)
+    total += p->Count();
+  const uint64_t perChunk = std::clamp<uint64_t>(total / (8 * uint64_t{threads}), 256, 4096);
+  std::vector<std::size_t> starts{0};
+  uint64_t points = 0;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    points += paths[i]->Count() + 1;
+    if (points >= perChunk && i + 1 < paths.size()) {
+      starts.push_back(i + 1);
+      points = 0;
+    }
+  }
+  starts.push_back(paths.size());
+  return starts;
+}
+
+// Converts every path into `output` (already of the right size), telling `converted` about
+// each in order; returns the span of the points. On a failure (a coordinate out of range)
+// the paths before the failing one are converted and reported, the failing one holds its points
+// up to the failure, and the list ends with it: what one thread leaves.
+Span ConvertAll(std::vector<tdotpath>& output, std::span<const tpath* const> paths, bool reduce,
+                ConvertedPathHook* converted, const std::vector<std::size_t>& starts,
+                unsigned threads) {
+  const std::size_t n = paths.size();
+  Span span;
+  if (starts.size() <= 2) {
+    std::vector<Tdot> scratch;
+    for (std::size_t index = 0; index < n; ++index) {
+      try {
+        ConvertPath(*paths[index], output[index], reduce, scratch);
+      } catch (...) {
+        output.resize(index + 1);
+        throw;
+      }
+      span.Add(output[index]);
+      if (converted) converted->PathConverted(index);
+    }
+    return span;
+  }
+
+  // Workers convert chunks of paths into buffers of their own; this thread takes the chunks in
+  // order, gives each output path its points (in a buffer of exactly their size), tells
+  // `converted` and stops at the first failure, so that the first failing coordinate in path
+  // order is the one reported. Every allocation and release of path points happens here, in the
+  // order one thread makes them, so memory freed by `converted` is reused as it is then.
+  struct Chunk {
+    std::vector<Tdot> Points;       // the points of the chunk's paths, back to back
+    std::vector<std::size_t> Ends;  // where each path's points end in Points
+    Span Extent;
+    std::size_t Failed = 0;  // the index of the path that failed; the chunk's end when none did
+    std::exception_ptr Error;
+  };
+  const std::size_t chunks = starts.size() - 1;
+  const std::size_t window = 4 * std::size_t{threads};
+  std::vector<Chunk> slots(window);
+  std::exception_ptr error;
+  std::size_t failed = n;
+  {
+    OrderedChunks pool(chunks, threads, window, [&](std::size_t chunk, std::size_t slot) {
+      Chunk& c = slots[slot];
+      const std::size_t first = starts[chunk], last = starts[chunk + 1];
+      c.Points.clear();
+      if (!reduce) {
+        std::size_t count = 0;
+        for (std::size_t index = first; index < last; ++index)
+          count += FixedPointCount(*paths[index]);
+        c.Points.reserve(count);
+      }
+      c.Ends.clear();
+      c.Extent = Span{};
+      c.Error = nullptr;
+      c.Failed = last;
+      PointBuilder builder(c.Points, reduce);
+      for (std::size_t index = first; index < last; ++index) {
+        const std::size_t start = c.Points.size();
+        try {
+          builder.Start();
+          for (const tbpoint& p : paths[index]->Items)
+            builder.Add(p);
+        } catch (...) {
+          // A reduced path gets its points only when complete; a fixed one keeps those made.
+          if (reduce) c.Points.resize(start);
+          c.Ends.push_back(c.Points.size());
+          c.Failed = index;
+          c.Error = std::current_exception();
+          return;
+        }
+        c.Ends.push_back(c.Points.size());
+        c.Extent.Add(std::span<const Tdot>(c.Points).subspan(start));
+      }
+    });
+    for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
+      const std::size_t first = starts[chunk];
+      const Chunk& c = slots[pool.Wait(chunk)];
+      std::size_t from = 0;
+      for (std::size_t k = 0; k < c.Ends.size(); ++k) {
+        const std::size_t index = first + k;
+        tdotpath& path = output[index];
+        CopyAttributes(*paths[index], path);
+        path.Items.assign(c.Points.begin() + static_cast<std::ptrdiff_t>(from),
+                          c.Points.begin() + static_cast<std::ptrdiff_t>(c.Ends[k]));
+        from = c.Ends[k];
+        if (index == c.Failed) break;
+        if (converted) converted->PathConverted(index);
+      }
+      if (c.Error) {
+        failed = c.Failed;
+        error = c.Error;
+        break;
+      }
+      span.Add(c.Extent);
+      pool.Release();
+    }
+  }
+  if (error) {
+    output.resize(failed + 1);
+    std::rethrow_exception(error);
+  }
+  return span;
+}
+
+}  // namespace
+
+void GenerateOutputPoints(ConversionResult& result, std::span<const tpath* const> paths,
+                          bool reduce, Progress& progress, ConvertedPathHook* converted) {
+  progress.ProcessEvents();
+  std::vector<tdotpath>& output = result.OutputList;
+  ClearPaths(output);
+  progress.ShowStatus("Generating Splines.");
+
+  const unsigned threads = ThreadCount();
+  output.resize(paths.size());
+  // The chunks of paths the threads share, by their source points.
+  const std::vector<std::size_t> starts =
+      threads > 1 ? ChunkStarts(paths, threads) : std::vector<std::size_t>{0, paths.size()};
+  const Span span = ConvertAll(output, paths, reduce, converted, starts, threads);
+
+  // The extent, the shift and the boxes. This gives what ComputeOutputExtent, the shift,
+  // ComputeDotBounds on every path and ComputeOutputExtent again give, in two passes instead of
+  // five: a float32 box bound is the float32 of the integer extreme (rounding keeps the order).
+  IntRect& extent = result.OutputExtent;
+  extent = {2147483647, 2147483647, -2147483647, -2147483647};
+  extent.MinX = span.MinX;
+  extent.MinY = span.MinY;
+  const int64_t minX = extent.MinX, minY = extent.MinY;
+  const bool fits =
+      int64_t{span.MaxX} - minX <= INT32_MAX && int64_t{span.MaxY} - minY <= INT32_MAX;
+  Shifted shifted;
+  if (!fits || threads <= 1 || starts.size() <= 2) {
+    // A drawing too large fails here, at the same path as ever.
+    shifted = ShiftPaths(output, minX, minY);
+  } else {
+    const std::size_t chunks = starts.size() - 1;
+    const std::size_t window = 4 * std::size_t{threads};
+    std::vector<Shifted> slots(window);
+    OrderedChunks pool(chunks, threads, window, [&](std::size_t chunk, std::size_t slot) {
+      const std::size_t first = starts[chunk];
+      slots[slot] =
+          ShiftPaths(std::span(output).subspan(first, starts[chunk + 1] - first), minX, minY);
+    });
+    for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
+      const Shifted& s = slots[pool.Wait(chunk)];
+      shifted.MaxX = std::max(shifted.MaxX, s.MaxX);
+      shifted.MaxY = std::max(shifted.MaxY, s.MaxY);
+      shifted.AnyPoint = shifted.AnyPoint || s.AnyPoint;
+      shifted.Points += s.Points;
+      pool.Release();
+    }
+  }
+  if (shifted.AnyPoint) {
+    extent.MaxX = shifted.MaxX;
+    extent.MaxY = shifted.MaxY;
+    extent.MinX = extent.MinY = 0;
+  }
+  progress.ShowStatus("Total Nodes: " + std::to_string(shifted.Points));
 }
 
 }  // namespace aiimport

@@ -1,13 +1,18 @@
 #include "interpreter.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <exception>
 #include <limits>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "numeric.h"
+#include "parallel.h"
 #include "phasetext.h"
 
 namespace aiimport {
@@ -303,7 +308,9 @@ std::string_view WordAfterLastBlank(std::string_view line) {
 
 std::string_view LastWord(std::string_view line, std::string& scratch) {
   // Most lines hold neither a double quote nor a comma: their words are separated by blanks.
-  if (line.find_first_of("\",") == std::string_view::npos) return WordAfterLastBlank(line);
+  if (std::memchr(line.data(), '"', line.size()) == nullptr &&
+      std::memchr(line.data(), ',', line.size()) == nullptr)
+    return WordAfterLastBlank(line);
 
   const std::size_t n = line.size();
   std::size_t i = 0;
@@ -361,20 +368,70 @@ std::string_view LastWord(std::string_view line, std::string& scratch) {
   return inScratch ? std::string_view(scratch) : last;
 }
 
-void ParseColor(PathSink& sink, std::string_view line, std::string_view code) {
-  if (code == " X") code = " K";
-  if (code == " x") code = " k";
-  const NumberList n = ParseNumbers(line);
-  const auto& N = n.Numbers;
-  const int32_t last = n.LastNumberIndex;
-  const bool stroke = code == " K" || code == "XA" || code == "XX" || code == " G";
-  auto set = [&](TColor colour) {
-    if (stroke)
-      sink.SetLineColor(colour);
-    else
-      sink.SetFillColor(colour);
+namespace {
+
+// What one line does, worked out from its text alone, so that workers can prepare lines ahead of
+// the interpreter: the markers the reading loop looks for, and the operator's calls on the sink.
+// The interpreter's running values (CurrentPathClosed, CurrentPoint, reading on or off, the
+// pending bounding box) are applied when the line is carried out, in order.
+struct LineOp {
+  enum Flag : uint8_t {
+    NonEmpty = 1,           // the tidied line is not empty
+    Trailer = 2,            // the line is "%%Trailer"
+    StartMarker = 4,        // "CADDDict begin", "%%EndSetup" or "%%EndPageSetup"
+    BoundingBox = 8,        // "%%BoundingBox:" (any case) ...
+    BoundingBoxValid = 16,  // ... with exactly four numbers
+    Dropped = 32,           // tidying the line failed: the line is skipped
+  };
+  // What the last word does besides choosing the code.
+  enum Word : uint8_t { NoWord, ClosePathWord, ColourWord };
+  // What the code (as the word table left it) does.
+  enum Code : uint8_t {
+    NoCode,
+    FillWord,    // "f " when the path was closed, else "F "
+    StrokeWord,  // "s " when the path was closed, else "S "
+    PaintCode,
+    DiscardCode,
+    PointCode,
+    PointFromCurrent,  // a "v" curve: its first control point is the current point
+    FillColour,
+    LineColour,
+    GroupBegin,
+    GroupEnd,
+    CompoundBegin,
+    CompoundEnd,
   };
 
+  uint8_t Flags = 0;
+  uint8_t WordAction = NoWord;
+  uint8_t WordColours = 0;  // ColourWord: bit 0 sets the fill colour, bit 1 the line colour
+  uint8_t CodeAction = NoCode;
+  char Paint[2] = {' ', ' '};  // PaintCode: the code
+  uint8_t PointKind = 0;       // PointCode, PointFromCurrent: the point's Kind
+  TColor WordFill = 0, WordLine = 0;
+  TColor Colour = 0;                                     // FillColour, LineColour
+  float X1 = 0, Y1 = 0, X2 = 0, Y2 = 0, X3 = 0, Y3 = 0;  // the point (y flipped)
+};
+
+// The colour a colour code (" k", " K", "Xa", "XA", "Xx", "XX", " g", " G", " x", " X") sets,
+// and whether it is the line colour; nothing when the line has too few numbers.
+struct CodeColour {
+  bool Set = false;
+  bool Stroke = false;
+  TColor Colour = 0;
+};
+
+CodeColour ColourOf(const NumberList& n, std::string_view code) {
+  if (code == " X") code = " K";
+  if (code == " x") code = " k";
+  const auto& N = n.Numbers;
+  const int32_t last = n.LastNumberIndex;
+  CodeColour result;
+  result.Stroke = code == " K" || code == "XA" || code == "XX" || code == " G";
+  auto set = [&result](TColor colour) {
+    result.Set = true;
+    result.Colour = colour;
+  };
   if (code == " K" || code == " k") {
     if (last >= 3) set(CmykToColor(N[0], N[1], N[2], N[3]));
   } else if (code == "XA" || code == "Xa") {
@@ -387,62 +444,80 @@ void ParseColor(PathSink& sink, std::string_view line, std::string_view code) {
   } else if (code == " G" || code == " g") {
     if (last == 0) set(RgbToColor(N[0], N[0], N[0]));
   }
+  return result;
 }
 
-void ParsePoint(PathSink& sink, InterpreterState& state, std::string_view line,
-                std::string_view code, float flipFactor) {
+// The point of a point code (" m", " l", " L", " c", " C", " v", " V", " y", " Y") into op;
+// nothing when the line has too few numbers.
+void CompilePoint(const NumberList& n, std::string_view code, float f, LineOp& op) {
   if (code.size() != 2) return;
-  const NumberList n = ParseNumbers(line);
   const auto& N = n.Numbers;
   const int32_t last = n.LastNumberIndex;
-  const float f = flipFactor;
-  tbpoint p;
+  uint8_t action = LineOp::PointCode;
   switch (code[1]) {
     case 'm':
       if (last < 1) return;
-      p.Kind = 0;
-      p.X1 = N[0], p.Y1 = f * N[1];
+      op.PointKind = 0;
+      op.X1 = N[0], op.Y1 = f * N[1];
       break;
     case 'l':
     case 'L':
       if (last < 1) return;
-      p.Kind = 1;
-      p.X1 = N[0], p.Y1 = f * N[1];
+      op.PointKind = 1;
+      op.X1 = N[0], op.Y1 = f * N[1];
       break;
     case 'c':
     case 'C':
       if (last < 5) return;
-      p.Kind = 2;
-      p.X1 = N[0], p.Y1 = f * N[1];
-      p.X2 = N[2], p.Y2 = f * N[3];
-      p.X3 = N[4], p.Y3 = f * N[5];
+      op.PointKind = 2;
+      op.X1 = N[0], op.Y1 = f * N[1];
+      op.X2 = N[2], op.Y2 = f * N[3];
+      op.X3 = N[4], op.Y3 = f * N[5];
       break;
     case 'v':
     case 'V':
       if (last < 3) return;
-      p.Kind = 2;
-      p.X1 = state.CurrentPoint.X, p.Y1 = state.CurrentPoint.Y;
-      p.X2 = N[0], p.Y2 = f * N[1];
-      p.X3 = N[2], p.Y3 = f * N[3];
+      op.PointKind = 2;
+      action = LineOp::PointFromCurrent;
+      op.X2 = N[0], op.Y2 = f * N[1];
+      op.X3 = N[2], op.Y3 = f * N[3];
       break;
     case 'y':
     case 'Y':
       if (last < 3) return;
-      p.Kind = 2;
-      p.X1 = N[0], p.Y1 = f * N[1];
-      p.X2 = N[2], p.Y2 = f * N[3];
-      p.X3 = p.X2, p.Y3 = p.Y2;
+      op.PointKind = 2;
+      op.X1 = N[0], op.Y1 = f * N[1];
+      op.X2 = N[2], op.Y2 = f * N[3];
+      op.X3 = op.X2, op.Y3 = op.Y2;
       break;
     default:
       return;
   }
-  // A full path takes no more points, and the current point stays where it was.
-  if (!sink.AddPoint(p)) return;
-  state.CurrentPoint = p.Kind == 2 ? FloatPoint{p.X3, p.Y3} : FloatPoint{p.X1, p.Y1};
+  op.CodeAction = action;
 }
 
-void ProcessOperatorLine(PathSink& sink, InterpreterState& state, std::string_view line,
-                         float flipFactor) {
+// The numbers of a line, read once however many steps need them.
+class LazyNumbers {
+ public:
+  explicit LazyNumbers(std::string_view line) : line_(line) {}
+  const NumberList& Get() {
+    if (!read_) {
+      numbers_ = ParseNumbers(line_);
+      read_ = true;
+    }
+    return numbers_;
+  }
+
+ private:
+  std::string_view line_;
+  NumberList numbers_;
+  bool read_ = false;
+};
+
+// The operator part of a tidied, non-empty line: the word table, then the code tables, as
+// ProcessOperatorLine carries them out, without touching a sink.
+void CompileOperator(std::string_view line, float flipFactor, LineOp& op,
+                     std::string& wordScratch) {
   char padded[2];
   if (line.size() == 1) {
     padded[0] = line[0];
@@ -450,13 +525,20 @@ void ProcessOperatorLine(PathSink& sink, InterpreterState& state, std::string_vi
     line = std::string_view(padded, 2);
   }
   if (line.size() < 2) return;
-  char op[2] = {line[line.size() - 2], line[line.size() - 1]};
-  std::string_view opCode(op, 2);
-
-  std::string wordScratch;
+  char code[2] = {line[line.size() - 2], line[line.size() - 1]};
+  const std::string_view opCode(code, 2);
   std::string_view lastWord = LastWord(line, wordScratch);
+  LazyNumbers numbers(line);
 
-  auto setOp = [&](char a, char b) { op[0] = a, op[1] = b; };
+  auto setOp = [&](char a, char b) { code[0] = a, code[1] = b; };
+  auto colourWord = [&](std::string_view fill, std::string_view stroke) {
+    const CodeColour f = ColourOf(numbers.Get(), fill), s = ColourOf(numbers.Get(), stroke);
+    op.WordAction = LineOp::ColourWord;
+    op.WordColours = static_cast<uint8_t>((f.Set ? 1 : 0) | (s.Set ? 2 : 0));
+    op.WordFill = f.Colour;
+    op.WordLine = s.Colour;
+  };
+  uint8_t paintWord = LineOp::NoCode;
 
   // The word table, top to bottom; a row sees what the rows above did. Every word in it but
   // "@" is longer than one character, and most operator lines end in a one-letter word.
@@ -472,42 +554,219 @@ void ProcessOperatorLine(PathSink& sink, InterpreterState& state, std::string_vi
     if (lastWord == "moveto") setOp(' ', 'm');
     if (lastWord == "lineto") setOp(' ', 'l');
     if (lastWord == "curveto") setOp(' ', 'c');
-    if (lastWord == "closepath") {
-      sink.ClosePath();
-      state.CurrentPathClosed = true;
-    }
+    if (lastWord == "closepath") op.WordAction = LineOp::ClosePathWord;
     if (lastWord == "eofill") lastWord = "fill";
-    if (lastWord == "fill") state.CurrentPathClosed ? setOp('f', ' ') : setOp('F', ' ');
-    if (lastWord == "stroke") state.CurrentPathClosed ? setOp('s', ' ') : setOp('S', ' ');
-    if (lastWord == "cmyk") {
-      ParseColor(sink, line, " k");
-      ParseColor(sink, line, " K");
-    }
-    if (lastWord == "setrgbcolor") {
-      ParseColor(sink, line, "Xa");
-      ParseColor(sink, line, "XA");
-    }
+    // "fill" and "stroke" choose a paint code by whether the path was closed: decided when the
+    // line is carried out.
+    if (lastWord == "fill") paintWord = LineOp::FillWord;
+    if (lastWord == "stroke") paintWord = LineOp::StrokeWord;
+    if (lastWord == "cmyk") colourWord(" k", " K");
+    if (lastWord == "setrgbcolor") colourWord("Xa", "XA");
+  }
+  if (paintWord != LineOp::NoCode) {
+    op.CodeAction = paintWord;
+    return;
   }
 
   // The code tables, in order.
   if (IsColourCode(opCode)) {
-    ParseColor(sink, line, opCode);
+    const CodeColour c = ColourOf(numbers.Get(), opCode);
+    if (c.Set) {
+      op.CodeAction = c.Stroke ? LineOp::LineColour : LineOp::FillColour;
+      op.Colour = c.Colour;
+    }
   } else if (IsPointCode(opCode)) {
-    ParsePoint(sink, state, line, opCode, flipFactor);
+    CompilePoint(numbers.Get(), opCode, flipFactor, op);
   } else if (IsDiscardCode(opCode)) {
-    sink.DiscardPoints();
+    op.CodeAction = LineOp::DiscardCode;
   } else if (IsPaintCode(opCode)) {
-    sink.Paint(opCode);
-    state.CurrentPathClosed = false;  // a new path
+    op.CodeAction = LineOp::PaintCode;
+    op.Paint[0] = code[0];
+    op.Paint[1] = code[1];
   } else if (opCode == "u ") {
-    sink.BeginGroup();
+    op.CodeAction = LineOp::GroupBegin;
   } else if (opCode == "U ") {
-    sink.EndGroup();
+    op.CodeAction = LineOp::GroupEnd;
   } else if (opCode == "*u") {
-    sink.BeginCompound();
+    op.CodeAction = LineOp::CompoundBegin;
   } else if (opCode == "*U") {
-    sink.EndCompound();
+    op.CodeAction = LineOp::CompoundEnd;
   }
+}
+
+void Paint(PathSink& sink, InterpreterState& state, std::string_view code) {
+  sink.Paint(code);
+  state.CurrentPathClosed = false;  // a new path
+}
+
+// Carries out the operator part of a line on the sink, with the interpreter's running values.
+void ApplyOperator(PathSink& sink, InterpreterState& state, const LineOp& op) {
+  if (op.WordAction == LineOp::ClosePathWord) {
+    sink.ClosePath();
+    state.CurrentPathClosed = true;
+  } else if (op.WordAction == LineOp::ColourWord) {
+    if (op.WordColours & 1) sink.SetFillColor(op.WordFill);
+    if (op.WordColours & 2) sink.SetLineColor(op.WordLine);
+  }
+  switch (op.CodeAction) {
+    case LineOp::FillWord:
+      Paint(sink, state, state.CurrentPathClosed ? "f " : "F ");
+      break;
+    case LineOp::StrokeWord:
+      Paint(sink, state, state.CurrentPathClosed ? "s " : "S ");
+      break;
+    case LineOp::PaintCode:
+      Paint(sink, state, std::string_view(op.Paint, 2));
+      break;
+    case LineOp::DiscardCode:
+      sink.DiscardPoints();
+      break;
+    case LineOp::PointCode:
+    case LineOp::PointFromCurrent: {
+      tbpoint p;
+      p.Kind = op.PointKind;
+      if (op.CodeAction == LineOp::PointFromCurrent)
+        p.X1 = state.CurrentPoint.X, p.Y1 = state.CurrentPoint.Y;
+      else
+        p.X1 = op.X1, p.Y1 = op.Y1;
+      p.X2 = op.X2, p.Y2 = op.Y2;
+      p.X3 = op.X3, p.Y3 = op.Y3;
+      // A full path takes no more points, and the current point stays where it was.
+      if (!sink.AddPoint(p)) break;
+      state.CurrentPoint = p.Kind == 2 ? FloatPoint{p.X3, p.Y3} : FloatPoint{p.X1, p.Y1};
+      break;
+    }
+    case LineOp::FillColour:
+      sink.SetFillColor(op.Colour);
+      break;
+    case LineOp::LineColour:
+      sink.SetLineColor(op.Colour);
+      break;
+    case LineOp::GroupBegin:
+      sink.BeginGroup();
+      break;
+    case LineOp::GroupEnd:
+      sink.EndGroup();
+      break;
+    case LineOp::CompoundBegin:
+      sink.BeginCompound();
+      break;
+    case LineOp::CompoundEnd:
+      sink.EndCompound();
+      break;
+    default:
+      break;
+  }
+}
+
+// Working buffers of the line preparation, one set per thread.
+struct LineScratch {
+  std::string Tidy;
+  std::string Word;
+};
+
+// Everything the reading loop needs of one line; `box` receives the numbers of a
+// "%%BoundingBox:" line that has four.
+void PrepareLine(std::string_view text, float flipFactor, LineOp& op, FloatRect& box,
+                 LineScratch& scratch) {
+  op = LineOp{};
+  std::string_view line;
+  try {
+    line = Tidy(text, scratch.Tidy);
+  } catch (const std::exception&) {
+    op.Flags = LineOp::Dropped;  // as a line that fails: skipped
+    return;
+  }
+  uint8_t flags = 0;
+  if (line.size() >= 14 && EqualsIgnoreCase(line.substr(0, 14), "%%BoundingBox:")) {
+    flags |= LineOp::BoundingBox;
+    const NumberList n = ParseNumbers(line.substr(14));
+    if (n.LastNumberIndex == 3) {
+      const auto& N = n.Numbers;
+      box = {N[0], -N[3], N[2], -N[1]};
+      flags |= LineOp::BoundingBoxValid;
+    }
+  }
+  if (line == "%%Trailer") flags |= LineOp::Trailer;
+  if (!line.empty()) {
+    flags |= LineOp::NonEmpty;
+    try {
+      CompileOperator(line, flipFactor, op, scratch.Word);
+    } catch (const std::exception&) {
+      // A line that fails does nothing; nothing in a source file produces a message.
+      const LineOp none;
+      op = none;
+    }
+  }
+  if (EqualsIgnoreCase(line, "CADDDict begin") || EqualsIgnoreCase(line, "%%EndSetup") ||
+      EqualsIgnoreCase(line, "%%EndPageSetup"))
+    flags |= LineOp::StartMarker;
+  op.Flags = flags;
+}
+
+// The interpreter's running values over the lines.
+struct ReadingState {
+  bool Parsing = false;
+  bool BoundingBoxPending = true;
+};
+
+// Carries out one prepared line (the body of the reading loop after the progress).
+void ApplyLine(PathSink& sink, InterpreterState& state, ReadingState& reading,
+               InterpretSummary& summary, const LineOp& op, const FloatRect& box) {
+  if (op.Flags & LineOp::Dropped) return;
+  if (reading.BoundingBoxPending && (op.Flags & LineOp::BoundingBox)) {
+    if (op.Flags & LineOp::BoundingBoxValid) sink.SetViewExtent(box);
+    reading.BoundingBoxPending = false;
+  }
+  if (op.Flags & LineOp::Trailer) reading.Parsing = false;
+  if (reading.Parsing && (op.Flags & LineOp::NonEmpty)) {
+    ++summary.OperatorLines;
+    try {
+      ApplyOperator(sink, state, op);
+    } catch (const std::exception&) {
+      // A line that fails is skipped; nothing in a source file produces a message.
+    }
+  }
+  if (op.Flags & LineOp::StartMarker) {
+    reading.Parsing = true;
+    summary.StartMarker = true;
+  }
+}
+
+// Lines prepared by the workers, one chunk of at most this many at a time.
+constexpr std::size_t ChunkLines = 4096;
+
+struct PreparedChunk {
+  std::vector<LineOp> Ops;
+  // The bounding-box lines of the chunk with four numbers: (line within the chunk, numbers).
+  std::vector<std::pair<uint32_t, FloatRect>> Boxes;
+  LineScratch Scratch;  // the working buffers of the worker preparing it
+};
+
+}  // namespace
+
+void ParseColor(PathSink& sink, std::string_view line, std::string_view code) {
+  const CodeColour c = ColourOf(ParseNumbers(line), code);
+  if (!c.Set) return;
+  if (c.Stroke)
+    sink.SetLineColor(c.Colour);
+  else
+    sink.SetFillColor(c.Colour);
+}
+
+void ParsePoint(PathSink& sink, InterpreterState& state, std::string_view line,
+                std::string_view code, float flipFactor) {
+  LineOp op;
+  CompilePoint(ParseNumbers(line), code, flipFactor, op);
+  ApplyOperator(sink, state, op);
+}
+
+void ProcessOperatorLine(PathSink& sink, InterpreterState& state, std::string_view line,
+                         float flipFactor) {
+  LineOp op;
+  std::string wordScratch;
+  CompileOperator(line, flipFactor, op, wordScratch);
+  ApplyOperator(sink, state, op);
 }
 
 InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& options,
@@ -525,8 +784,8 @@ InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& o
   }
   sink.BeginDrawing({0, -60, 60, 0});
   state.CurrentPathClosed = false;
-  bool parsing = options.ParseEverything;
-  bool boundingBoxPending = true;
+  ReadingState reading;
+  reading.Parsing = options.ParseEverything;
 
   // The wrap-up runs however the loop ends.
   struct WrapUp {
@@ -540,43 +799,90 @@ InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& o
     }
   } wrapUp{sink, progress, bar};
 
-  std::string scratch;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (progress.AbortRequested()) break;
-    try {
-      if (i % 100 == 0) {
-        progress.ShowStatus(std::to_string(i) + "      ");
-        if (bar) progress.SetPosition(static_cast<int64_t>(i));
-        progress.ProcessEvents();
-      }
-      const std::string_view line = Tidy(lines[i], scratch);
-
-      if (boundingBoxPending && line.size() >= 14 &&
-          EqualsIgnoreCase(line.substr(0, 14), "%%BoundingBox:")) {
-        const NumberList n = ParseNumbers(line.substr(14));
-        if (n.LastNumberIndex == 3) {
-          const auto& N = n.Numbers;
-          sink.SetViewExtent({N[0], -N[3], N[2], -N[1]});
-        }
-        boundingBoxPending = false;
-      }
-      if (line == "%%Trailer") parsing = false;
-      if (parsing && !line.empty()) {
-        ++summary.OperatorLines;
-        try {
-          ProcessOperatorLine(sink, state, line, flipFactor);
-        } catch (const std::exception&) {
-          // A line that fails is skipped; nothing in a source file produces a message.
-        }
-      }
-      if (EqualsIgnoreCase(line, "CADDDict begin") || EqualsIgnoreCase(line, "%%EndSetup") ||
-          EqualsIgnoreCase(line, "%%EndPageSetup")) {
-        parsing = true;
-        summary.StartMarker = true;
-      }
-    } catch (const std::exception&) {
-      // As above: the line is dropped and reading goes on.
+  // The progress of line i: the counter, the bar and the event pump every 100 lines.
+  auto report = [&](std::size_t i) {
+    if (i % 100 == 0) {
+      progress.ShowStatus(std::to_string(i) + "      ");
+      if (bar) progress.SetPosition(static_cast<int64_t>(i));
+      progress.ProcessEvents();
     }
+  };
+
+  // Reads the lines [from, to) one by one on this thread; false when "Abort" was pressed.
+  LineScratch scratch;
+  auto readInPlace = [&](std::size_t from, std::size_t to) {
+    LineOp op;
+    FloatRect box;
+    for (std::size_t i = from; i < to; ++i) {
+      if (progress.AbortRequested()) return false;
+      try {
+        report(i);
+        PrepareLine(lines[i], flipFactor, op, box, scratch);
+        ApplyLine(sink, state, reading, summary, op, box);
+      } catch (const std::exception&) {
+        // As above: the line is dropped and reading goes on.
+      }
+    }
+    return true;
+  };
+
+  const unsigned threads = ThreadCount();
+  const std::size_t chunkLines = std::clamp<std::size_t>(count / (4 * threads), 64, ChunkLines);
+  if (threads <= 1 || count <= chunkLines) {
+    readInPlace(0, count);
+    return summary;
+  }
+
+  // Workers prepare chunks of lines ahead; this thread carries them out in order, so the sink
+  // and the progress see exactly what one thread gives them.
+  const std::size_t chunks = (count + chunkLines - 1) / chunkLines;
+  const std::size_t window = 4 * std::size_t{threads};
+  std::vector<PreparedChunk> slots(window);
+  OrderedChunks pool(chunks, threads, window, [&](std::size_t chunk, std::size_t slot) {
+    PreparedChunk& c = slots[slot];
+    const std::size_t first = chunk * chunkLines;
+    const std::size_t n = std::min(chunkLines, count - first);
+    c.Ops.resize(n);
+    c.Boxes.clear();
+    LineScratch& workerScratch = c.Scratch;
+    FloatRect box;
+    for (std::size_t k = 0; k < n; ++k) {
+      LineOp& op = c.Ops[k];
+      PrepareLine(lines[first + k], flipFactor, op, box, workerScratch);
+      if (op.Flags & LineOp::BoundingBoxValid) c.Boxes.emplace_back(static_cast<uint32_t>(k), box);
+    }
+  });
+  for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
+    const std::size_t first = chunk * chunkLines, last = std::min(first + chunkLines, count);
+    std::size_t slot;
+    try {
+      slot = pool.Wait(chunk);
+    } catch (const std::exception&) {
+      // The chunk could not be prepared (no memory for its records): read it here instead.
+      pool.Release();
+      if (!readInPlace(first, last)) break;
+      continue;
+    }
+    const PreparedChunk& c = slots[slot];
+    std::size_t nextBox = 0;
+    bool aborted = false;
+    for (std::size_t k = 0; k < c.Ops.size(); ++k) {
+      if (progress.AbortRequested()) {
+        aborted = true;
+        break;
+      }
+      const LineOp& op = c.Ops[k];
+      FloatRect box;
+      if (op.Flags & LineOp::BoundingBoxValid) box = c.Boxes[nextBox++].second;
+      try {
+        report(first + k);
+        ApplyLine(sink, state, reading, summary, op, box);
+      } catch (const std::exception&) {
+        // As above: the line is dropped and reading goes on.
+      }
+    }
+    if (aborted) break;
+    pool.Release();
   }
   return summary;
 }

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "lines.h"
+#include "parallel.h"
 #include "pdfsource.h"
 #include "phasetext.h"
 
@@ -112,6 +113,10 @@ class LineFilter {
   template <class Offset>
   static LoadStatus Run(LineList& lines, char* data, std::size_t size, Progress& progress,
                         std::vector<Offset>& starts) {
+    const unsigned threads = ThreadCount();
+    const uint64_t chunkBytes = std::clamp<uint64_t>(size / (4 * threads), 512, ChunkBytes);
+    if (threads > 1 && size > chunkBytes)
+      return RunParallel(lines, data, size, progress, starts, threads, chunkBytes);
     uint64_t write = 0, lineStart = 0;
     const bool bar = progress.HasProgressBar();
     // i is the 1-based position of the next byte; each pass runs up to the next progress point.
@@ -128,6 +133,90 @@ class LineFilter {
     }
     // A final line without a line break is kept like any other.
     if (write > lineStart) starts.push_back(static_cast<Offset>(lineStart));
+    lines.count_ = starts.size();
+    starts.push_back(static_cast<Offset>(write));
+    return LoadStatus::Loaded;
+  }
+
+  // The bytes are cut into chunks of at most about ChunkBytes, each ending just after a line
+  // break, so
+  // that every chunk starts a new line: workers filter the chunks in place, each into its own
+  // start, and the calling thread moves each finished chunk's text down behind the one before
+  // it. The calling thread reports the progress points in order as the chunks before them
+  // finish (a point i once the bytes before i are filtered), exactly as one thread does.
+  static constexpr uint64_t ChunkBytes = uint64_t{1} << 18;
+
+  template <class Offset>
+  struct Chunk {
+    uint64_t End = 0;            // where the chunk's filtered text ends (in place)
+    std::vector<Offset> Starts;  // where its lines start (in place)
+  };
+
+  // Where the chunks begin: 0, then each just after the first line break at or after the next
+  // multiple of chunkBytes; size at the end. Every byte is looked at once at most.
+  static std::vector<uint64_t> ChunkCuts(const char* data, uint64_t size, uint64_t chunkBytes) {
+    std::vector<uint64_t> cuts{0};
+    for (uint64_t nominal = chunkBytes; nominal < size; nominal += chunkBytes) {
+      if (nominal < cuts.back()) continue;
+      uint64_t at = nominal;
+      while (at < size && Classes.cls[static_cast<unsigned char>(data[at])] != Break)
+        ++at;
+      if (at == size) break;
+      cuts.push_back(at + 1);
+    }
+    if (cuts.back() < size) cuts.push_back(size);
+    return cuts;
+  }
+
+  template <class Offset>
+  static LoadStatus RunParallel(LineList& lines, char* data, std::size_t size, Progress& progress,
+                                std::vector<Offset>& starts, unsigned threads,
+                                uint64_t chunkBytes) {
+    const std::vector<uint64_t> cuts = ChunkCuts(data, size, chunkBytes);
+    const std::size_t chunks = cuts.size() - 1;
+    const std::size_t window = 4 * std::size_t{threads};
+    std::vector<Chunk<Offset>> slots(window);
+    OrderedChunks pool(chunks, threads, window, [&](std::size_t chunk, std::size_t slot) {
+      Chunk<Offset>& c = slots[slot];
+      c.Starts.clear();
+      uint64_t write = cuts[chunk], lineStart = cuts[chunk];
+      FilterRange(data, cuts[chunk], cuts[chunk + 1], write, lineStart, c.Starts);
+      // Only the last chunk can end inside a line.
+      if (write > lineStart) c.Starts.push_back(static_cast<Offset>(lineStart));
+      c.End = write;
+    });
+
+    const bool bar = progress.HasProgressBar();
+    uint64_t point = 1;  // the next progress point
+    // Reports the progress points up to `last`; false when "Abort" was pressed.
+    auto reportUpTo = [&](uint64_t last) {
+      for (; point <= last; point = NextProgressPoint(point)) {
+        if (bar) progress.SetPosition(static_cast<int64_t>(point));
+        progress.ProcessEvents();
+        if (progress.AbortRequested()) return false;
+      }
+      return true;
+    };
+    uint64_t write = 0;
+    for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
+      if (!reportUpTo(std::min<uint64_t>(cuts[chunk] + 1, size))) return LoadStatus::Aborted;
+      const Chunk<Offset>& c = slots[pool.Wait(chunk)];
+      const uint64_t from = cuts[chunk], length = c.End - from;
+      if (write != from) std::memmove(data + write, data + from, length);
+      if (chunk == 0) {
+        // Room for as many lines as the file holds at the first chunk's density, and a little
+        // more: growing the list copies it and touches fresh memory.
+        const uint64_t estimate = uint64_t{c.Starts.size()} * size / cuts[1];
+        starts.reserve(static_cast<std::size_t>(
+            std::min<uint64_t>(estimate + estimate / 8 + 16, size / 2 + 2)));
+      }
+      const uint64_t shift = from - write;
+      for (const Offset s : c.Starts)
+        starts.push_back(static_cast<Offset>(s - shift));
+      write += length;
+      pool.Release();
+    }
+    if (!reportUpTo(size)) return LoadStatus::Aborted;
     lines.count_ = starts.size();
     starts.push_back(static_cast<Offset>(write));
     return LoadStatus::Loaded;

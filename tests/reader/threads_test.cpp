@@ -1,0 +1,381 @@
+// Reading with several threads gives exactly what one thread gives: the lines, the paths, the
+// running values, the summary and every progress call; and "Abort" stops it at the same place.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "epsgen.h"
+#include "interpreter.h"
+#include "lines.h"
+#include "pathcollector.h"
+#include "readertest.h"
+#include "readfile.h"
+#include "testfiles.h"
+#include "threadsetting.h"
+
+namespace aiimport {
+namespace {
+
+using testing::RecordingProgress;
+using testing::ThreadsSetting;
+
+// Threads compared with one: more than this machine may have, so that chunks wait for each
+// other in every order.
+constexpr unsigned ManyThreads = 4;
+
+std::vector<std::string> Lines(const LineList& list) {
+  std::vector<std::string> out;
+  for (std::size_t i = 0; i < list.size(); ++i)
+    out.emplace_back(list[i]);
+  return out;
+}
+
+struct Filtered {
+  LoadStatus Status{};
+  std::vector<std::string> Lines;
+  RecordingProgress Progress;
+};
+
+std::unique_ptr<Filtered> Filter(const std::string& bytes, unsigned threads, int abortAtPump = 0) {
+  ThreadsSetting setting(threads);
+  auto result = std::make_unique<Filtered>();
+  result->Progress.abortAtPump = abortAtPump;
+  auto copy = std::make_unique_for_overwrite<char[]>(bytes.size() + 1);
+  std::memcpy(copy.get(), bytes.data(), bytes.size());
+  LineList list;
+  result->Status = FilterLines(list, std::move(copy), bytes.size(), result->Progress);
+  result->Lines = Lines(list);
+  return result;
+}
+
+// The loader's progress points for a text of `size` bytes, from the rule: every 1-based
+// position i with (i AND 0x2FFF) = 1.
+std::vector<int64_t> LoaderPoints(uint64_t size) {
+  std::vector<int64_t> points;
+  for (uint64_t i = 1; i <= size; ++i)
+    if ((i & 0x2FFF) == 1) points.push_back(static_cast<int64_t>(i));
+  return points;
+}
+
+// Random text with every kind of line end, blank runs and bytes that are dropped.
+std::string MixedBytes(std::mt19937& random, std::size_t size) {
+  static const unsigned char specials[] = {10, 13, 13, 10, 0, 9, 31, 127, 200, 255, 32, 32};
+  std::string bytes(size, 'x');
+  for (char& c : bytes) {
+    const uint32_t roll = random();
+    c = roll % 9 == 0 ? static_cast<char>(specials[(roll / 16) % sizeof specials])
+                      : static_cast<char>(33 + (roll / 16) % 94);
+  }
+  return bytes;
+}
+
+TEST(ThreadedLoading, TheSameLinesAndProgressAsOneThread) {
+  std::mt19937 random(5);
+  std::vector<std::string> inputs;
+  for (std::size_t size : {0u, 1u, 700u, 4097u, 16385u, 100000u, 1u << 20})
+    inputs.push_back(MixedBytes(random, size));
+  inputs.push_back(std::string(300000, 'a'));  // one long line without a break
+  inputs.push_back(std::string(300000, '\n'));
+  inputs.push_back(SyntheticEps({.TargetBytes = 400000, .Seed = 3, .CrLf = true}));
+  for (const std::string& bytes : inputs) {
+    const auto one = Filter(bytes, 1);
+    const auto many = Filter(bytes, ManyThreads);
+    ASSERT_EQ(many->Status, LoadStatus::Loaded);
+    EXPECT_EQ(many->Lines, one->Lines) << bytes.size() << " bytes";
+    const std::vector<int64_t> points = LoaderPoints(bytes.size());
+    EXPECT_EQ(many->Progress.positions, points) << bytes.size() << " bytes";
+    EXPECT_EQ(one->Progress.positions, points) << bytes.size() << " bytes";
+    EXPECT_EQ(many->Progress.pumps, static_cast<int>(points.size()));
+  }
+}
+
+TEST(ThreadedLoading, AbortStopsAtThePressedPoint) {
+  std::mt19937 random(8);
+  const std::string bytes = MixedBytes(random, 2u << 20);
+  const std::vector<int64_t> points = LoaderPoints(bytes.size());
+  for (int pump : {1, 2, 3, 50, 127, static_cast<int>(points.size())}) {
+    const auto many = Filter(bytes, ManyThreads, pump);
+    EXPECT_EQ(many->Status, LoadStatus::Aborted) << pump;
+    EXPECT_TRUE(many->Lines.empty()) << pump;
+    // Nothing is reported after the press: the points up to it, in order.
+    EXPECT_EQ(many->Progress.pumps, pump);
+    EXPECT_EQ(many->Progress.positions,
+              std::vector<int64_t>(points.begin(), points.begin() + pump));
+  }
+}
+
+// Everything an interpretation leaves and tells.
+struct Reading {
+  testing::Interpreted Run;
+  InterpretSummary Summary;
+  RecordingProgress Progress;
+};
+
+std::unique_ptr<Reading> Interpret(const LineList& lines, const InterpretOptions& options,
+                                   unsigned threads, int abortAtPump = 0) {
+  ThreadsSetting setting(threads);
+  auto r = std::make_unique<Reading>();
+  r->Progress.abortAtPump = abortAtPump;
+  // A first reading leaves a current point that a "v" at the start of the second one uses.
+  InterpretLines(LineList::FromLines({"%%EndSetup", "3.5 -2 m"}), options, r->Run.state,
+                 r->Run.collector, r->Progress);
+  r->Summary = InterpretLines(lines, options, r->Run.state, r->Run.collector, r->Progress);
+  return r;
+}
+
+template <class Item>
+void ExpectSamePath(const tpathOf<Item>& a, const tpathOf<Item>& b, std::size_t i) {
+  ASSERT_EQ(a.Items.size(), b.Items.size()) << "path " << i;
+  // Bit for bit: a -0 must stay a -0.
+  ASSERT_EQ(std::memcmp(a.Items.data(), b.Items.data(), a.Items.size() * sizeof(Item)), 0)
+      << "path " << i;
+  EXPECT_EQ(a.Written, b.Written) << "path " << i;
+  EXPECT_EQ(std::memcmp(&a.MinX, &b.MinX, 4 * sizeof(float)), 0) << "path " << i;
+  EXPECT_EQ(a.LineColor, b.LineColor) << "path " << i;
+  EXPECT_EQ(a.FillColor, b.FillColor) << "path " << i;
+  EXPECT_EQ(a.Anticlockwise, b.Anticlockwise) << "path " << i;
+  EXPECT_EQ(a.Reversed, b.Reversed) << "path " << i;
+  EXPECT_EQ(a.Filled, b.Filled) << "path " << i;
+  EXPECT_EQ(a.Closed, b.Closed) << "path " << i;
+  EXPECT_EQ(a.Flagged, b.Flagged) << "path " << i;
+  EXPECT_EQ(a.GroupLevel, b.GroupLevel) << "path " << i;
+  EXPECT_EQ(a.CompoundNo, b.CompoundNo) << "path " << i;
+}
+
+void ExpectSameReading(const Reading& one, const Reading& many, const std::string& what) {
+  SCOPED_TRACE(what);
+  const auto& a = one.Run.model.PathList;
+  const auto& b = many.Run.model.PathList;
+  ASSERT_EQ(a.size(), b.size());
+  for (std::size_t i = 0; i < a.size(); ++i)
+    ExpectSamePath(a[i], b[i], i);
+  EXPECT_EQ(one.Run.model.ViewExtent, many.Run.model.ViewExtent);
+  const PathCollector& ca = one.Run.collector;
+  const PathCollector& cb = many.Run.collector;
+  ASSERT_EQ(ca.CurrentPath().has_value(), cb.CurrentPath().has_value());
+  if (ca.CurrentPath()) ExpectSamePath(*ca.CurrentPath(), *cb.CurrentPath(), a.size());
+  EXPECT_EQ(ca.CurrentLineColor(), cb.CurrentLineColor());
+  EXPECT_EQ(ca.CurrentFillColor(), cb.CurrentFillColor());
+  EXPECT_EQ(ca.CurrentGroupLevel(), cb.CurrentGroupLevel());
+  EXPECT_EQ(ca.CurrentCompoundNo(), cb.CurrentCompoundNo());
+  EXPECT_EQ(ca.InCompound(), cb.InCompound());
+  EXPECT_EQ(
+      std::memcmp(&one.Run.state.CurrentPoint, &many.Run.state.CurrentPoint, sizeof(FloatPoint)),
+      0);
+  EXPECT_EQ(one.Run.state.CurrentPathClosed, many.Run.state.CurrentPathClosed);
+  EXPECT_EQ(one.Summary.OperatorLines, many.Summary.OperatorLines);
+  EXPECT_EQ(one.Summary.StartMarker, many.Summary.StartMarker);
+  const RecordingProgress& pa = one.Progress;
+  const RecordingProgress& pb = many.Progress;
+  EXPECT_EQ(pa.phases, pb.phases);
+  EXPECT_EQ(pa.counters, pb.counters);
+  EXPECT_EQ(pa.positions, pb.positions);
+  EXPECT_EQ(pa.pumps, pb.pumps);
+  EXPECT_EQ(pa.maximum, pb.maximum);
+  EXPECT_EQ(pa.AbortRequested(), pb.AbortRequested());
+  EXPECT_EQ(pb.busy, 0);
+}
+
+// Lines made of the interpreter's whole vocabulary at random: every code, every word of the word
+// table, markers, quotes, commas, blank runs and numbers of every form.
+std::vector<std::string> VocabularyLines(std::mt19937& random, std::size_t count) {
+  static const char* const words[] = {"m",
+                                      "l",
+                                      "L",
+                                      "c",
+                                      "C",
+                                      "v",
+                                      "V",
+                                      "y",
+                                      "Y",
+                                      "k",
+                                      "K",
+                                      "Xa",
+                                      "XA",
+                                      "Xx",
+                                      "XX",
+                                      "g",
+                                      "G",
+                                      "x",
+                                      "X",
+                                      "f",
+                                      "F",
+                                      "s",
+                                      "S",
+                                      "b",
+                                      "B",
+                                      "q",
+                                      "Q",
+                                      "n",
+                                      "N",
+                                      "u",
+                                      "U",
+                                      "*u",
+                                      "*U",
+                                      "*",
+                                      "closepath",
+                                      "fill",
+                                      "eofill",
+                                      "stroke",
+                                      "cmyk",
+                                      "rgb",
+                                      "setrgbcolor",
+                                      "@",
+                                      "cp",
+                                      "clp",
+                                      "ef",
+                                      "mo",
+                                      "li",
+                                      "cv",
+                                      "moveto",
+                                      "lineto",
+                                      "curveto",
+                                      "(Spot)",
+                                      "\"fill\"",
+                                      "x,stroke",
+                                      "S,",
+                                      "%%Trailer",
+                                      "%%EndSetup",
+                                      "%%BoundingBox:",
+                                      "%%%%BoundingBox:",
+                                      "CADDDict begin",
+                                      "1e999",
+                                      "-0",
+                                      "1.2.3",
+                                      "4e38",
+                                      "1e-50",
+                                      "0.5",
+                                      "1"};
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::string line;
+    const int tokens = 1 + static_cast<int>(random() % 9);
+    for (int t = 0; t < tokens; ++t) {
+      if (t > 0) line += random() % 7 == 0 ? "  " : " ";
+      if (random() % 2 == 0) {
+        line += std::to_string(static_cast<int>(random() % 2000) - 1000);
+        if (random() % 2) line += "." + std::to_string(random() % 10000);
+      } else {
+        line += words[random() % (sizeof words / sizeof *words)];
+      }
+    }
+    if (random() % 13 == 0) line = " " + line + " ";
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST(ThreadedInterpreting, SyntheticFilesReadAsWithOneThread) {
+  for (SyntheticShape shape : {SyntheticShape::Objects, SyntheticShape::LongPaths}) {
+    for (uint32_t seed : {1u, 2u}) {
+      const std::string text =
+          SyntheticEps({.TargetBytes = 600000, .Seed = seed, .CrLf = seed == 2, .Shape = shape});
+      const auto filtered = Filter(text, 1);
+      std::vector<std::string> lines = filtered->Lines;
+      const LineList list = LineList::FromLines(lines);
+      for (const InterpretOptions options :
+           {InterpretOptions{true, false}, InterpretOptions{false, true}}) {
+        const auto one = Interpret(list, options, 1);
+        const auto many = Interpret(list, options, ManyThreads);
+        ExpectSameReading(*one, *many,
+                          "seed " + std::to_string(seed) + (options.FlipVertical ? "" : " flip"));
+        EXPECT_GT(many->Run.model.PathList.size(), 10u);
+      }
+    }
+  }
+}
+
+TEST(ThreadedInterpreting, EveryOperatorAtRandomReadsAsWithOneThread) {
+  std::mt19937 random(31);
+  for (int round = 0; round < 6; ++round) {
+    const LineList list = LineList::FromLines(VocabularyLines(random, 3000 + 4000 * round));
+    const InterpretOptions options{round % 2 == 0, round % 3 != 2};
+    ExpectSameReading(*Interpret(list, options, 1), *Interpret(list, options, ManyThreads),
+                      "round " + std::to_string(round));
+  }
+}
+
+TEST(ThreadedInterpreting, JunkReadsAsWithOneThread) {
+  std::mt19937 random(77);
+  std::string junk(1u << 20, '\0');
+  for (char& c : junk)
+    c = static_cast<char>(random());
+  const auto filtered = Filter(junk, ManyThreads);
+  EXPECT_EQ(filtered->Lines, Filter(junk, 1)->Lines);
+  const LineList list = LineList::FromLines(filtered->Lines);
+  ExpectSameReading(*Interpret(list, {true, true}, 1), *Interpret(list, {true, true}, ManyThreads),
+                    "junk");
+}
+
+// The whole reading of a file, loading included, with one thread and with several.
+void ExpectSameFileReading(const std::filesystem::path& file) {
+  for (const bool parseEverything : {false, true}) {
+    Reading one, many;
+    ReadResult readOne, readMany;
+    {
+      ThreadsSetting setting(1);
+      readOne = ReadSourceFile(one.Run.model, one.Run.state, file.string(), {true, parseEverything},
+                               one.Progress);
+    }
+    {
+      ThreadsSetting setting(ManyThreads);
+      readMany = ReadSourceFile(many.Run.model, many.Run.state, file.string(),
+                                {true, parseEverything}, many.Progress);
+    }
+    EXPECT_EQ(readOne.Load.Status, readMany.Load.Status) << file;
+    EXPECT_EQ(readOne.Lines, readMany.Lines) << file;
+    EXPECT_EQ(readOne.InterpretedExtent, readMany.InterpretedExtent) << file;
+    const auto& a = one.Run.model.PathList;
+    const auto& b = many.Run.model.PathList;
+    ASSERT_EQ(a.size(), b.size()) << file;
+    for (std::size_t i = 0; i < a.size(); ++i)
+      ExpectSamePath(a[i], b[i], i);
+    EXPECT_EQ(one.Progress.positions, many.Progress.positions) << file;
+    EXPECT_EQ(one.Progress.counters, many.Progress.counters) << file;
+    EXPECT_EQ(one.Progress.phases, many.Progress.phases) << file;
+    EXPECT_EQ(one.Progress.pumps, many.Progress.pumps) << file;
+  }
+}
+
+TEST(ThreadedInterpreting, SamplesReadAsWithOneThread) {
+  int files = 0;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::string(AIIMPORT_SOURCE_DIR) + "/samples")) {
+    ExpectSameFileReading(entry.path());
+    ++files;
+  }
+  EXPECT_GE(files, 4);
+}
+
+TEST(ThreadedInterpreting, CorpusReadsAsWithOneThread) {
+  if (!std::filesystem::is_directory(AIIMPORT_CORPUS_DIR))
+    GTEST_SKIP() << "The corpus folder " AIIMPORT_CORPUS_DIR " is absent; corpus tests skipped";
+  for (const auto& entry : std::filesystem::directory_iterator(AIIMPORT_CORPUS_DIR))
+    if (entry.is_regular_file()) ExpectSameFileReading(entry.path());
+}
+
+TEST(ThreadedInterpreting, AbortStopsAtThePressedPump) {
+  const std::string text = SyntheticEps({.TargetBytes = 1u << 20, .Seed = 4});
+  const LineList list = LineList::FromLines(Filter(text, 1)->Lines);
+  // The pumps come every 100 lines, from line 0 on.
+  const int lastPump = static_cast<int>((list.size() + 99) / 100);
+  for (int pump : {1, 2, 3, 57, 200, lastPump}) {
+    const auto one = Interpret(list, {}, 1, pump + 1);  // +1: the first reading's pump
+    const auto many = Interpret(list, {}, ManyThreads, pump + 1);
+    ExpectSameReading(*one, *many, "pump " + std::to_string(pump));
+    EXPECT_TRUE(many->Run.model.PathList.empty());
+    EXPECT_FALSE(many->Run.collector.CurrentPath());
+    EXPECT_EQ(many->Progress.pumps, pump + 1);
+    // Lines are counted up to the pressed pump, then nothing more.
+    ASSERT_FALSE(many->Progress.counters.empty());
+    EXPECT_EQ(many->Progress.counters.back(), std::to_string(100 * (pump - 1)) + "      ");
+  }
+}
+
+}  // namespace
+}  // namespace aiimport
