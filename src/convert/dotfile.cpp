@@ -7,6 +7,8 @@
 #include <system_error>
 #include <utility>
 
+#include "parallel.h"
+
 namespace aiimport {
 
 namespace {
@@ -94,9 +96,163 @@ DotRecord DecodeDotRecord(const unsigned char* in) {
   return {static_cast<int16_t>(kind), GetLittleEndian32(in + 2), GetLittleEndian32(in + 6)};
 }
 
-DotCounts WriteDotRecords(std::vector<tdotpath>& list, DotSink& sink) {
-  RecordWriter out(sink);
+namespace {
+
+// The figure logic, shared by the counting pass and the writing of the records. Puts the
+// records of one path's points into `out`, continuing the figure under a copy of its header
+// where the rules say: `run` counts the point records since the last header; `head` is true
+// for the figure's first path. Returns true when a continuation cut that first path.
+template <class Out>
+bool PutPoints(const std::vector<Tdot>& items, int64_t& run, bool head, const DotRecord& header,
+               Out& out) {
+  bool cut = false;
+  const std::size_t n = items.size();
+  std::size_t k = 0;
+  while (k < n) {
+    if (run <= SoftRunLimit) {
+      // No continuation before the run passes SoftRunLimit: these points go in one piece.
+      const std::size_t plain =
+          std::min<std::size_t>(n - k, static_cast<std::size_t>(SoftRunLimit + 1 - run));
+      out.Points(items.data() + k, plain);
+      run += static_cast<int64_t>(plain);
+      k += plain;
+      continue;
+    }
+    const Tdot& dot = items[k];
+    if (dot.Kind < 2 || (head && run > HardRunLimit)) {
+      out.Header(header);
+      run = 0;
+      cut = cut || head;
+    }
+    out.Points(&dot, 1);
+    ++run;
+    ++k;
+  }
+  return cut;
+}
+
+// Counts records and headers without writing them.
+struct RecordCounter {
+  uint64_t Records = 0;
+  uint64_t Headers = 0;
+  void Header(const DotRecord&) { ++Records, ++Headers; }
+  void Points(const Tdot*, std::size_t n) { Records += n; }
+};
+
+// Encodes records into a buffer of the right size.
+struct RecordEncoder {
+  unsigned char* At;
+  void Header(const DotRecord& header) {
+    EncodeDotRecord(header, At);
+    At += DotRecordSize;
+  }
+  void Points(const Tdot* dots, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i, At += DotRecordSize)
+      EncodeDotRecord(PointRecord(dots[i]), At);
+  }
+};
+
+// Where the partners of the figure of the path at `index` stand in `byCompound`: the later paths
+// of the first path's (current) compound number.
+using CompoundIndex = std::vector<std::pair<int32_t, uint32_t>>;
+
+CompoundIndex::const_iterator FirstPartner(const CompoundIndex& byCompound,
+                                           const std::vector<uint32_t>& position, int32_t number,
+                                           std::size_t index) {
+  // Only a figure's first path changes its CompoundNo (to -2, while it is written), and first
+  // paths are taken in list order, so every path after `index` still has the number it had at
+  // the start: while the first path keeps its number its partners follow its own entry
+  // directly; after a change the entries of the new number are looked up.
+  const std::size_t place = position.empty() ? index : position[index];
+  if (number == byCompound[place].first) return byCompound.begin() + place + 1;
+  return std::lower_bound(byCompound.begin(), byCompound.end(),
+                          std::pair<int32_t, uint32_t>{number, static_cast<uint32_t>(index + 1)});
+}
+
+// One figure: its first path and its partners (a range of byCompound).
+struct Figure {
+  uint32_t Head = 0;
+  uint32_t PartnersBegin = 0, PartnersEnd = 0;
+};
+
+// The records of figures written by threads: the figures are found and counted in list order
+// first (that is where the first paths' numbers and the Written flags change), then workers
+// encode runs of figures into buffers that this thread hands to the sink in order.
+DotCounts WriteInParallel(std::vector<tdotpath>& list, const CompoundIndex& byCompound,
+                          const std::vector<uint32_t>& position, DotSink& sink, unsigned threads) {
+  constexpr uint64_t ChunkRecords = 65536;
   DotCounts counts;
+  std::vector<Figure> figures;
+  std::vector<std::size_t> chunkStarts{0};  // the first figure of each run, then the end
+  std::vector<uint64_t> chunkRecords;
+  uint64_t records = 0;
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    tdotpath& head = list[i];
+    if (head.Written) continue;
+    head.Written = true;
+    const DotRecord header = HeaderRecord(head);
+    RecordCounter counter;
+    counter.Header(header);
+    int64_t run = 0;
+    if (PutPoints(head.Items, run, true, header, counter)) head.CompoundNo = -2;
+    counts.Points += head.Count();
+    Figure figure;
+    figure.Head = static_cast<uint32_t>(i);
+    if (head.Closed || head.Filled) {
+      auto it = FirstPartner(byCompound, position, head.CompoundNo, i);
+      figure.PartnersBegin = static_cast<uint32_t>(it - byCompound.begin());
+      for (; it != byCompound.end() && it->first == head.CompoundNo; ++it) {
+        tdotpath& partner = list[it->second];
+        partner.Written = true;
+        PutPoints(partner.Items, run, false, header, counter);
+        counts.Points += partner.Count();
+      }
+      figure.PartnersEnd = static_cast<uint32_t>(it - byCompound.begin());
+    }
+    figures.push_back(figure);
+    counts.Headers += counter.Headers;
+    counts.Records += counter.Records;
+    records += counter.Records;
+    if (records >= ChunkRecords) {
+      chunkStarts.push_back(figures.size());
+      chunkRecords.push_back(records);
+      records = 0;
+    }
+  }
+  if (chunkStarts.back() != figures.size()) {
+    chunkStarts.push_back(figures.size());
+    chunkRecords.push_back(records);
+  }
+
+  const std::size_t chunks = chunkStarts.size() - 1;
+  const std::size_t window = 2 * std::size_t{threads} + 2;
+  std::vector<std::vector<unsigned char>> slots(window);
+  OrderedChunks pool(chunks, threads, window, [&](std::size_t chunk, std::size_t slot) {
+    std::vector<unsigned char>& buffer = slots[slot];
+    buffer.resize(chunkRecords[chunk] * DotRecordSize);
+    RecordEncoder out{buffer.data()};
+    for (std::size_t f = chunkStarts[chunk]; f < chunkStarts[chunk + 1]; ++f) {
+      const Figure& figure = figures[f];
+      const tdotpath& head = list[figure.Head];
+      const DotRecord header = HeaderRecord(head);
+      out.Header(header);
+      int64_t run = 0;
+      PutPoints(head.Items, run, true, header, out);
+      for (uint32_t k = figure.PartnersBegin; k < figure.PartnersEnd; ++k)
+        PutPoints(list[byCompound[k].second].Items, run, false, header, out);
+    }
+  });
+  for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
+    const std::vector<unsigned char>& buffer = slots[pool.Wait(chunk)];
+    sink.Write(buffer.data(), buffer.size());
+    pool.Release();
+  }
+  return counts;
+}
+
+}  // namespace
+
+DotCounts WriteDotRecords(std::vector<tdotpath>& list, DotSink& sink) {
   for (tdotpath& path : list)
     path.Written = false;
 
@@ -116,6 +272,11 @@ DotCounts WriteDotRecords(std::vector<tdotpath>& list, DotSink& sink) {
     for (std::size_t k = 0; k < byCompound.size(); ++k)
       position[byCompound[k].second] = static_cast<uint32_t>(k);
   }
+  if (const unsigned threads = ThreadCount(); threads > 1 && list.size() > 1)
+    return WriteInParallel(list, byCompound, position, sink, threads);
+
+  RecordWriter out(sink);
+  DotCounts counts;
 
   for (std::size_t i = 0; i < list.size(); ++i) {
     tdotpath& head = list[i];

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "dotfile.h"
 #include "outputpoints.h"
 #include "testpaths.h"
 #include "threadsetting.h"
@@ -196,6 +197,70 @@ TEST(ThreadedOutputPoints, ADrawingTooWideFailsAsWithOneThread) {
   EXPECT_NE(many->Error.find("too large for the host file"), std::string::npos) << many->Error;
   ExpectSameConversion(*one, *many);
   EXPECT_EQ(many->Hook.Indices.size(), sources.size());  // every path was converted first
+}
+
+// Output lists that give the figure logic every case: compound numbers in and out of order and
+// -2 among them, figures long enough to be continued (a first path cut by a start of a sub-path
+// or by the hard limit, partners continued), open paths that join nothing.
+std::vector<tdotpath> FigureLists(std::mt19937& random, std::size_t count) {
+  std::vector<tdotpath> list;
+  int32_t number = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    tdotpath p;
+    const uint32_t size = random() % 80;
+    const std::size_t n = size == 0 ? 20000 + random() % 25000 : size == 1 ? random() % 3 : size;
+    // About one start of a sub-path in `starts` points; none at all in some long paths, which
+    // the hard limit then cuts.
+    const uint32_t starts = random() % 4 == 0 ? 0 : 1 + random() % 3000;
+    for (std::size_t k = 0; k < n; ++k) {
+      const bool start = k == 0 || (starts != 0 && random() % starts == 0);
+      const int32_t kind = start ? 1 : 2 + static_cast<int32_t>(random() % 2);
+      p.Items.push_back({kind, static_cast<int32_t>(random()), static_cast<int32_t>(random())});
+    }
+    if (random() % 3 == 0) ++number;
+    p.CompoundNo = random() % 50 == 0   ? -2
+                   : random() % 20 == 0 ? static_cast<int32_t>(random() % 40)
+                                        : number;
+    p.Closed = random() % 3 != 0;
+    p.Filled = random() % 3 != 0;
+    p.LineColor = static_cast<TColor>(random() & 0xFFFFFF);
+    p.FillColor = static_cast<TColor>(random() & 0xFFFFFF);
+    p.Written = random() % 2 == 0;
+    list.push_back(std::move(p));
+  }
+  return list;
+}
+
+TEST(ThreadedDotRecords, TheSameRecordsAsOneThread) {
+  std::mt19937 random(40);
+  for (std::size_t count : {1u, 2u, 30u, 400u, 1500u}) {
+    for (int round = 0; round < 3; ++round) {
+      const std::vector<tdotpath> list = FigureLists(random, count);
+      std::vector<tdotpath> one = list, many = list;
+      MemoryDotSink sinkOne, sinkMany;
+      DotCounts countsOne, countsMany;
+      {
+        ThreadsSetting setting(1);
+        countsOne = WriteDotRecords(one, sinkOne);
+      }
+      {
+        ThreadsSetting setting(ManyThreads);
+        countsMany = WriteDotRecords(many, sinkMany);
+      }
+      SCOPED_TRACE(std::to_string(count) + " paths, round " + std::to_string(round));
+      EXPECT_TRUE(sinkOne.Bytes == sinkMany.Bytes)
+          << sinkOne.Bytes.size() << " and " << sinkMany.Bytes.size() << " bytes";
+      EXPECT_EQ(countsOne.Records, countsMany.Records);
+      EXPECT_EQ(countsOne.Headers, countsMany.Headers);
+      EXPECT_EQ(countsOne.Points, countsMany.Points);
+      EXPECT_EQ(sinkMany.Bytes.size(), countsMany.Records * DotRecordSize);
+      // The flags and the numbers of cut figures are left as one thread leaves them.
+      for (std::size_t i = 0; i < count; ++i) {
+        ASSERT_EQ(one[i].Written, many[i].Written) << i;
+        ASSERT_EQ(one[i].CompoundNo, many[i].CompoundNo) << i;
+      }
+    }
+  }
 }
 
 }  // namespace
