@@ -811,13 +811,16 @@ InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& o
   // Reads the lines [from, to) one by one on this thread; false when "Abort" was pressed.
   LineScratch scratch;
   auto readInPlace = [&](std::size_t from, std::size_t to) {
+    if (from >= to) return true;
     LineOp op;
     FloatRect box;
+    LineList::Cursor cursor = lines.From(from);
     for (std::size_t i = from; i < to; ++i) {
       if (progress.AbortRequested()) return false;
+      const std::string_view text = cursor.Next();
       try {
         report(i);
-        PrepareLine(lines[i], flipFactor, op, box, scratch);
+        PrepareLine(text, flipFactor, op, box, scratch);
         ApplyLine(sink, state, reading, summary, op, box);
       } catch (const std::exception&) {
         // As above: the line is dropped and reading goes on.
@@ -827,7 +830,9 @@ InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& o
   };
 
   const unsigned threads = ThreadCount();
-  const std::size_t chunkLines = std::clamp<std::size_t>(count / (4 * threads), 64, ChunkLines);
+  // Chunks of whole index steps start at a line the list finds at once.
+  const std::size_t chunkLines = std::clamp<std::size_t>(count / (4 * threads), 64, ChunkLines) /
+                                 LineList::IndexStep * LineList::IndexStep;
   if (threads <= 1 || count <= chunkLines) {
     readInPlace(0, count);
     return summary;
@@ -846,9 +851,10 @@ InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& o
     c.Boxes.clear();
     LineScratch& workerScratch = c.Scratch;
     FloatRect box;
+    LineList::Cursor cursor = lines.From(first);
     for (std::size_t k = 0; k < n; ++k) {
       LineOp& op = c.Ops[k];
-      PrepareLine(lines[first + k], flipFactor, op, box, workerScratch);
+      PrepareLine(cursor.Next(), flipFactor, op, box, workerScratch);
       if (op.Flags & LineOp::BoundingBoxValid) c.Boxes.emplace_back(static_cast<uint32_t>(k), box);
     }
   });

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -12,38 +13,64 @@
 
 namespace aiimport {
 
-// An ordered list of non-empty lines made only of the characters 32 to 126. The lines are stored
-// back to back in one buffer; the list keeps where each one starts.
+// An ordered list of non-empty lines made only of the characters 32 to 126. The lines stand
+// back to back in one buffer, each followed by a line feed (the last one may end the buffer
+// instead); the list keeps where every IndexStep-th line starts and finds the others from there.
+// Reading the lines in order (Cursor) costs nothing more than reading their text.
 class LineList {
  public:
+  static constexpr std::size_t IndexStep = 64;
+
   std::size_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
-  std::string_view operator[](std::size_t i) const {
-    const uint64_t from = Start(i), to = Start(i + 1);
-    return {text_.get() + from, static_cast<std::size_t>(to - from)};
-  }
-  void clear() {
-    text_.reset();
-    textCapacity_ = 0;
-    count_ = 0;
-    narrow_ = {};
-    wide_ = {};
+  // Line i, found from the nearest indexed line before it.
+  std::string_view operator[](std::size_t i) const { return From(i).Next(); }
+
+  // Reads the lines in order.
+  class Cursor {
+   public:
+    // The next line. Must not be called after the last line.
+    std::string_view Next() {
+      const char* end = static_cast<const char*>(std::memchr(at_, '\n', end_ - at_));
+      if (!end) end = end_;
+      const std::string_view line(at_, static_cast<std::size_t>(end - at_));
+      at_ = end == end_ ? end_ : end + 1;
+      return line;
+    }
+
+   private:
+    friend class LineList;
+    Cursor(const char* at, const char* end) : at_(at), end_(end) {}
+    const char* at_;
+    const char* end_;
+  };
+  // A cursor whose Next is line `first`.
+  Cursor From(std::size_t first) const {
+    const char* text = text_.get();
+    Cursor cursor(text + index_[first / IndexStep], text + textSize_);
+    for (std::size_t skip = first % IndexStep; skip > 0; --skip)
+      cursor.Next();
+    return cursor;
   }
 
-  // Makes a list from literal lines (tests and tools). Lines are taken as they are.
+  void clear() {
+    text_.reset();
+    textSize_ = 0;
+    count_ = 0;
+    index_ = {};
+  }
+
+  // Makes a list from literal lines (tests and tools). Lines are taken as they are; none may
+  // hold a line feed.
   static LineList FromLines(const std::vector<std::string>& lines);
 
  private:
   friend class LineFilter;
-  uint64_t Start(std::size_t i) const { return wide_.empty() ? narrow_[i] : wide_[i]; }
 
   std::unique_ptr<char[]> text_;
-  std::size_t textCapacity_ = 0;
+  std::size_t textSize_ = 0;  // the lines and their line feeds
   std::size_t count_ = 0;
-  // Where each line starts, and after the last one the end of the text: 32-bit offsets while
-  // the text is below 4 GiB (half the memory), 64-bit ones beyond.
-  std::vector<uint32_t> narrow_;
-  std::vector<uint64_t> wide_;
+  std::vector<uint64_t> index_;  // where lines 0, IndexStep, 2 IndexStep, ... start
 };
 
 enum class LoadStatus {

@@ -52,15 +52,35 @@ class LineFilter {
     return below32 | above126;
   }
 
+  // Where the lines of a run of bytes start: every start (the workers' chunks), or only each
+  // IndexStep-th (the whole text at once).
+  struct AllStarts {
+    std::vector<uint64_t> Starts;
+    void Line(uint64_t start) { Starts.push_back(start); }
+  };
+  struct IndexedStarts {
+    std::size_t Count = 0;
+    std::vector<uint64_t>& Index;
+    void Line(uint64_t start) {
+      if (Count % LineList::IndexStep == 0) Index.push_back(start);
+      ++Count;
+    }
+  };
+
   // Filters the bytes [from, to) (0-based) in place: printable bytes move down to `write`, line
-  // breaks close the line being collected, everything else is dropped.
-  template <class Offset>
+  // breaks close the line being collected (a line feed follows each line that is not empty),
+  // everything else is dropped. Every byte read gives at most one byte, so writing never
+  // overtakes reading.
+  template <class Starts>
   static void FilterRange(char* data, uint64_t from, uint64_t to, uint64_t& write,
-                          uint64_t& lineStart, std::vector<Offset>& starts) {
+                          uint64_t& lineStart, Starts& starts) {
     uint64_t at = from;
     auto special = [&](unsigned char b) {
       if (Classes.cls[b] == Break) {
-        if (write > lineStart) starts.push_back(static_cast<Offset>(lineStart));
+        if (write > lineStart) {
+          starts.Line(lineStart);
+          data[write++] = '\n';
+        }
         lineStart = write;
       }
     };
@@ -98,26 +118,19 @@ class LineFilter {
   static LoadStatus Run(LineList& lines, std::unique_ptr<char[]> bytes, std::size_t size,
                         Progress& progress) {
     lines.clear();
-    LoadStatus status;
-    if (size < (uint64_t{1} << 32))
-      status = Run(lines, bytes.get(), size, progress, lines.narrow_);
-    else
-      status = Run(lines, bytes.get(), size, progress, lines.wide_);
-    if (status == LoadStatus::Loaded) {
-      lines.text_ = std::move(bytes);
-      lines.textCapacity_ = size;
-    }
+    char* data = bytes.get();
+    const unsigned threads = ThreadCount();
+    const uint64_t chunkBytes = std::clamp<uint64_t>(size / (4 * threads), 512, ChunkBytes);
+    const LoadStatus status = threads > 1 && size > chunkBytes
+                                  ? RunParallel(lines, data, size, progress, threads, chunkBytes)
+                                  : RunInPlace(lines, data, size, progress);
+    if (status == LoadStatus::Loaded) lines.text_ = std::move(bytes);
     return status;
   }
 
-  template <class Offset>
-  static LoadStatus Run(LineList& lines, char* data, std::size_t size, Progress& progress,
-                        std::vector<Offset>& starts) {
-    const unsigned threads = ThreadCount();
-    const uint64_t chunkBytes = std::clamp<uint64_t>(size / (4 * threads), 512, ChunkBytes);
-    if (threads > 1 && size > chunkBytes)
-      return RunParallel(lines, data, size, progress, starts, threads, chunkBytes);
+  static LoadStatus RunInPlace(LineList& lines, char* data, std::size_t size, Progress& progress) {
     uint64_t write = 0, lineStart = 0;
+    IndexedStarts starts{0, lines.index_};
     const bool bar = progress.HasProgressBar();
     // i is the 1-based position of the next byte; each pass runs up to the next progress point.
     uint64_t i = 1;
@@ -131,25 +144,23 @@ class LineFilter {
       FilterRange(data, i - 1, stop - 1, write, lineStart, starts);
       i = stop;
     }
-    // A final line without a line break is kept like any other.
-    if (write > lineStart) starts.push_back(static_cast<Offset>(lineStart));
-    lines.count_ = starts.size();
-    starts.push_back(static_cast<Offset>(write));
+    // A final line without a line break is kept like any other (it ends the text).
+    if (write > lineStart) starts.Line(lineStart);
+    lines.count_ = starts.Count;
+    lines.textSize_ = write;
     return LoadStatus::Loaded;
   }
 
   // The bytes are cut into chunks of at most about ChunkBytes, each ending just after a line
-  // break, so
-  // that every chunk starts a new line: workers filter the chunks in place, each into its own
-  // start, and the calling thread moves each finished chunk's text down behind the one before
-  // it. The calling thread reports the progress points in order as the chunks before them
-  // finish (a point i once the bytes before i are filtered), exactly as one thread does.
+  // break, so that every chunk starts a new line: workers filter the chunks in place, each into
+  // its own start, and the calling thread moves each finished chunk's text down behind the one
+  // before it. The calling thread reports the progress points in order as the chunks before
+  // them finish (a point i once the bytes before i are filtered), exactly as one thread does.
   static constexpr uint64_t ChunkBytes = uint64_t{1} << 18;
 
-  template <class Offset>
   struct Chunk {
-    uint64_t End = 0;            // where the chunk's filtered text ends (in place)
-    std::vector<Offset> Starts;  // where its lines start (in place)
+    uint64_t End = 0;  // where the chunk's filtered text ends (in place)
+    AllStarts Lines;   // where its lines start (in place)
   };
 
   // Where the chunks begin: 0, then each just after the first line break at or after the next
@@ -168,21 +179,19 @@ class LineFilter {
     return cuts;
   }
 
-  template <class Offset>
   static LoadStatus RunParallel(LineList& lines, char* data, std::size_t size, Progress& progress,
-                                std::vector<Offset>& starts, unsigned threads,
-                                uint64_t chunkBytes) {
+                                unsigned threads, uint64_t chunkBytes) {
     const std::vector<uint64_t> cuts = ChunkCuts(data, size, chunkBytes);
     const std::size_t chunks = cuts.size() - 1;
     const std::size_t window = 4 * std::size_t{threads};
-    std::vector<Chunk<Offset>> slots(window);
+    std::vector<Chunk> slots(window);
     OrderedChunks pool(chunks, threads, window, [&](std::size_t chunk, std::size_t slot) {
-      Chunk<Offset>& c = slots[slot];
-      c.Starts.clear();
+      Chunk& c = slots[slot];
+      c.Lines.Starts.clear();
       uint64_t write = cuts[chunk], lineStart = cuts[chunk];
-      FilterRange(data, cuts[chunk], cuts[chunk + 1], write, lineStart, c.Starts);
+      FilterRange(data, cuts[chunk], cuts[chunk + 1], write, lineStart, c.Lines);
       // Only the last chunk can end inside a line.
-      if (write > lineStart) c.Starts.push_back(static_cast<Offset>(lineStart));
+      if (write > lineStart) c.Lines.Line(lineStart);
       c.End = write;
     });
 
@@ -197,28 +206,33 @@ class LineFilter {
       }
       return true;
     };
+    IndexedStarts starts{0, lines.index_};
     uint64_t write = 0;
     for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
       if (!reportUpTo(std::min<uint64_t>(cuts[chunk] + 1, size))) return LoadStatus::Aborted;
-      const Chunk<Offset>& c = slots[pool.Wait(chunk)];
+      const Chunk& c = slots[pool.Wait(chunk)];
       const uint64_t from = cuts[chunk], length = c.End - from;
       if (write != from) std::memmove(data + write, data + from, length);
       if (chunk == 0) {
-        // Room for as many lines as the file holds at the first chunk's density, and a little
-        // more: growing the list copies it and touches fresh memory.
-        const uint64_t estimate = uint64_t{c.Starts.size()} * size / cuts[1];
-        starts.reserve(static_cast<std::size_t>(
-            std::min<uint64_t>(estimate + estimate / 8 + 16, size / 2 + 2)));
+        // Room for as many index entries as the file holds at the first chunk's density.
+        const uint64_t estimate = uint64_t{c.Lines.Starts.size()} * size / cuts[1];
+        lines.index_.reserve(static_cast<std::size_t>(
+            std::min<uint64_t>(estimate + estimate / 8 + 16, size / 2 + 2) / LineList::IndexStep +
+            1));
       }
-      const uint64_t shift = from - write;
-      for (const Offset s : c.Starts)
-        starts.push_back(static_cast<Offset>(s - shift));
+      // Only every IndexStep-th line's start is kept.
+      const std::vector<uint64_t>& local = c.Lines.Starts;
+      const std::size_t skip =
+          (LineList::IndexStep - starts.Count % LineList::IndexStep) % LineList::IndexStep;
+      for (std::size_t k = skip; k < local.size(); k += LineList::IndexStep)
+        lines.index_.push_back(local[k] - from + write);
+      starts.Count += local.size();
       write += length;
       pool.Release();
     }
     if (!reportUpTo(size)) return LoadStatus::Aborted;
-    lines.count_ = starts.size();
-    starts.push_back(static_cast<Offset>(write));
+    lines.count_ = starts.Count;
+    lines.textSize_ = write;
     return LoadStatus::Loaded;
   }
 };
@@ -234,16 +248,16 @@ LineList LineList::FromLines(const std::vector<std::string>& source) {
   LineList lines;
   std::size_t total = 0;
   for (const auto& l : source)
-    total += l.size();
+    total += l.size() + 1;
   lines.text_ = std::make_unique_for_overwrite<char[]>(total ? total : 1);
-  lines.textCapacity_ = total;
   std::size_t at = 0;
-  for (const auto& l : source) {
-    lines.wide_.push_back(at);
-    std::memcpy(lines.text_.get() + at, l.data(), l.size());
-    at += l.size();
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    if (i % IndexStep == 0) lines.index_.push_back(at);
+    std::memcpy(lines.text_.get() + at, source[i].data(), source[i].size());
+    at += source[i].size();
+    lines.text_[at++] = '\n';
   }
-  lines.wide_.push_back(at);
+  lines.textSize_ = at;
   lines.count_ = source.size();
   return lines;
 }
