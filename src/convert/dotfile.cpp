@@ -1,8 +1,10 @@
 #include "dotfile.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -85,10 +87,17 @@ DotRecord PointRecord(const Tdot& dot) {
 
 void EncodeDotRecord(const DotRecord& record, unsigned char* out) {
   const uint16_t kind = static_cast<uint16_t>(record.Kind);
-  out[0] = static_cast<unsigned char>(kind);
-  out[1] = static_cast<unsigned char>(kind >> 8);
-  PutLittleEndian32(out + 2, record.A);
-  PutLittleEndian32(out + 6, record.B);
+  if constexpr (std::endian::native == std::endian::little) {
+    // The record's own byte order: three stores.
+    std::memcpy(out, &kind, 2);
+    std::memcpy(out + 2, &record.A, 4);
+    std::memcpy(out + 6, &record.B, 4);
+  } else {
+    out[0] = static_cast<unsigned char>(kind);
+    out[1] = static_cast<unsigned char>(kind >> 8);
+    PutLittleEndian32(out + 2, record.A);
+    PutLittleEndian32(out + 6, record.B);
+  }
 }
 
 DotRecord DecodeDotRecord(const unsigned char* in) {

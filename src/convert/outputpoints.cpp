@@ -32,19 +32,22 @@ namespace {
 // R(v). The product is formed exactly: OutputScale has 23 significant bits and v at most 24,
 // so a double holds it as the extended product would. Within the range checked first, the low
 // 32 bits of the rounded product are the whole of it.
-inline int32_t Micrometres(float v) {
+// With `nearest` (ConversionsRoundToNearest() on this thread) the rounding is one processor
+// conversion.
+inline int32_t Micrometres(float v, bool nearest = false) {
   const double product = static_cast<double>(OutputScale) * static_cast<double>(v);
   if (!(product >= -2147483648.5 && product < 2147483647.5)) [[unlikely]] {
     if (!std::isfinite(product)) ThrowNotFinite();
     ThrowOutOfRange(v);
   }
-  return RoundLow32Exact(product);
+  return nearest ? ConvertToNearest(product) : RoundLow32Exact(product);
 }
 
 // One output path's points, curve by curve.
 class PointBuilder {
  public:
-  PointBuilder(std::vector<Tdot>& out, bool reduce) : out_(out), reduce_(reduce) {}
+  PointBuilder(std::vector<Tdot>& out, bool reduce)
+      : out_(out), reduce_(reduce), nearest_(ConversionsRoundToNearest()) {}
 
   // A new path: its first curve starts at (0, 0) unless a point came before.
   void Start() { previous_ = {0, 0}; }
@@ -76,11 +79,12 @@ class PointBuilder {
 
  private:
   void Put(int32_t kind, float x, float y) {
-    out_.push_back({kind, Micrometres(x), Micrometres(y)});
+    out_.push_back({kind, Micrometres(x, nearest_), Micrometres(y, nearest_)});
   }
 
   std::vector<Tdot>& out_;
   bool reduce_;
+  bool nearest_;
   FloatPoint previous_{0, 0};
 };
 

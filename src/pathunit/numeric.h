@@ -7,6 +7,11 @@
 #include <cstdint>
 #include <optional>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#include <xmmintrin.h>
+#endif
+
 namespace aiimport {
 
 // The nearest integer to v, halves to even, as an exact long double. NaN and infinities come
@@ -31,6 +36,27 @@ constexpr int32_t ClampToInt32(int64_t v) {
 // is. NaN and infinities give 0. Used where the stored value keeps only the low bits of the
 // integer (colour bytes, the orientation test's control polygon).
 int32_t RoundLow32(long double v);
+
+// Whether this thread's processor conversions of a double to an integer round to nearest with
+// halves to even: the processor's default, which this program never changes. Each thread has
+// its own setting, so a thread asks for itself.
+inline bool ConversionsRoundToNearest() {
+#if defined(__SSE2__)
+  return (_mm_getcsr() & 0x6000u) == 0;  // the rounding-control bits of MXCSR
+#else
+  return false;
+#endif
+}
+
+// RoundHalfEven(v) as an int32 in one processor conversion, for -2147483648.5 <= v <
+// 2147483647.5 and only where ConversionsRoundToNearest() holds.
+inline int32_t ConvertToNearest(double v) {
+#if defined(__SSE2__)
+  return _mm_cvtsd_si32(_mm_set_sd(v));
+#else
+  return static_cast<int32_t>(RoundHalfEven(v));
+#endif
+}
 
 // RoundLow32 for a value that a double holds exactly (a float32 times a small integer, for
 // example): the same result, quicker in the common range, and without branches on the fraction.

@@ -43,17 +43,21 @@ float TurnAngle(FloatPoint p, FloatPoint q, FloatPoint r) {
 
 namespace {
 
-// A coordinate times 1000, rounded half to even, low 32 bits kept.
-int32_t Thousandths(float v) {
-  return RoundLow32Exact(static_cast<double>(v) * 1000.0);  // exact: 24 + 10 bits
+// A coordinate times 1000, rounded half to even, low 32 bits kept; `nearest` as
+// ConversionsRoundToNearest() says for this thread.
+int32_t Thousandths(float v, bool nearest) {
+  const double t = static_cast<double>(v) * 1000.0;  // exact: 24 + 10 bits
+  if (nearest && t >= -2147483648.5 && t < 2147483647.5) return ConvertToNearest(t);
+  return RoundLow32Exact(t);
 }
 
 // The control polygon without repeated neighbours and without the closing repeat.
 void ControlPolygon(const tpath& path, std::vector<Tdot>& kept) {
   kept.clear();
   kept.reserve(path.Count() * 3);
-  auto add = [&kept](float x, float y) {
-    const Tdot d{1, Thousandths(x), Thousandths(y)};
+  const bool nearest = ConversionsRoundToNearest();
+  auto add = [&kept, nearest](float x, float y) {
+    const Tdot d{1, Thousandths(x, nearest), Thousandths(y, nearest)};
     if (kept.empty() || kept.back().X != d.X || kept.back().Y != d.Y) kept.push_back(d);
   };
   for (const tbpoint& p : path.Items) {

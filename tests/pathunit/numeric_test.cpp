@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 
 namespace aiimport {
 namespace {
@@ -67,6 +68,37 @@ TEST(RoundLow32Exact, MatchesTheExtendedHelper) {
   }
   EXPECT_EQ(RoundLow32Exact(std::numeric_limits<double>::quiet_NaN()), 0);
   EXPECT_EQ(RoundLow32Exact(std::numeric_limits<double>::infinity()), 0);
+}
+
+}  // namespace
+}  // namespace aiimport
+
+namespace aiimport {
+namespace {
+
+TEST(ConvertToNearest, HalvesToEvenAcrossTheInt32Range) {
+  // The processor's conversion under its default rounding; values worked out by hand.
+  ASSERT_TRUE(ConversionsRoundToNearest());
+  struct Row {
+    double v;
+    int32_t expected;
+  };
+  for (const Row& r : {Row{0.5, 0}, Row{1.5, 2}, Row{2.5, 2}, Row{-0.5, 0}, Row{-1.5, -2},
+                       Row{-2.5, -2}, Row{0.49999999999999994, 0}, Row{2889955.5, 2889956},
+                       Row{8669866.5, 8669866}, Row{2147483646.5, 2147483646},
+                       Row{2147483647.25, 2147483647}, Row{-2147483648.5, -2147483647 - 1},
+                       Row{-2147483647.5, -2147483647 - 1}, Row{-0.0, 0}, Row{1e-300, 0}}) {
+    EXPECT_EQ(ConvertToNearest(r.v), r.expected) << r.v;
+  }
+  // And the checked helper's answer on random values of the range, halves among them.
+  std::mt19937_64 random(9);
+  for (int i = 0; i < 100000; ++i) {
+    const double whole =
+        static_cast<double>(static_cast<int64_t>(random() % 4294967295ull) - 2147483648ll);
+    const double v = whole + (i % 3 == 0 ? 0.5 : static_cast<double>(random() % 1000) / 1000.0);
+    if (!(v >= -2147483648.5 && v < 2147483647.5)) continue;
+    ASSERT_EQ(ConvertToNearest(v), *RoundToInt32(static_cast<long double>(v))) << v;
+  }
 }
 
 }  // namespace

@@ -135,6 +135,37 @@ TEST(NumberFromToken, AgreesWithTheCLibraryOnRandomDecimals) {
   }
 }
 
+TEST(ParseNumbers, AgreesWithTheCLibraryTokenByToken) {
+  // Lines of decimal tokens of every length (runs of digits up to and past eight, which the
+  // reader takes eight at a time), between blanks and ending the line or not.
+  std::mt19937 random(17);
+  for (int i = 0; i < 20000; ++i) {
+    std::vector<std::string> tokens(1 + random() % 8);
+    std::string line;
+    for (std::string& token : tokens) {
+      if (random() % 4 == 0) token += '-';
+      const int intDigits = random() % 12;
+      for (int d = 0; d < intDigits; ++d)
+        token += static_cast<char>('0' + random() % 10);
+      if (intDigits == 0 || random() % 2) {
+        token += '.';
+        const int fracDigits = 1 + random() % 12;
+        for (int d = 0; d < fracDigits; ++d)
+          token += static_cast<char>('0' + random() % 10);
+      }
+      line += token + std::string(1 + random() % 2, ' ');
+    }
+    if (random() % 2) line += "l";
+    const NumberList n = ParseNumbers(line);
+    const std::size_t counted = std::min<std::size_t>(tokens.size(), 7);
+    ASSERT_EQ(n.LastNumberIndex, static_cast<int32_t>(counted) - 1) << line;
+    for (std::size_t k = 0; k < counted; ++k) {
+      const float expected = std::strtof(tokens[k].c_str(), nullptr);
+      ASSERT_EQ(std::memcmp(&expected, &n.Numbers[k], sizeof(float)), 0) << line << " #" << k;
+    }
+  }
+}
+
 TEST(ParseNumbers, TokensAnywhereInTheLine) {
   NumberList n = ParseNumbers("100 200 m");
   EXPECT_EQ(n.LastNumberIndex, 1);
