@@ -121,6 +121,55 @@ inline bool HasDoubleBlank(std::string_view text) {
   return false;
 }
 
+// What one pass over a line finds: two blanks side by side (the line needs tidying), and a
+// double quote or a comma (its last word needs the full word rules).
+struct LineSurvey {
+  bool DoubleBlank = false;
+  bool QuoteOrComma = false;
+};
+
+inline LineSurvey SurveyLine(std::string_view text) {
+  const std::size_t n = text.size();
+  if constexpr (std::endian::native == std::endian::little) {
+    if (n >= 8) {
+      constexpr uint64_t Ones = 0x0101010101010101ull, Low7 = 0x7F7F7F7F7F7F7F7Full;
+      // 0x80 in each byte of the word at `at` that equals c.
+      auto equal = [](uint64_t x, unsigned char c) {
+        const uint64_t t = x ^ (Ones * c);
+        return ~(((t & Low7) + Low7) | t | Low7);
+      };
+      LineSurvey survey;
+      uint64_t carry = 0;  // a blank in the last byte of the previous word
+      uint64_t quotes = 0;
+      std::size_t i = 0;
+      for (; i + 8 <= n; i += 8) {
+        uint64_t x;
+        std::memcpy(&x, text.data() + i, 8);
+        const uint64_t b = equal(x, ' ');
+        survey.DoubleBlank = survey.DoubleBlank || (b & ((b << 8) | carry)) != 0;
+        carry = b >> 56;
+        quotes |= equal(x, '"') | equal(x, ',');
+      }
+      if (i < n) {
+        // The last eight bytes, overlapping the word before: they hold every pair not seen.
+        uint64_t x;
+        std::memcpy(&x, text.data() + n - 8, 8);
+        const uint64_t b = equal(x, ' ');
+        survey.DoubleBlank = survey.DoubleBlank || (b & (b << 8)) != 0;
+        quotes |= equal(x, '"') | equal(x, ',');
+      }
+      survey.QuoteOrComma = quotes != 0;
+      return survey;
+    }
+  }
+  LineSurvey survey;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (i > 0 && text[i] == ' ' && text[i - 1] == ' ') survey.DoubleBlank = true;
+    if (text[i] == '"' || text[i] == ',') survey.QuoteOrComma = true;
+  }
+  return survey;
+}
+
 bool IsColourCode(std::string_view c) {
   return c == " k" || c == " K" || c == "Xa" || c == "XA" || c == "Xx" || c == "XX" || c == " g" ||
          c == " G" || c == " x" || c == " X";
@@ -189,10 +238,13 @@ std::string_view TidyInto(std::string_view text, std::string& scratch, bool perc
 }
 
 // Most lines need no tidying: a quick look decides, and only the others are copied.
-inline std::string_view Tidy(std::string_view text, std::string& scratch) {
+// `doubleBlank` is HasDoubleBlank(text), when already known.
+inline std::string_view Tidy(std::string_view text, std::string& scratch, int doubleBlank = -1) {
   if (text.empty()) return text;
   const bool percents = text.size() > 4 && text[0] == '%' && text.substr(0, 4) == "%%%%";
-  if (!percents && text.front() != ' ' && text.back() != ' ' && !HasDoubleBlank(text)) return text;
+  if (!percents && text.front() != ' ' && text.back() != ' ' &&
+      !(doubleBlank < 0 ? HasDoubleBlank(text) : doubleBlank == 1))
+    return text;
   return TidyInto(text, scratch, percents);
 }
 
@@ -295,6 +347,9 @@ NumberList ParseNumbers(std::string_view text) {
 
 namespace {
 
+// The last word by the full word rules (double quotes and commas).
+std::string_view LastWordOfWords(std::string_view line, std::string& scratch);
+
 // The word after the last blank: the last word of a line without double quotes and commas.
 std::string_view WordAfterLastBlank(std::string_view line) {
   while (!line.empty() && line.back() == ' ')
@@ -311,7 +366,12 @@ std::string_view LastWord(std::string_view line, std::string& scratch) {
   if (std::memchr(line.data(), '"', line.size()) == nullptr &&
       std::memchr(line.data(), ',', line.size()) == nullptr)
     return WordAfterLastBlank(line);
+  return LastWordOfWords(line, scratch);
+}
 
+namespace {
+
+std::string_view LastWordOfWords(std::string_view line, std::string& scratch) {
   const std::size_t n = line.size();
   std::size_t i = 0;
   auto skipBlanks = [&] {
@@ -367,8 +427,6 @@ std::string_view LastWord(std::string_view line, std::string& scratch) {
   }
   return inScratch ? std::string_view(scratch) : last;
 }
-
-namespace {
 
 // What one line does, worked out from its text alone, so that workers can prepare lines ahead of
 // the interpreter: the markers the reading loop looks for, and the operator's calls on the sink.
@@ -516,8 +574,8 @@ class LazyNumbers {
 
 // The operator part of a tidied, non-empty line: the word table, then the code tables, as
 // ProcessOperatorLine carries them out, without touching a sink.
-void CompileOperator(std::string_view line, float flipFactor, LineOp& op,
-                     std::string& wordScratch) {
+void CompileOperator(std::string_view line, float flipFactor, LineOp& op, std::string& wordScratch,
+                     const LineSurvey* survey = nullptr) {
   char padded[2];
   if (line.size() == 1) {
     padded[0] = line[0];
@@ -527,7 +585,9 @@ void CompileOperator(std::string_view line, float flipFactor, LineOp& op,
   if (line.size() < 2) return;
   char code[2] = {line[line.size() - 2], line[line.size() - 1]};
   const std::string_view opCode(code, 2);
-  std::string_view lastWord = LastWord(line, wordScratch);
+  std::string_view lastWord = !survey                ? LastWord(line, wordScratch)
+                              : survey->QuoteOrComma ? LastWordOfWords(line, wordScratch)
+                                                     : WordAfterLastBlank(line);
   LazyNumbers numbers(line);
 
   auto setOp = [&](char a, char b) { code[0] = a, code[1] = b; };
@@ -670,15 +730,20 @@ struct LineScratch {
 void PrepareLine(std::string_view text, float flipFactor, LineOp& op, FloatRect& box,
                  LineScratch& scratch) {
   op = LineOp{};
+  // Tidying changes only blanks (and two percent signs into blanks): the survey of the text
+  // holds for the tidied line's quotes and commas.
+  const LineSurvey survey = SurveyLine(text);
   std::string_view line;
   try {
-    line = Tidy(text, scratch.Tidy);
+    line = Tidy(text, scratch.Tidy, survey.DoubleBlank ? 1 : 0);
   } catch (const std::exception&) {
     op.Flags = LineOp::Dropped;  // as a line that fails: skipped
     return;
   }
   uint8_t flags = 0;
-  if (line.size() >= 14 && EqualsIgnoreCase(line.substr(0, 14), "%%BoundingBox:")) {
+  // The markers start with "%" or a "C": most lines are none of them.
+  const bool marker = !line.empty() && (line[0] == '%' || line[0] == 'C' || line[0] == 'c');
+  if (marker && line.size() >= 14 && EqualsIgnoreCase(line.substr(0, 14), "%%BoundingBox:")) {
     flags |= LineOp::BoundingBox;
     const NumberList n = ParseNumbers(line.substr(14));
     if (n.LastNumberIndex == 3) {
@@ -687,19 +752,19 @@ void PrepareLine(std::string_view text, float flipFactor, LineOp& op, FloatRect&
       flags |= LineOp::BoundingBoxValid;
     }
   }
-  if (line == "%%Trailer") flags |= LineOp::Trailer;
+  if (marker && line == "%%Trailer") flags |= LineOp::Trailer;
   if (!line.empty()) {
     flags |= LineOp::NonEmpty;
     try {
-      CompileOperator(line, flipFactor, op, scratch.Word);
+      CompileOperator(line, flipFactor, op, scratch.Word, &survey);
     } catch (const std::exception&) {
       // A line that fails does nothing; nothing in a source file produces a message.
       const LineOp none;
       op = none;
     }
   }
-  if (EqualsIgnoreCase(line, "CADDDict begin") || EqualsIgnoreCase(line, "%%EndSetup") ||
-      EqualsIgnoreCase(line, "%%EndPageSetup"))
+  if (marker && (EqualsIgnoreCase(line, "CADDDict begin") || EqualsIgnoreCase(line, "%%EndSetup") ||
+                 EqualsIgnoreCase(line, "%%EndPageSetup")))
     flags |= LineOp::StartMarker;
   op.Flags = flags;
 }

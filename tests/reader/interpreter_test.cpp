@@ -555,6 +555,18 @@ TEST(Markers, ReadingStartsAfterAStartMarkerAndStopsAtTheTrailer) {
   // "%%Trailer" is case-sensitive; the markers are not.
   store = Interpret({"%%trailer", "0 0 m", "S"}, true, true);
   EXPECT_EQ(store->PathList.size(), 1u);
+
+  // The markers are compared after tidying: blanks around them and doubled inside them, and
+  // four percent signs, still mark; other spellings do not.
+  for (const char* marker : {"CADDDict  begin", "  %%EndSetup", "%%EndSetup  ", "%%%%EndSetup",
+                             "cadddict   begin", "%%EndPageSetup "}) {
+    store = Interpret({marker, "0 0 m", "S"}, true, false);
+    EXPECT_EQ(store->PathList.size(), 1u) << '[' << marker << ']';
+  }
+  for (const char* other : {"CADDDictbegin", "%% EndSetup", "%%EndSetup x", "C ADDDict begin"}) {
+    store = Interpret({other, "0 0 m", "S"}, true, false);
+    EXPECT_TRUE(store->PathList.empty()) << '[' << other << ']';
+  }
 }
 
 TEST(Markers, BoundingBox) {
@@ -674,6 +686,64 @@ TEST(Robustness, JunkLinesNeverCrash) {
       for (float v : {pt.X1, pt.Y1, pt.X2, pt.Y2, pt.X3, pt.Y3})
         EXPECT_TRUE(std::isfinite(v));
     }
+  }
+}
+
+}  // namespace
+}  // namespace aiimport
+
+namespace aiimport {
+namespace {
+
+// Writes down every call a reader makes.
+class CallLog : public PathSink {
+ public:
+  void BeginDrawing(const FloatRect&) override { Calls.clear(); }
+  void AbortDrawing() override { Calls.push_back("abort"); }
+  void SetViewExtent(const FloatRect& r) override {
+    Calls.push_back("extent " + std::to_string(r.MinX) + " " + std::to_string(r.MaxY));
+  }
+  bool AddPoint(const tbpoint& p) override {
+    char text[160];
+    std::snprintf(text, sizeof text, "point %d %a %a %a %a %a %a", p.Kind, p.X1, p.Y1, p.X2, p.Y2,
+                  p.X3, p.Y3);
+    Calls.push_back(text);
+    return true;
+  }
+  void ClosePath() override { Calls.push_back("close"); }
+  void DiscardPoints() override { Calls.push_back("discard"); }
+  void Paint(std::string_view code) override { Calls.push_back("paint " + std::string(code)); }
+  void SetLineColor(TColor c) override { Calls.push_back("line " + std::to_string(c)); }
+  void SetFillColor(TColor c) override { Calls.push_back("fill " + std::to_string(c)); }
+  void BeginGroup() override { Calls.push_back("u"); }
+  void EndGroup() override { Calls.push_back("U"); }
+  void BeginCompound() override { Calls.push_back("*u"); }
+  void EndCompound() override { Calls.push_back("*U"); }
+  std::vector<std::string> Calls;
+};
+
+TEST(Lines, TheReadingLoopDoesWhatTheLineFunctionsDo) {
+  // The reading loop looks at each line once for blanks, quotes and commas and prepares it
+  // before carrying it out; TidyLine and ProcessOperatorLine, one line at a time, are the plain
+  // form of the same rules.
+  std::mt19937 random(23);
+  const char* const pieces[] = {" ",      "  ", ",", "\"",   "\"\"", "1",      "2.5", "-3",
+                                "m",      "l",  "c", "v",    "k",    "K",      "Xa",  "g",
+                                "f",      "S",  "b", "n",    "u",    "U",      "*u",  "fill",
+                                "stroke", "cp", "@", "cmyk", "rgb",  "moveto", "%%%%"};
+  for (int round = 0; round < 20000; ++round) {
+    std::string line;
+    const int n = 1 + static_cast<int>(random() % 12);
+    for (int k = 0; k < n; ++k)
+      line += pieces[random() % (sizeof pieces / sizeof *pieces)];
+    CallLog read, plain;
+    InterpreterState readState, plainState;
+    Progress quiet;
+    InterpretLines(LineList::FromLines({line}), {true, true}, readState, read, quiet);
+    std::string scratch;
+    const std::string_view tidied = TidyLine(line, scratch);
+    if (!tidied.empty()) ProcessOperatorLine(plain, plainState, tidied, 1.0f);
+    ASSERT_EQ(read.Calls, plain.Calls) << '[' << line << ']';
   }
 }
 
