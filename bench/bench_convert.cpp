@@ -1,7 +1,8 @@
 // Conversion speed and memory on the 100 MB synthetic file: output points with and without
 // node reduction, the DOT writer, the conversion steps together, and the whole batch import
-// (reading included) with its peak heap as a multiple of the file size (PeakXFile). The
-// orientation correction is measured on one compound of 1 000, 10 000 and 100 000 holes.
+// (reading included, on both synthetic files) with its peak heap as a multiple of the file size
+// (PeakXFile); each with one thread and with all. The orientation correction is measured on one
+// compound of 1 000, 10 000 and 100 000 holes.
 // Every figure is in bytes of the source file per second, so the steps add up.
 #include <benchmark/benchmark.h>
 
@@ -62,6 +63,7 @@ void Report(benchmark::State& state, double bytes, long long peak) {
 void BM_GenerateOutputPoints(benchmark::State& state) {
   SourceFile& s = Source();
   const bool reduce = state.range(0) != 0;
+  benchsupport::UseThreads(state, state.range(1));
   Progress view;
   for (auto _ : state) {
     GenerateOutputPoints(s.Output, s.Paths, reduce, view);
@@ -80,6 +82,7 @@ void BM_WriteDotFile(benchmark::State& state) {
   SourceFile& s = Source();
   Progress view;
   GenerateOutputPoints(s.Output, s.Paths, false, view);
+  benchsupport::UseThreads(state, state.range(0));
   const std::string file = TempDotFile();
   DotCounts counts;
   for (auto _ : state)
@@ -95,6 +98,7 @@ void BM_WriteDotFile(benchmark::State& state) {
 void BM_ConvertSteps(benchmark::State& state) {
   SourceFile& s = Source();
   const ImportOptions options{state.range(0) != 0, state.range(1) != 0};
+  benchsupport::UseThreads(state, state.range(2));
   Progress view;
   const std::string file = TempDotFile();
   long long peak = 0;
@@ -114,7 +118,9 @@ void BM_ConvertSteps(benchmark::State& state) {
 
 // The whole batch import: reading, the start-up tree's paths, conversion and the DOT file.
 void BM_BatchImport(benchmark::State& state) {
-  const std::string name = benchsupport::SyntheticFile(FileMegabytes);
+  benchsupport::UseThreads(state, state.range(3));
+  const std::string name = benchsupport::SyntheticFile(
+      FileMegabytes, state.range(2) ? SyntheticShape::LongPaths : SyntheticShape::Objects);
   const double bytes = static_cast<double>(std::filesystem::file_size(name));
   const ImportOptions options{state.range(0) != 0, state.range(1) != 0};
   const std::string file = TempDotFile();
@@ -175,27 +181,45 @@ void BM_CorrectOrientation(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<int64_t>(n) * state.iterations());
 }
 
+// Threads: 1, or 0 for all.
 BENCHMARK(BM_GenerateOutputPoints)
-    ->Arg(0)
+    ->Args({0, 1})
+    ->Args({0, 0})
+    ->Args({1, 1})
+    ->Args({1, 0})
+    ->ArgNames({"reduce", "threads"})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0)
+    ->UseRealTime();
+BENCHMARK(BM_WriteDotFile)
     ->Arg(1)
-    ->ArgName("reduce")
+    ->Arg(0)
+    ->ArgName("threads")
     ->Unit(benchmark::kMillisecond)
-    ->MinTime(2.0);
-BENCHMARK(BM_WriteDotFile)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+    ->MinTime(2.0)
+    ->UseRealTime();
 BENCHMARK(BM_ConvertSteps)
-    ->Args({0, 0})
-    ->Args({1, 0})
-    ->Args({0, 1})
-    ->ArgNames({"reduce", "autofix"})
+    ->Args({0, 0, 1})
+    ->Args({0, 0, 0})
+    ->Args({1, 0, 0})
+    ->Args({0, 1, 0})
+    ->ArgNames({"reduce", "autofix", "threads"})
     ->Unit(benchmark::kMillisecond)
-    ->MinTime(2.0);
+    ->MinTime(2.0)
+    ->UseRealTime();
 BENCHMARK(BM_BatchImport)
-    ->Args({0, 0})
-    ->Args({1, 0})
-    ->Args({0, 1})
-    ->ArgNames({"reduce", "autofix"})
+    ->Args({0, 0, 0, 1})
+    ->Args({0, 0, 0, 0})
+    ->Args({0, 0, 1, 1})
+    ->Args({0, 0, 1, 0})
+    ->Args({1, 0, 0, 1})
+    ->Args({1, 0, 0, 0})
+    ->Args({0, 1, 0, 1})
+    ->Args({0, 1, 0, 0})
+    ->ArgNames({"reduce", "autofix", "long", "threads"})
     ->Unit(benchmark::kMillisecond)
-    ->MinTime(2.0);
+    ->MinTime(2.0)
+    ->UseRealTime();
 BENCHMARK(BM_CorrectOrientation)
     ->Arg(1000)
     ->Arg(10000)

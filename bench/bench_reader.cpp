@@ -1,6 +1,7 @@
-// Reading speed and memory on the 100 MB synthetic file: loading (bytes to printable lines),
-// interpreting (lines to paths) and both together. Peak is the largest heap in use during one
-// run, as a multiple of the file size (PeakXFile).
+// Reading speed and memory on the 100 MB synthetic files (many small objects, and few long paths
+// in deep groups): loading (bytes to printable lines), interpreting (lines to paths) and both
+// together, with one thread and with all. Peak is the largest heap in use during one run, as a
+// multiple of the file size (PeakXFile).
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -19,6 +20,13 @@ using namespace aiimport;
 
 constexpr int FileMegabytes = 100;
 
+// Arguments: the shape (0 objects, 1 long paths) and the threads (0: all).
+std::string File(benchmark::State& state) {
+  benchsupport::UseThreads(state, state.range(1));
+  return benchsupport::SyntheticFile(
+      FileMegabytes, state.range(0) ? SyntheticShape::LongPaths : SyntheticShape::Objects);
+}
+
 void Report(benchmark::State& state, double bytes, long long peak) {
   state.SetBytesProcessed(static_cast<int64_t>(bytes) * state.iterations());
   state.counters["PeakMB"] = static_cast<double>(peak) / (1024.0 * 1024.0);
@@ -26,7 +34,7 @@ void Report(benchmark::State& state, double bytes, long long peak) {
 }
 
 void BM_Load(benchmark::State& state) {
-  const std::string file = benchsupport::SyntheticFile(FileMegabytes);
+  const std::string file = File(state);
   const double bytes = static_cast<double>(std::filesystem::file_size(file));
   Progress quiet;
   long long peak = 0;
@@ -42,7 +50,7 @@ void BM_Load(benchmark::State& state) {
 }
 
 void BM_Interpret(benchmark::State& state) {
-  const std::string file = benchsupport::SyntheticFile(FileMegabytes);
+  const std::string file = File(state);
   const double bytes = static_cast<double>(std::filesystem::file_size(file));
   Progress quiet;
   LineList lines;
@@ -64,7 +72,7 @@ void BM_Interpret(benchmark::State& state) {
 }
 
 void BM_LoadAndInterpret(benchmark::State& state) {
-  const std::string file = benchsupport::SyntheticFile(FileMegabytes);
+  const std::string file = File(state);
   const double bytes = static_cast<double>(std::filesystem::file_size(file));
   Progress quiet;
   long long peak = 0;
@@ -79,9 +87,17 @@ void BM_LoadAndInterpret(benchmark::State& state) {
   Report(state, bytes, peak);
 }
 
-BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_Interpret)->Unit(benchmark::kMillisecond)->MinTime(2.0);
-BENCHMARK(BM_LoadAndInterpret)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+void Arguments(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"long", "threads"});
+  for (int64_t shape : {0, 1})
+    for (int64_t threads : {1, 0})
+      b->Args({shape, threads});
+  b->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+}
+
+BENCHMARK(BM_Load)->Apply(Arguments);
+BENCHMARK(BM_Interpret)->Apply(Arguments);
+BENCHMARK(BM_LoadAndInterpret)->Apply(Arguments);
 
 }  // namespace
 

@@ -2,6 +2,8 @@
 // operator new) and the synthetic test file, generated once and kept in the temp folder.
 #pragma once
 
+#include <benchmark/benchmark.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -32,16 +34,20 @@ inline long long Current() {
   return currentBytes.load();
 }
 
-// The synthetic file of `megabytes` MiB (seed 1), written once into the temp folder.
-inline std::string SyntheticFile(int megabytes) {
+// The synthetic file of `megabytes` MiB (seed 1) of the given shape, written once into the temp
+// folder.
+inline std::string SyntheticFile(
+    int megabytes, aiimport::SyntheticShape shape = aiimport::SyntheticShape::Objects) {
+  const bool longPaths = shape == aiimport::SyntheticShape::LongPaths;
   const std::filesystem::path path =
       std::filesystem::temp_directory_path() /
       ("aiimport-synthetic-v" + std::to_string(aiimport::SyntheticVersion) + "-" +
-       std::to_string(megabytes) + "mb.eps");
+       std::to_string(megabytes) + (longPaths ? "mb-long.eps" : "mb.eps"));
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) {
     aiimport::SyntheticOptions options;
     options.TargetBytes = static_cast<uint64_t>(megabytes) * 1024 * 1024;
+    options.Shape = shape;
     const std::string text = aiimport::SyntheticEps(options);
     const std::string temp = path.string() + ".part";
     std::FILE* f = std::fopen(temp.c_str(), "wb");
@@ -52,6 +58,17 @@ inline std::string SyntheticFile(int megabytes) {
     std::filesystem::rename(temp, path);
   }
   return path.string();
+}
+
+// Runs the rest of a benchmark with `threads` threads (0: the hardware's), as AIIMPORT_THREADS
+// sets them, and names the count in the benchmark's label.
+inline void UseThreads(benchmark::State& state, int64_t threads) {
+  if (threads > 0)
+    ::setenv("AIIMPORT_THREADS", std::to_string(threads).c_str(), 1);
+  else
+    ::unsetenv("AIIMPORT_THREADS");
+  state.SetLabel(threads > 0 ? std::to_string(threads) + " thread" + (threads > 1 ? "s" : "")
+                             : "all threads");
 }
 
 }  // namespace benchsupport
