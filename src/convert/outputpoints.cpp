@@ -164,6 +164,8 @@ struct Shifted {
 
 // Moves the paths [from, to) by (-minX, -minY) and sets their boxes. Throws ImportError when a
 // point leaves the int32 range.
+// `Checked`: a point may leave the range; otherwise every shifted point is known to fit.
+template <bool Checked>
 Shifted ShiftPaths(std::span<tdotpath> paths, int64_t minX, int64_t minY) {
   Shifted result;
   for (tdotpath& path : paths) {
@@ -171,7 +173,7 @@ Shifted ShiftPaths(std::span<tdotpath> paths, int64_t minX, int64_t minY) {
     for (Tdot& d : path.Items) {
       // Every point is at or above the minimum, so only the upper end of the range can be left.
       const int64_t x = d.X - minX, y = d.Y - minY;
-      if (x > INT32_MAX || y > INT32_MAX)
+      if (Checked && (x > INT32_MAX || y > INT32_MAX))
         throw ImportError(
             "Cannot import: the drawing is too large for the host file (more than 2147483647 "
             "micrometres, about 2.1 km, across). Nothing was written.");
@@ -353,15 +355,15 @@ void GenerateOutputPoints(ConversionResult& result, std::span<const tpath* const
   Shifted shifted;
   if (!fits || threads <= 1 || starts.size() <= 2) {
     // A drawing too large fails here, at the same path as ever.
-    shifted = ShiftPaths(output, minX, minY);
+    shifted = fits ? ShiftPaths<false>(output, minX, minY) : ShiftPaths<true>(output, minX, minY);
   } else {
     const std::size_t chunks = starts.size() - 1;
     const std::size_t window = 4 * std::size_t{threads};
     std::vector<Shifted> slots(window);
     OrderedChunks pool(chunks, threads, window, [&](std::size_t chunk, std::size_t slot) {
       const std::size_t first = starts[chunk];
-      slots[slot] =
-          ShiftPaths(std::span(output).subspan(first, starts[chunk + 1] - first), minX, minY);
+      slots[slot] = ShiftPaths<false>(std::span(output).subspan(first, starts[chunk + 1] - first),
+                                      minX, minY);
     });
     for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
       const Shifted& s = slots[pool.Wait(chunk)];
