@@ -170,51 +170,80 @@ inline LineSurvey SurveyLine(std::string_view text) {
   return survey;
 }
 
-bool IsColourCode(std::string_view c) {
-  return c == " k" || c == " K" || c == "Xa" || c == "XA" || c == "Xx" || c == "XX" || c == " g" ||
-         c == " G" || c == " x" || c == " X";
-}
+// The code tables of the interpreter: colour codes (" k", " K", "Xa", "XA", "Xx", "XX", " g",
+// " G", " x", " X"), point codes (" m", " l", " L", " c", " C", " v", " V", " y", " Y"), codes
+// that drop the points collected (")*", " *", " n", " N", and a lone "n" or "N", read as "n " and
+// "N ": those are the points of an unpainted path, typically a clipping outline, that must not
+// join the next painted path), paint codes ("b ", "B ", "s ", "S ", "f ", "F ", "q ", "Q "),
+// groups ("u ", "U ") and compound paths ("*u", "*U"). No code is in two tables, so the order in
+// which they are looked up does not matter.
+enum class CodeTable : uint8_t {
+  None,
+  Colour,
+  Point,
+  Discard,
+  Paint,
+  GroupBegin,
+  GroupEnd,
+  CompoundBegin,
+  CompoundEnd
+};
 
-bool IsPointCode(std::string_view c) {
-  if (c.size() != 2 || c[0] != ' ') return false;
-  switch (c[1]) {
-    case 'm':
-    case 'l':
-    case 'L':
-    case 'c':
-    case 'C':
-    case 'v':
-    case 'V':
-    case 'y':
-    case 'Y':
-      return true;
-    default:
-      return false;
+inline CodeTable TableOf(char a, char b) {
+  if (a == ' ') {
+    switch (b) {
+      case 'k':
+      case 'K':
+      case 'g':
+      case 'G':
+      case 'x':
+      case 'X':
+        return CodeTable::Colour;
+      case 'm':
+      case 'l':
+      case 'L':
+      case 'c':
+      case 'C':
+      case 'v':
+      case 'V':
+      case 'y':
+      case 'Y':
+        return CodeTable::Point;
+      case '*':
+      case 'n':
+      case 'N':
+        return CodeTable::Discard;
+      default:
+        return CodeTable::None;
+    }
   }
-}
-
-bool IsDiscardCode(std::string_view c) {
-  // A lone "n" or "N" (code "n ", "N ") drops the points like " n" and " N": those are the
-  // points of an unpainted path, typically a clipping outline, that must not join the next
-  // painted path.
-  return c == ")*" || c == " *" || c == " n" || c == " N" || c == "n " || c == "N ";
-}
-
-bool IsPaintCode(std::string_view c) {
-  if (c.size() != 2 || c[1] != ' ') return false;
-  switch (c[0]) {
-    case 'b':
-    case 'B':
-    case 's':
-    case 'S':
-    case 'f':
-    case 'F':
-    case 'q':
-    case 'Q':
-      return true;
-    default:
-      return false;
+  if (b == ' ') {
+    switch (a) {
+      case 'b':
+      case 'B':
+      case 's':
+      case 'S':
+      case 'f':
+      case 'F':
+      case 'q':
+      case 'Q':
+        return CodeTable::Paint;
+      case 'n':
+      case 'N':
+        return CodeTable::Discard;
+      case 'u':
+        return CodeTable::GroupBegin;
+      case 'U':
+        return CodeTable::GroupEnd;
+      default:
+        return CodeTable::None;
+    }
   }
+  if (a == 'X' && (b == 'a' || b == 'A' || b == 'x' || b == 'X')) return CodeTable::Colour;
+  if (a == ')' && b == '*') return CodeTable::Discard;
+  if (a == '*' && b == 'u') return CodeTable::CompoundBegin;
+  if (a == '*' && b == 'U') return CodeTable::CompoundEnd;
+  return CodeTable::None;
 }
 
 }  // namespace
@@ -628,29 +657,41 @@ void CompileOperator(std::string_view line, float flipFactor, LineOp& op, std::s
     return;
   }
 
-  // The code tables, in order.
-  if (IsColourCode(opCode)) {
-    const CodeColour c = ColourOf(numbers.Get(), opCode);
-    if (c.Set) {
-      op.CodeAction = c.Stroke ? LineOp::LineColour : LineOp::FillColour;
-      op.Colour = c.Colour;
+  // The code tables.
+  switch (TableOf(code[0], code[1])) {
+    case CodeTable::Colour: {
+      const CodeColour c = ColourOf(numbers.Get(), opCode);
+      if (c.Set) {
+        op.CodeAction = c.Stroke ? LineOp::LineColour : LineOp::FillColour;
+        op.Colour = c.Colour;
+      }
+      break;
     }
-  } else if (IsPointCode(opCode)) {
-    CompilePoint(numbers.Get(), opCode, flipFactor, op);
-  } else if (IsDiscardCode(opCode)) {
-    op.CodeAction = LineOp::DiscardCode;
-  } else if (IsPaintCode(opCode)) {
-    op.CodeAction = LineOp::PaintCode;
-    op.Paint[0] = code[0];
-    op.Paint[1] = code[1];
-  } else if (opCode == "u ") {
-    op.CodeAction = LineOp::GroupBegin;
-  } else if (opCode == "U ") {
-    op.CodeAction = LineOp::GroupEnd;
-  } else if (opCode == "*u") {
-    op.CodeAction = LineOp::CompoundBegin;
-  } else if (opCode == "*U") {
-    op.CodeAction = LineOp::CompoundEnd;
+    case CodeTable::Point:
+      CompilePoint(numbers.Get(), opCode, flipFactor, op);
+      break;
+    case CodeTable::Discard:
+      op.CodeAction = LineOp::DiscardCode;
+      break;
+    case CodeTable::Paint:
+      op.CodeAction = LineOp::PaintCode;
+      op.Paint[0] = code[0];
+      op.Paint[1] = code[1];
+      break;
+    case CodeTable::GroupBegin:
+      op.CodeAction = LineOp::GroupBegin;
+      break;
+    case CodeTable::GroupEnd:
+      op.CodeAction = LineOp::GroupEnd;
+      break;
+    case CodeTable::CompoundBegin:
+      op.CodeAction = LineOp::CompoundBegin;
+      break;
+    case CodeTable::CompoundEnd:
+      op.CodeAction = LineOp::CompoundEnd;
+      break;
+    case CodeTable::None:
+      break;
   }
 }
 
