@@ -95,6 +95,11 @@ Options:
   --autofix            Import as with "Auto-Fix Holes" checked: outlines and their holes in a
                        compound path get opposite directions.
   --output PATH        Write the DOT file to PATH instead of the host temporary directory.
+
+Environment:
+  AIIMPORT_THREADS=N   Read and convert with N threads (1 to 1024; 1 runs everything on one
+                       thread); without it, with as many as the machine has. The results are
+                       the same whatever the number.
 )";
 }
 

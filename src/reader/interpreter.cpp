@@ -11,6 +11,10 @@
 #include <utility>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "numeric.h"
 #include "parallel.h"
 #include "phasetext.h"
@@ -121,8 +125,9 @@ inline bool HasDoubleBlank(std::string_view text) {
   return false;
 }
 
-// What one pass over a line finds: two blanks side by side (the line needs tidying), and a
-// double quote or a comma (its last word needs the full word rules).
+// What one pass over a line finds: two blanks side by side (the line may need tidying; now and
+// then this says so of a line that does not, which tidying then leaves as it is), and a double
+// quote or a comma (its last word needs the full word rules).
 struct LineSurvey {
   bool DoubleBlank = false;
   bool QuoteOrComma = false;
@@ -130,36 +135,58 @@ struct LineSurvey {
 
 inline LineSurvey SurveyLine(std::string_view text) {
   const std::size_t n = text.size();
+#if defined(__SSE2__)
+  if (n >= 16) {
+    // Sixteen bytes at a time: one bit for each blank, double quote and comma.
+    const __m128i blank = _mm_set1_epi8(' '), quote = _mm_set1_epi8('"'),
+                  comma = _mm_set1_epi8(',');
+    unsigned pairs = 0, quotes = 0;
+    unsigned carry = 0;  // a blank in the last byte of the previous block
+    auto block = [&](std::size_t at, bool overlapping) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+      const unsigned b = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, blank)));
+      pairs |= b & ((b << 1) | (overlapping ? 0u : carry));
+      carry = b >> 15;
+      quotes |= static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, quote), _mm_cmpeq_epi8(x, comma))));
+    };
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16)
+      block(i, false);
+    // The last sixteen bytes, overlapping the block before: they hold every pair not seen.
+    if (i < n) block(n - 16, true);
+    return {pairs != 0, quotes != 0};
+  }
+#endif
   if constexpr (std::endian::native == std::endian::little) {
     if (n >= 8) {
-      constexpr uint64_t Ones = 0x0101010101010101ull, Low7 = 0x7F7F7F7F7F7F7F7Full;
-      // 0x80 in each byte of the word at `at` that equals c.
-      auto equal = [](uint64_t x, unsigned char c) {
-        const uint64_t t = x ^ (Ones * c);
-        return ~(((t & Low7) + Low7) | t | Low7);
+      constexpr uint64_t Ones = 0x0101010101010101ull, Highs = 0x8080808080808080ull;
+      // 0x80 in each byte of x that equals c, and perhaps in bytes above such a byte (a borrow
+      // runs upwards): none at all when no byte equals c.
+      auto equal = [](uint64_t x, uint64_t c) {
+        const uint64_t t = x ^ c;
+        return (t - Ones) & ~t & Highs;
       };
-      LineSurvey survey;
+      uint64_t pairs = 0, quotes = 0;
       uint64_t carry = 0;  // a blank in the last byte of the previous word
-      uint64_t quotes = 0;
       std::size_t i = 0;
       for (; i + 8 <= n; i += 8) {
         uint64_t x;
         std::memcpy(&x, text.data() + i, 8);
-        const uint64_t b = equal(x, ' ');
-        survey.DoubleBlank = survey.DoubleBlank || (b & ((b << 8) | carry)) != 0;
+        const uint64_t b = equal(x, Ones * ' ');
+        pairs |= b & ((b << 8) | carry);
         carry = b >> 56;
-        quotes |= equal(x, '"') | equal(x, ',');
+        quotes |= equal(x, Ones * '"') | equal(x, Ones * ',');
       }
       if (i < n) {
         // The last eight bytes, overlapping the word before: they hold every pair not seen.
         uint64_t x;
         std::memcpy(&x, text.data() + n - 8, 8);
-        const uint64_t b = equal(x, ' ');
-        survey.DoubleBlank = survey.DoubleBlank || (b & (b << 8)) != 0;
-        quotes |= equal(x, '"') | equal(x, ',');
+        const uint64_t b = equal(x, Ones * ' ');
+        pairs |= b & (b << 8);
+        quotes |= equal(x, Ones * '"') | equal(x, Ones * ',');
       }
-      survey.QuoteOrComma = quotes != 0;
-      return survey;
+      return {pairs != 0, quotes != 0};
     }
   }
   LineSurvey survey;

@@ -73,7 +73,8 @@ TEST(ListMode, FailuresGoToStandardErrorWithExitCode2) {
 TEST(ListMode, HelpAndWindowArguments) {
   const Outcome r = Call({"--help"});
   EXPECT_EQ(r.code, 0);
-  for (const char* option : {"--list", "--no-flip", "--parse-everything", "--help"})
+  for (const char* option :
+       {"--list", "--no-flip", "--parse-everything", "--help", "AIIMPORT_THREADS"})
     EXPECT_NE(r.out.find(option), std::string::npos) << option;
   // A plain file name is for the window.
   EXPECT_EQ(Call({"drawing.ai"}).code, -1);
