@@ -317,24 +317,108 @@ namespace {
 // values and one float32 division rounds the exact quotient once, to nearest, halves to even.
 // Reads from p up to the end of the token (the first character that is not a number character,
 // or end); returns false, with p unchanged, when the token is not of that form.
-inline bool FastDecimal(const char*& p, const char* end, float& value) {
+// The usual token read in one piece (the digits of "123.4567" come out as 1234567 and 4):
+// at most seven digits with at most one point among them, inside the eight bytes at q, and a
+// character after them (the ninth byte at most) that is not "-", "." or "e". Sets the digits'
+// value, how many there are and how many follow the point, and where the token ends; false when
+// the token at q is not of that form. Nine bytes at q must be there to read.
+[[gnu::always_inline]] inline bool EightByteDecimal(const char* q, const char*& after,
+                                                    uint64_t& mantissa, std::ptrdiff_t& digits,
+                                                    std::ptrdiff_t& fractionDigits) {
+  constexpr uint64_t Zeros = 0x3030303030303030ull, Highs = 0xF0F0F0F0F0F0F0F0ull;
+  constexpr uint64_t Low7 = 0x7F7F7F7F7F7F7F7Full;
+  uint64_t x;
+  std::memcpy(&x, q, 8);
+  // 0x80 in each byte that is not a digit: a digit's high half is 3 before and after adding 6.
+  const uint64_t e = ((x & Highs) ^ Zeros) | (((x + 0x0606060606060606ull) & Highs) ^ Zeros);
+  const uint64_t notDigit = (((e & Low7) + Low7) | e) & ~Low7;
+  if (notDigit == 0) return false;
+  const unsigned whole = static_cast<unsigned>(std::countr_zero(notDigit)) / 8;
+  unsigned fraction = 0, length = whole;
+  unsigned char stop = static_cast<unsigned char>(x >> (8 * whole));
+  if (stop == '.') {
+    if (whole == 7) return false;
+    const uint64_t rest = notDigit >> (8 * (whole + 1));
+    if (rest == 0) {
+      // The fraction fills the bytes: the one after them (which must be there) ends it.
+      fraction = 7 - whole;
+      length = 8;
+      stop = static_cast<unsigned char>(q[8]);
+      if (stop >= '0' && stop <= '9') return false;
+    } else {
+      fraction = static_cast<unsigned>(std::countr_zero(rest)) / 8;
+      length = whole + 1 + fraction;
+      stop = static_cast<unsigned char>(x >> (8 * length));
+    }
+  }
+  const unsigned count = whole + fraction;
+  if (count == 0 || stop == '-' || stop == '.' || stop == 'e') return false;
+  // The digit values, the point taken out, first digit in the lowest byte; then as an
+  // eight-digit number with leading zeros.
+  const uint64_t values = x & 0x0F0F0F0F0F0F0F0Full;
+  const uint64_t wholeMask = whole == 0 ? 0 : ~uint64_t{0} >> (64 - 8 * whole);
+  uint64_t d = values & wholeMask;
+  if (fraction > 0) d |= (values >> 8) & (((uint64_t{1} << (8 * fraction)) - 1) << (8 * whole));
+  d <<= 8 * (8 - count);
+  d = d * 10 + (d >> 8);
+  d = (((d & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
+       (((d >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >>
+      32;
+  mantissa = static_cast<uint32_t>(d);
+  digits = count;
+  fractionDigits = fraction;
+  after = q + length;
+  return true;
+}
+
+// `limit` (at or after end): bytes up to it may be read.
+[[gnu::always_inline]] inline bool FastDecimal(const char*& p, const char* end, const char* limit,
+                                               float& value) {
   static constexpr float PowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
                                           1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
   const char* q = p;
   const bool negative = q < end && *q == '-';
   q += negative;
+  if constexpr (std::endian::native == std::endian::little) {
+    uint64_t mantissa;
+    std::ptrdiff_t digits, fractionDigits;
+    const char* after;
+    if (limit - q >= 9 && EightByteDecimal(q, after, mantissa, digits, fractionDigits) &&
+        mantissa <= (uint64_t{1} << 24)) {
+      const float whole = static_cast<float>(mantissa);
+      const float v = fractionDigits == 0 ? whole : whole / PowersOfTen[fractionDigits];
+      value = negative ? -v : v;
+      p = after;
+      return true;
+    }
+  }
   // The digits before and after the point, as one integer (wrapping past 19 digits, which are
-  // refused below).
+  // refused below), two at a time.
   uint64_t mantissa = 0;
-  unsigned digit;
+  auto readDigits = [&] {
+    while (end - q >= 2) {
+      const unsigned d0 = static_cast<unsigned char>(q[0]) - unsigned{'0'};
+      if (d0 > 9) return;
+      const unsigned d1 = static_cast<unsigned char>(q[1]) - unsigned{'0'};
+      if (d1 > 9) {
+        mantissa = mantissa * 10 + d0;
+        ++q;
+        return;
+      }
+      mantissa = mantissa * 100 + (d0 * 10 + d1);
+      q += 2;
+    }
+    if (q < end) {
+      const unsigned d0 = static_cast<unsigned char>(*q) - unsigned{'0'};
+      if (d0 <= 9) mantissa = mantissa * 10 + d0, ++q;
+    }
+  };
   const char* first = q;
-  while (q < end && (digit = static_cast<unsigned char>(*q) - unsigned{'0'}) <= 9)
-    mantissa = mantissa * 10 + digit, ++q;
+  readDigits();
   std::ptrdiff_t digits = q - first, fractionDigits = 0;
   if (q < end && *q == '.') {
     const char* fraction = ++q;
-    while (q < end && (digit = static_cast<unsigned char>(*q) - unsigned{'0'}) <= 9)
-      mantissa = mantissa * 10 + digit, ++q;
+    readDigits();
     fractionDigits = q - fraction;
     digits += fractionDigits;
   }
@@ -369,7 +453,7 @@ float NumberFromToken(std::string_view token) {
   const char* p = token.data();
   const char* end = p + token.size();
   float value;
-  if (FastDecimal(p, end, value) && p == end) return value;
+  if (FastDecimal(p, end, end, value) && p == end) return value;
   return SlowNumber(token);
 }
 
@@ -389,7 +473,7 @@ NumberList ParseNumbers(std::string_view text) {
       continue;
     }
     float value;
-    if (!FastDecimal(p, end, value)) {
+    if (!FastDecimal(p, end, text.data() + text.size(), value)) {
       const char* start = p;
       while (p < end && IsNumberChar(*p))
         ++p;
