@@ -1,7 +1,11 @@
 #include "pathcollector.h"
 
+#include <algorithm>
+#include <exception>
 #include <initializer_list>
 #include <utility>
+
+#include "parallel.h"
 
 namespace aiimport {
 
@@ -27,6 +31,7 @@ PathCollector::PathCollector(PathModel& model) : model_(model) {
 void PathCollector::BeginDrawing(const FloatRect& viewExtent) {
   model_.ViewExtent = viewExtent;
   ClearAllPaths();
+  deferOrientation_ = false;
   inCompound_ = false;
   currentGroupLevel_ = 0;
   currentCompoundNo_ = 0;
@@ -86,6 +91,7 @@ void PathCollector::SyncTail() {
 }
 
 void PathCollector::NewPath() {
+  currentPending_ = false;
   tpath& path = currentPath_.emplace();
   path.Items = std::move(spareItems_);
   path.Items.clear();
@@ -103,6 +109,44 @@ void PathCollector::ClearAllPaths() {
   ClearPaths(model_.PathList);
   currentPath_.reset();
   tail_ = {};
+  currentPending_ = false;
+  pendingOrientation_ = {};
+}
+
+void PathCollector::EndDrawing() {
+  deferOrientation_ = false;
+  std::vector<std::size_t> pending = std::move(pendingOrientation_);
+  pendingOrientation_ = {};
+  auto& list = model_.PathList;
+  const unsigned threads = ThreadCount();
+  constexpr std::size_t ChunkPaths = 2048;
+  const std::size_t chunks = (pending.size() + ChunkPaths - 1) / ChunkPaths;
+  auto orient = [&](std::size_t chunk, std::vector<Tdot>& scratch) {
+    const std::size_t last = std::min(pending.size(), (chunk + 1) * ChunkPaths);
+    for (std::size_t k = chunk * ChunkPaths; k < last; ++k) {
+      tpath& path = list[pending[k]];
+      path.Anticlockwise = PathOrientation(path, scratch);
+    }
+  };
+  if (threads > 1 && chunks > 1) {
+    try {
+      // Each path is the work of one thread, and nothing else touches PathList meanwhile.
+      const std::size_t window = 4 * std::size_t{threads};
+      std::vector<std::vector<Tdot>> scratch(window);
+      OrderedChunks pool(chunks, threads, window, [&](std::size_t chunk, std::size_t slot) {
+        orient(chunk, scratch[slot]);
+      });
+      for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
+        pool.Wait(chunk);
+        pool.Release();
+      }
+      return;
+    } catch (const std::exception&) {
+      // No threads or no memory for them: the test runs here instead (on every path again).
+    }
+  }
+  for (std::size_t chunk = 0; chunk < chunks; ++chunk)
+    orient(chunk, orientationScratch_);
 }
 
 void PathCollector::FinishPath(std::string_view code) {
@@ -112,7 +156,12 @@ void PathCollector::FinishPath(std::string_view code) {
   path.Filled = IsOneOf(code, {"b ", "B ", "f ", "F "});
   path.Anticlockwise = true;
   path.Reversed = false;
-  if (path.Closed) path.Anticlockwise = PathOrientation(path, orientationScratch_);
+  if (path.Closed) {
+    if (deferOrientation_)
+      currentPending_ = true;  // tested at EndDrawing, on the points it has then
+    else
+      path.Anticlockwise = PathOrientation(path, orientationScratch_);
+  }
 
   // Compound split: a path never shares its number with an earlier path of the other fill
   // state. Only the tail of PathList can hold CurrentCompoundNo, and one raise puts the number
@@ -138,6 +187,11 @@ void PathCollector::AppendCurrentPath() {
   added.Items.assign(items.begin(), items.end());  // exactly as large as needed
   spareItems_ = std::move(items);
   currentPath_.reset();
+
+  if (currentPending_) {
+    pendingOrientation_.push_back(model_.PathList.size() - 1);
+    currentPending_ = false;
+  }
 
   if (tail_.Paths == 0 || added.CompoundNo != tail_.No) {
     tail_.No = added.CompoundNo;

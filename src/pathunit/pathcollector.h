@@ -22,6 +22,10 @@ class PathCollector final : public PathSink {
 
   void BeginDrawing(const FloatRect& viewExtent) override;
   void AbortDrawing() override { ClearAllPaths(); }
+  // After ExpectEndDrawing, the orientation test of closed paths waits until EndDrawing, which
+  // runs it on every such path with ThreadCount() threads: Anticlockwise is only right then.
+  void ExpectEndDrawing() override { deferOrientation_ = true; }
+  void EndDrawing() override;
   void SetViewExtent(const FloatRect& viewExtent) override { model_.ViewExtent = viewExtent; }
   bool AddPoint(const tbpoint& point) override;
   void ClosePath() override;
@@ -83,6 +87,12 @@ class PathCollector final : public PathSink {
   // The point buffer of the last appended path, reused by the next NewPath so that collecting
   // points allocates only while a path is longer than every one before it.
   std::vector<tbpoint> spareItems_;
+
+  // Between ExpectEndDrawing and EndDrawing: the paths of PathList whose orientation test is
+  // still to run, and whether CurrentPath is to join them when it is appended.
+  bool deferOrientation_ = false;
+  bool currentPending_ = false;
+  std::vector<std::size_t> pendingOrientation_;
 };
 
 }  // namespace aiimport

@@ -21,6 +21,13 @@ class PathSink {
   // Reading was aborted: nothing of the drawing is kept.
   virtual void AbortDrawing() = 0;
 
+  // A reader that delivers a whole drawing in one go may say so after BeginDrawing: the sink
+  // may then leave work on which none of its later calls depends (such as the orientation test
+  // of the paths) until EndDrawing, which finishes it, on several threads where it can.
+  // AbortDrawing drops such work. Sinks that finish everything at once ignore both.
+  virtual void ExpectEndDrawing() {}
+  virtual void EndDrawing() {}
+
   virtual void SetViewExtent(const FloatRect& viewExtent) = 0;
 
   // Appends a point (y already flipped as the reader's options say) to the path being collected.

@@ -1000,6 +1000,9 @@ InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& o
     progress.SetPhaseText(InterpretingPhaseText(count, progress.ThousandsSeparator()));
   }
   sink.BeginDrawing({0, -60, 60, 0});
+  const unsigned threads = ThreadCount();
+  // With threads, the sink may finish its paths at the end (the orientation test, in parallel).
+  if (threads > 1) sink.ExpectEndDrawing();
   state.CurrentPathClosed = false;
   ReadingState reading;
   reading.Parsing = options.ParseEverything;
@@ -1046,13 +1049,22 @@ InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& o
     return true;
   };
 
-  const unsigned threads = ThreadCount();
+  // The end of a reading that was not aborted.
+  auto finish = [&] {
+    try {
+      sink.EndDrawing();
+    } catch (const std::exception&) {
+      // Nothing in a source file produces a message.
+    }
+    return summary;
+  };
+
   // Chunks of whole index steps start at a line the list finds at once.
   const std::size_t chunkLines = std::clamp<std::size_t>(count / (4 * threads), 64, ChunkLines) /
                                  LineList::IndexStep * LineList::IndexStep;
   if (threads <= 1 || count <= chunkLines) {
-    readInPlace(0, count);
-    return summary;
+    if (!readInPlace(0, count)) return summary;
+    return finish();
   }
 
   // Workers prepare chunks of lines ahead; this thread carries them out in order, so the sink
@@ -1083,7 +1095,7 @@ InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& o
     } catch (const std::exception&) {
       // The chunk could not be prepared (no memory for its records): read it here instead.
       pool.Release();
-      if (!readInPlace(first, last)) break;
+      if (!readInPlace(first, last)) return summary;
       continue;
     }
     const PreparedChunk& c = slots[slot];
@@ -1104,10 +1116,10 @@ InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& o
         // As above: the line is dropped and reading goes on.
       }
     }
-    if (aborted) break;
+    if (aborted) return summary;
     pool.Release();
   }
-  return summary;
+  return finish();
 }
 
 }  // namespace aiimport

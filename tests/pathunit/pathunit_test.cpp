@@ -2,6 +2,7 @@
 
 #include "pathcollector.h"
 #include "testpaths.h"
+#include "threadsetting.h"
 
 #include <gtest/gtest.h>
 
@@ -133,6 +134,47 @@ TEST(FinishPath, OrientationOnlyForClosedPaths) {
   AddPoints(collector, {Move(5, 5)});
   collector.FinishPath("f ");
   EXPECT_FALSE(collector.CurrentPath()->Anticlockwise);
+}
+
+TEST(FinishPath, OrientationLeftToEndDrawingIsTheSame) {
+  // Squares both ways, closed and open, and closed paths of one point, many times over: with the
+  // test left to EndDrawing (on one thread and on four) each gets what FinishPath gives at once.
+  const std::vector<tbpoint> anticlockwise = {Move(0, 0), Line(10, 0), Line(10, 10), Line(0, 10)};
+  const std::vector<tbpoint> clockwise = {Move(0, 0), Line(0, 10), Line(10, 10), Line(10, 0)};
+  struct Shape {
+    const std::vector<tbpoint>* points;
+    const char* code;
+    bool expected;  // Anticlockwise: the test for closed paths, true for open ones
+  };
+  const std::vector<tbpoint> dot = {Move(5, 5)};
+  const Shape shapes[] = {{&anticlockwise, "f ", true}, {&clockwise, "b ", false},
+                          {&clockwise, "S ", true},     {&dot, "s ", false},
+                          {&anticlockwise, "F ", true}, {&clockwise, "f ", false}};
+  for (unsigned threads : {1u, 4u}) {
+    testing::ThreadsSetting setting(threads);
+    PathModel model;
+    PathCollector collector(model);
+    collector.BeginDrawing({});
+    collector.ExpectEndDrawing();
+    for (int i = 0; i < 5000; ++i) {
+      const Shape& shape = shapes[i % 6];
+      Paint(collector, shape.code, *shape.points);
+    }
+    collector.EndDrawing();
+    ASSERT_EQ(model.PathList.size(), 5000u);
+    for (int i = 0; i < 5000; ++i)
+      ASSERT_EQ(model.PathList[i].Anticlockwise, shapes[i % 6].expected) << threads << " " << i;
+
+    // An abort drops what was left; the next drawing tests at once again.
+    collector.BeginDrawing({});
+    collector.ExpectEndDrawing();
+    Paint(collector, "f ", clockwise);
+    collector.AbortDrawing();
+    EXPECT_TRUE(model.PathList.empty());
+    collector.BeginDrawing({});
+    Paint(collector, "f ", clockwise);
+    EXPECT_FALSE(model.PathList[0].Anticlockwise);
+  }
 }
 
 TEST(PathOrientation, SquaresBothWays) {
