@@ -74,6 +74,21 @@ TEST_F(ThreadedBatch, SyntheticFiles) {
   }
 }
 
+TEST_F(ThreadedBatch, ALargeFile) {
+  // Large enough for the batch to ask for its memory up front.
+  const fs::path file = dir_ / "large.eps";
+  testing::WriteWholeFile(file, SyntheticEps({.TargetBytes = 9u << 20, .Seed = 5}));
+  std::string summaryOne, summaryMany;
+  int codeOne = -1, codeMany = -1;
+  const std::string one = Batch(file, {}, 1, summaryOne, codeOne);
+  const std::string many = Batch(file, {}, 4, summaryMany, codeMany);
+  EXPECT_EQ(codeOne, 0);
+  EXPECT_EQ(codeMany, 0);
+  EXPECT_EQ(summaryOne, summaryMany);
+  EXPECT_GT(one.size(), 1000000u);
+  EXPECT_TRUE(one == many) << "the DOT files differ";
+}
+
 TEST_F(ThreadedBatch, Samples) {
   for (const auto& entry : fs::directory_iterator(fs::path(AIIMPORT_SOURCE_DIR) / "samples"))
     ExpectSameBatch(entry.path());
