@@ -201,6 +201,41 @@ Shifted ShiftPaths(std::span<tdotpath> paths, int64_t minX, int64_t minY) {
   return result;
 }
 
+// ShiftPaths<false> for paths whose boxes before the shift are known (boxes[i] for paths[i]): the
+// points are only moved, and the boxes are the known ones moved.
+Shifted ShiftKnownBoxes(std::span<tdotpath> paths, std::span<const IntRect> boxes, int64_t minX,
+                        int64_t minY) {
+  Shifted result;
+  // Every difference fits in an int32: it is worked out in 32 bits, wrapping as it may.
+  const uint32_t dx = static_cast<uint32_t>(minX), dy = static_cast<uint32_t>(minY);
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    tdotpath& path = paths[i];
+    for (Tdot& d : path.Items) {
+      d.X = static_cast<int32_t>(static_cast<uint32_t>(d.X) - dx);
+      d.Y = static_cast<int32_t>(static_cast<uint32_t>(d.Y) - dy);
+    }
+    if (path.Items.empty()) {
+      path.MinX = path.MinY = 2147483648.0f;
+      path.MaxX = path.MaxY = -2147483648.0f;
+    } else {
+      const IntRect& b = boxes[i];
+      const int32_t boxMinX = static_cast<int32_t>(b.MinX - minX);
+      const int32_t boxMinY = static_cast<int32_t>(b.MinY - minY);
+      const int32_t boxMaxX = static_cast<int32_t>(b.MaxX - minX);
+      const int32_t boxMaxY = static_cast<int32_t>(b.MaxY - minY);
+      path.MinX = static_cast<float>(boxMinX);
+      path.MinY = static_cast<float>(boxMinY);
+      path.MaxX = static_cast<float>(boxMaxX);
+      path.MaxY = static_cast<float>(boxMaxY);
+      result.MaxX = std::max(result.MaxX, boxMaxX);
+      result.MaxY = std::max(result.MaxY, boxMaxY);
+      result.AnyPoint = true;
+    }
+    result.Points += path.Count();
+  }
+  return result;
+}
+
 // Where the chunks of the parallel conversion start, and the end: runs of paths of about the
 // same number of points, enough for several chunks per thread, at least one path each.
 std::vector<std::size_t> ChunkStarts(std::span<const tpath* const> paths, unsigned threads) {
@@ -227,7 +262,7 @@ std::vector<std::size_t> ChunkStarts(std::span<const tpath* const> paths, unsign
 // up to the failure, and the list ends with it: what one thread leaves.
 Span ConvertAll(std::vector<tdotpath>& output, std::span<const tpath* const> paths, bool reduce,
                 ConvertedPathHook* converted, const std::vector<std::size_t>& starts,
-                unsigned threads) {
+                unsigned threads, std::vector<IntRect>& boxes) {
   const std::size_t n = paths.size();
   Span span;
   if (starts.size() <= 2) {
@@ -253,6 +288,7 @@ Span ConvertAll(std::vector<tdotpath>& output, std::span<const tpath* const> pat
   struct Chunk {
     std::vector<Tdot> Points;       // the points of the chunk's paths, back to back
     std::vector<std::size_t> Ends;  // where each path's points end in Points
+    std::vector<IntRect> Boxes;     // each path's box (points, before the shift)
     Span Extent;
     std::size_t Failed = 0;  // the index of the path that failed; the chunk's end when none did
     std::exception_ptr Error;
@@ -274,6 +310,7 @@ Span ConvertAll(std::vector<tdotpath>& output, std::span<const tpath* const> pat
         c.Points.reserve(count);
       }
       c.Ends.clear();
+      c.Boxes.clear();
       c.Extent = Span{};
       c.Error = nullptr;
       c.Failed = last;
@@ -293,9 +330,13 @@ Span ConvertAll(std::vector<tdotpath>& output, std::span<const tpath* const> pat
           return;
         }
         c.Ends.push_back(c.Points.size());
-        c.Extent.Add(std::span<const Tdot>(c.Points).subspan(start));
+        Span box;
+        box.Add(std::span<const Tdot>(c.Points).subspan(start));
+        c.Boxes.push_back({box.MinX, box.MinY, box.MaxX, box.MaxY});
+        c.Extent.Add(box);
       }
     });
+    boxes.resize(n);
     for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
       const std::size_t first = starts[chunk];
       const Chunk& c = slots[pool.Wait(chunk)];
@@ -308,6 +349,7 @@ Span ConvertAll(std::vector<tdotpath>& output, std::span<const tpath* const> pat
                           c.Points.begin() + static_cast<std::ptrdiff_t>(c.Ends[k]));
         from = c.Ends[k];
         if (index == c.Failed) break;
+        boxes[index] = c.Boxes[k];
         if (converted) converted->PathConverted(index);
       }
       if (c.Error) {
@@ -340,7 +382,9 @@ void GenerateOutputPoints(ConversionResult& result, std::span<const tpath* const
   // The chunks of paths the threads share, by their source points.
   const std::vector<std::size_t> starts =
       threads > 1 ? ChunkStarts(paths, threads) : std::vector<std::size_t>{0, paths.size()};
-  const Span span = ConvertAll(output, paths, reduce, converted, starts, threads);
+  // With threads, the conversion notes each path's box and the shift only moves the points.
+  std::vector<IntRect> boxes;
+  const Span span = ConvertAll(output, paths, reduce, converted, starts, threads, boxes);
 
   // The extent, the shift and the boxes. This gives what ComputeOutputExtent, the shift,
   // ComputeDotBounds on every path and ComputeOutputExtent again give, in two passes instead of
@@ -361,9 +405,10 @@ void GenerateOutputPoints(ConversionResult& result, std::span<const tpath* const
     const std::size_t window = 4 * std::size_t{threads};
     std::vector<Shifted> slots(window);
     OrderedChunks pool(chunks, threads, window, [&](std::size_t chunk, std::size_t slot) {
-      const std::size_t first = starts[chunk];
-      slots[slot] = ShiftPaths<false>(std::span(output).subspan(first, starts[chunk + 1] - first),
-                                      minX, minY);
+      const std::size_t first = starts[chunk], count = starts[chunk + 1] - first;
+      slots[slot] =
+          ShiftKnownBoxes(std::span(output).subspan(first, count),
+                          std::span<const IntRect>(boxes).subspan(first, count), minX, minY);
     });
     for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
       const Shifted& s = slots[pool.Wait(chunk)];
