@@ -119,11 +119,21 @@ void PathCollector::EndDrawing() {
   pendingOrientation_ = {};
   auto& list = model_.PathList;
   const unsigned threads = ThreadCount();
-  constexpr std::size_t ChunkPaths = 2048;
-  const std::size_t chunks = (pending.size() + ChunkPaths - 1) / ChunkPaths;
+  // Chunks of paths of about the same number of points (the test's work grows with them).
+  constexpr std::size_t ChunkPoints = 16384;
+  std::vector<std::size_t> starts{0};
+  std::size_t points = 0;
+  for (std::size_t k = 0; k < pending.size(); ++k) {
+    points += list[pending[k]].Count() + 1;
+    if (points >= ChunkPoints) {
+      starts.push_back(k + 1);
+      points = 0;
+    }
+  }
+  if (starts.back() != pending.size()) starts.push_back(pending.size());
+  const std::size_t chunks = starts.size() - 1;
   auto orient = [&](std::size_t chunk, std::vector<Tdot>& scratch) {
-    const std::size_t last = std::min(pending.size(), (chunk + 1) * ChunkPaths);
-    for (std::size_t k = chunk * ChunkPaths; k < last; ++k) {
+    for (std::size_t k = starts[chunk]; k < starts[chunk + 1]; ++k) {
       tpath& path = list[pending[k]];
       path.Anticlockwise = PathOrientation(path, scratch);
     }

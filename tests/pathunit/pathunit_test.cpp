@@ -156,13 +156,13 @@ TEST(FinishPath, OrientationLeftToEndDrawingIsTheSame) {
     PathCollector collector(model);
     collector.BeginDrawing({});
     collector.ExpectEndDrawing();
-    for (int i = 0; i < 5000; ++i) {
+    for (int i = 0; i < 30000; ++i) {
       const Shape& shape = shapes[i % 6];
       Paint(collector, shape.code, *shape.points);
     }
     collector.EndDrawing();
-    ASSERT_EQ(model.PathList.size(), 5000u);
-    for (int i = 0; i < 5000; ++i)
+    ASSERT_EQ(model.PathList.size(), 30000u);
+    for (int i = 0; i < 30000; ++i)
       ASSERT_EQ(model.PathList[i].Anticlockwise, shapes[i % 6].expected) << threads << " " << i;
 
     // An abort drops what was left; the next drawing tests at once again.
