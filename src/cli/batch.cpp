@@ -25,6 +25,7 @@
 #include "cli.h"
 #include "importchain.h"
 #include "objecttree.h"
+#include "parallel.h"
 #include "readfile.h"
 
 namespace aiimport {
@@ -125,7 +126,8 @@ class HeapPrefault {
       at += std::min(Piece, to - at);
       if (std::chrono::steady_clock::now() - started > Quick) break;
     }
-    if (at >= to) return;
+    // One thread (AIIMPORT_THREADS=1): the rest is faulted in as it is used.
+    if (at >= to || ThreadCount() <= 1) return;
     try {
       thread_ = std::thread([this, at, to, Piece] {
         for (uintptr_t p = at; p < to && !stop_.load(std::memory_order_relaxed); p += Piece)
@@ -161,9 +163,10 @@ class HeapPrefault {
 // its time, and which the system takes back whole when it ends. So they are handed to a thread
 // that releases them only after a pause in which a batch program has long ended; in a program
 // that goes on after the batch (the tests), they are released then. Under the sanitizers, which
-// check every block at the end, they are released at once.
+// check every block at the end, and with one thread, they are released at once.
 void ReleaseLater(std::unique_ptr<PathModel> model, std::unique_ptr<ConversionResult> output) {
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+  if (ThreadCount() <= 1) return;  // one thread: released here
   try {
     std::thread([model = std::move(model), output = std::move(output)]() mutable {
       std::this_thread::sleep_for(std::chrono::seconds(2));
