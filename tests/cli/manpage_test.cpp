@@ -105,18 +105,6 @@ TEST(ManPage, SaysWhatHelpSaysWordForWord) {
   EXPECT_EQ(Words(ModesAndOptionsAsText(page)), help);
 }
 
-TEST(ManPage, EveryModeAndOptionHasItsEntry) {
-  const std::string page = ManPage(UsageText(), ProgramVersion());
-  for (const char* entry :
-       {"\n.B\naiimport [FILE]\n", "\n.B\naiimport \\-\\-list FILE",
-        "\n.B\naiimport \\-\\-batch FILE", "\n.B\naiimport \\-\\-dump\\-dot FILE.dot\n",
-        "\n.B\naiimport \\-\\-dot\\-svg FILE.dot OUT.svg\n", "\n.B\naiimport \\-\\-help\n",
-        "\n.B\naiimport \\-\\-version\n", "\n.B\n\\-\\-no\\-flip\n",
-        "\n.B\n\\-\\-parse\\-everything\n", "\n.B\n\\-\\-reduce\n", "\n.B\n\\-\\-autofix\n",
-        "\n.B\n\\-\\-output PATH\n"})
-    EXPECT_NE(page.find(entry), std::string::npos) << entry;
-}
-
 struct VersionCase {
   std::vector<std::string> Args;
   int Code;

@@ -58,7 +58,6 @@ TEST(Help, FindsTheNearestInstalledGuide) {
        "a/b/c",
        "share/doc/aiimport/USAGE.html"},
       {"four levels up is too far", {"share/doc/aiimport/USAGE.html"}, "a/b/c/d", ""},
-      {"another program's guide", {"usr/share/doc/other/USAGE.html"}, "usr/bin", ""},
       {"nothing installed", {}, "usr/bin", ""},
   };
   for (const GuideCase& c : cases) {
