@@ -12,7 +12,7 @@ namespace {
 
 bool IsMode(const std::string& arg) {
   return arg == "--list" || arg == "--help" || arg == "-h" || arg == "--batch" ||
-         arg == "--dump-dot" || arg == "--dot-svg";
+         arg == "--dump-dot" || arg == "--dot-svg" || arg == "--version";
 }
 
 }  // namespace
@@ -47,6 +47,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     }
   }
   return c;
+}
+
+std::string ProgramVersion() {
+  return AIIMPORT_VERSION;  // the project version given to CMake
 }
 
 std::string UsageText() {
@@ -86,6 +90,9 @@ std::string UsageText() {
   aiimport --help
       Show this text.
 
+  aiimport --version
+      Print the program's name and version.
+
 Options:
   --no-flip            Read as with "Flip_Vertical" unchecked: every y coordinate negated.
   --parse-everything   Read as with "Parse Everything" checked: operators are read from the
@@ -107,6 +114,10 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   }
   if (c.Mode == "--help") {
     out << UsageText();
+    return ExitOk;
+  }
+  if (c.Mode == "--version") {
+    out << "aiimport " << ProgramVersion() << '\n';
     return ExitOk;
   }
   if (c.Mode == "--list") return RunList(c, out, err);

@@ -20,4 +20,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
 // The text of --help.
 std::string UsageText();
 
+// The program's version ("2.5.0"), as --version prints it after the program's name.
+std::string ProgramVersion();
+
 }  // namespace aiimport

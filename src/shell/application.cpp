@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "abortdialog.h"
+#include "icons.h"
 #include "mainwindow.h"
 
 namespace aiimport {
@@ -11,6 +12,8 @@ namespace aiimport {
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName("aiimport");
   setApplicationDisplayName("Adobe Illustrator Import Module V2.5");
+  setDesktopFileName("aiimport");  // the installed desktop entry, for the task bar's icon
+  setWindowIcon(ProgramIcon());
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

@@ -21,7 +21,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -756,9 +755,9 @@ void Tfmain::LoadFromCommandLine() {
 }
 
 void Tfmain::dhelpClick() {
-  // The viewer beside the program, started without a shell; a missing viewer is not reported.
-  const QString dir = QCoreApplication::applicationDirPath();
-  QProcess::startDetached(QDir(dir).filePath("PageShow.exe"), {"brelmhlp.pdf", "47"}, dir);
+  // The viewer beside the program, else the user guide; the status bar says when neither opens.
+  const QString problem = OpenHelp(HelpViewers);
+  if (!problem.isEmpty()) StatusPanel2->setText(problem);
 }
 
 void Tfmain::Button2Click() {

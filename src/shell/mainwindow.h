@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "help.h"
 #include "interpreter.h"
 #include "objecttree.h"
 #include "pathunit.h"
@@ -203,6 +204,9 @@ class Tfmain : public QMainWindow {
   // How messages reach the user: a message box by default (tests record them instead). The
   // flag tells an error from a notice.
   std::function<void(const QString& text, bool error)> ShowMessage;
+
+  // How Help reaches the help viewer or the user guide (tests record instead of launching).
+  HelpOpener HelpViewers = DesktopHelpOpener();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

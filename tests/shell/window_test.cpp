@@ -446,13 +446,6 @@ TEST_F(WindowTest, EscapeAndExitCloseWithoutOutput) {
   EXPECT_FALSE(std::filesystem::exists(DotFile()));
 }
 
-TEST_F(WindowTest, HelpWithoutTheViewerSaysNothing) {
-  window->dhelp->click();
-  window->Help2->trigger();
-  EXPECT_TRUE(messages.empty());
-  EXPECT_TRUE(window->isVisible());
-}
-
 TEST_F(WindowTest, TheTreesHintIsTheCaptionUnderTheMouse) {
   Load(Sample("shapes.eps"));
   const QModelIndex group =
