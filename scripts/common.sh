@@ -7,6 +7,7 @@ AIIMPORT_PACKAGES=(
   qt6-base-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libzstd-dev libqpdf-dev
+  ghostscript
 )
 
 # ensure_packages PKG...: installs the packages that are missing, as root or through sudo.

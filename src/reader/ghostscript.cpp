@@ -560,17 +560,18 @@ GhostscriptResult ConvertWithGhostscript(const std::string& fileName,
   const std::string program = FindProgram(options.Program);
   if (program.empty()) return finish(GhostscriptStatus::Missing, GhostscriptMissingMessage);
 
-  // The input: an absolute path to a regular file we can open (a pipe or device would only
-  // make Ghostscript wait).
+  // The input: its real absolute path (the child works in another folder), naming a regular
+  // file we can open (a pipe or a device would only make Ghostscript wait).
   std::error_code ec;
-  const std::string input = fileName.empty() ? std::string() : fs::absolute(fileName, ec).string();
+  const std::string input = fileName.empty() ? std::string() : fs::canonical(fileName, ec).string();
+  if (input.empty())
+    return finish(GhostscriptStatus::Failed,
+                  "The file could not be opened: " + SystemError(ec ? ec.value() : ENOENT));
   {
-    Descriptor probe(input.empty() || ec
-                         ? -1
-                         : ::open(input.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    Descriptor probe(::open(input.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (probe.Get() < 0)
       return finish(GhostscriptStatus::Failed,
-                    "The file could not be opened: " + SystemError(ec ? ENOENT : errno));
+                    "The file could not be opened: " + SystemError(errno));
     struct stat info {};
     if (::fstat(probe.Get(), &info) != 0 || !S_ISREG(info.st_mode))
       return finish(GhostscriptStatus::Failed, "The file could not be opened: it is not a file");
