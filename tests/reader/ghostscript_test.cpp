@@ -132,13 +132,17 @@ class GhostscriptTest : public ::testing::Test {
       EXPECT_TRUE(keepInParent.count(entry.path().filename().string()))
           << entry.path() << " was left behind";
     if (result.ProcessId > 0) {
-      EXPECT_EQ(::kill(result.ProcessId, 0), -1) << "the child still exists";
-      EXPECT_EQ(errno, ESRCH);
+      const int killed = ::kill(result.ProcessId, 0);
+      const int killError = errno;
+      EXPECT_EQ(killed, -1) << "the child still exists";
+      EXPECT_EQ(killError, ESRCH);
       EXPECT_EQ(LiveProcessesInGroupSettled(result.ProcessId), 0)
           << "a process of the child's group is still running";
     }
-    EXPECT_EQ(::waitpid(-1, nullptr, WNOHANG), -1) << "a child was left to reap";
-    EXPECT_EQ(errno, ECHILD);
+    const pid_t waited = ::waitpid(-1, nullptr, WNOHANG);
+    const int waitError = errno;
+    EXPECT_EQ(waited, -1) << "a child was left to reap";
+    EXPECT_EQ(waitError, ECHILD);
     EXPECT_EQ(result.Status == GhostscriptStatus::Ok, result.Message.empty()) << result.Message;
   }
 
