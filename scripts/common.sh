@@ -8,6 +8,7 @@ AIIMPORT_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libzstd-dev libqpdf-dev
   cmark-gfm desktop-file-utils
+  ghostscript
 )
 
 # ensure_packages PKG...: installs the packages that are missing, as root or through sudo.
