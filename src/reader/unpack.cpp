@@ -132,6 +132,17 @@ class CollectPipeline : public Pipeline {
   void write(unsigned char const* data, size_t len) override {
     if (!problem_.empty()) throw UnpackProblem(problem_);
     try {
+      // qpdf's ASCII85 decoder hands over four bytes at a time: those are copied here rather
+      // than through memcpy.
+      if (len <= 4) {
+        const auto [room, space] = out_.Room();
+        if (space >= len) {
+          for (std::size_t i = 0; i < len; ++i)
+            room[i] = static_cast<char>(data[i]);
+          out_.Commit(len);
+          return;
+        }
+      }
       out_.Append(reinterpret_cast<const char*>(data), len);
     } catch (const UnpackProblem& e) {
       problem_ = e.what();
