@@ -3,27 +3,11 @@
 #include <vector>
 
 #include "progress.h"
+#include "pskind.h"
 
 namespace aiimport {
 
 namespace {
-
-char Lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// The interpreter's comparison of a line with a start marker (its own helper is not exposed).
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
-}
-
-bool IsStartMarker(std::string_view line) {
-  return EqualsIgnoreCase(line, "CADDDict begin") || EqualsIgnoreCase(line, "%%EndSetup") ||
-         EqualsIgnoreCase(line, "%%EndPageSetup");
-}
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
@@ -197,7 +181,7 @@ NotImportedCounts CountNotImported(const LineList& lines, const InterpretOptions
     if (first == '%' || first == '/' || first == 'C' || first == 'c') line = TidyLine(raw, scratch);
     if (line == "%%Trailer") parsing = false;
     if (parsing) scanner.Line(line);
-    if (!parsing && IsStartMarker(line)) parsing = true;
+    if (!parsing && IsStartMarkerLine(line)) parsing = true;
   }
   return scanner.Counts();
 }

@@ -22,7 +22,7 @@ char Lower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// The reader's comparison of a line with a start marker (its own helper is not exposed).
+// The interpreter's comparison of a line with a start marker (its helper is not exposed).
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
@@ -44,6 +44,11 @@ const char* FirstKept(const char* p, const char* end) {
 }
 
 }  // namespace
+
+bool IsStartMarkerLine(std::string_view line) {
+  return EqualsIgnoreCase(line, "CADDDict begin") || EqualsIgnoreCase(line, "%%EndSetup") ||
+         EqualsIgnoreCase(line, "%%EndPageSetup");
+}
 
 ByteRange PostScriptSection(const char* data, std::size_t size) {
   if (!HasDosEpsHeader(data, size)) return {0, size};
@@ -76,10 +81,7 @@ PostScriptKind ClassifyPostScript(const char* data, std::size_t size) {
     if (c != '%' && c != 'C' && c != 'c') continue;
     const std::string_view line = TidyLine(LoaderView(raw, scratch), tidyScratch);
 
-    if (!kind.StartMarker &&
-        (EqualsIgnoreCase(line, "%%EndSetup") || EqualsIgnoreCase(line, "%%EndPageSetup") ||
-         EqualsIgnoreCase(line, "CADDDict begin")))
-      kind.StartMarker = true;
+    if (!kind.StartMarker && IsStartMarkerLine(line)) kind.StartMarker = true;
     if (c != '%') continue;
     if (!creatorSeen && line.substr(0, 10) == "%%Creator:") {
       creatorSeen = true;

@@ -29,6 +29,10 @@ struct PostScriptKind {
 
 PostScriptKind ClassifyPostScript(const char* data, std::size_t size);
 
+// Whether a tidied line starts the line reader: "%%EndSetup", "%%EndPageSetup" or
+// "CADDDict begin", case ignored (the interpreter's own rule, which it does not expose).
+bool IsStartMarkerLine(std::string_view line);
+
 // The bytes [Begin, End) that hold the PostScript: after a DOS EPS binary header the section it
 // names (cut to the buffer), else everything. A header whose section lies outside the buffer
 // names nothing usable: then everything after the header.
