@@ -82,8 +82,10 @@ int RunBatch(const CommandLine& c, std::ostream& out, std::ostream& err) {
     ConversionResult output;
     const std::optional<ImportResult> imported =
         ImportStartupPaths(model, output, ImportOptions{c.Reduce, c.AutoFix}, fileName);
+    const std::string status = ReadingStatus(read, imported ? imported->Paths : 0);
     if (!imported) {
       out << "There are no paths to import!\n";
+      if (!status.empty()) err << "aiimport: " << status << '\n';
       return ExitNothing;
     }
     const ImportResult& result = *imported;
@@ -93,7 +95,9 @@ int RunBatch(const CommandLine& c, std::ostream& out, std::ostream& err) {
     std::snprintf(time, sizeof time, "%.3f", seconds);
     out << result.Paths << " paths, " << result.OutputPoints << " output points, "
         << result.Dot.Headers << " figures, " << result.Dot.Records * DotRecordSize << " bytes, "
-        << time << " seconds: " << fileName << '\n';
+        << time << " seconds: " << fileName;
+    if (!status.empty()) out << ". " << status;
+    out << '\n';
   } catch (const std::exception& e) {
     err << "aiimport: " << e.what() << '\n';
     return ExitFailure;

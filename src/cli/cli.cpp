@@ -30,6 +30,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       c.Read.FlipVertical = false;
     } else if (arg == "--parse-everything") {
       c.Read.ParseEverything = true;
+    } else if (arg == "--reader") {
+      const std::string value = i + 1 < args.size() ? args[++i] : std::string();
+      if (value == "auto")
+        c.Read.Reader = ReadAs::Automatic;
+      else if (value == "lines")
+        c.Read.Reader = ReadAs::IllustratorOperators;
+      else
+        c.Error = "--reader needs one of auto, lines";
     } else if (arg == "--reduce") {
       c.Reduce = true;
     } else if (arg == "--autofix") {
@@ -58,22 +66,25 @@ std::string UsageText() {
   aiimport [FILE]
       Open the importer window, loading FILE when it names an existing file.
 
-  aiimport --list FILE [--no-flip] [--parse-everything]
+  aiimport --list FILE [--reader auto|lines] [--no-flip] [--parse-everything]
       Read FILE as a reload does and print one JSON object per line for every path read:
       index, GroupLevel, CompoundNo, Closed, Filled, Anticlockwise, Reversed, Flagged,
       LineColor, FillColor, count (points), box [MinX, MinY, MaxX, MaxY] and points
       [[Kind, X1, Y1, X2, Y2, X3, Y3], ...]; then one object with the ViewExtent the
-      interpretation left, the number of lines read and the number of paths.
+      reading left, the number of lines read, the number of paths, how the file was read
+      (route), what it holds that was not imported (notImported) and the status bar's text
+      (status). The status text also goes to the error output when it is not empty.
       Exit code 2 when FILE is missing or cannot be read.
 
-  aiimport --batch FILE [--reduce] [--autofix] [--no-flip] [--parse-everything]
-                 [--output PATH]
+  aiimport --batch FILE [--reader auto|lines] [--reduce] [--autofix] [--no-flip]
+                 [--parse-everything] [--output PATH]
       Import without a window: read FILE as a reload does, take the paths the object tree
       shows when it opens (the first toggle list, fills and strokes shown) in tree order,
       convert them and write the DOT file "~tempai.dot" to the host temporary directory
       (see docs/hostdir.md), or to PATH. Prints one line: paths, output points, figures,
-      bytes, seconds. Exit code 1 with "There are no paths to import!" when there is nothing
-      to import (nothing is written); exit code 2 with a message on any failure (no output
+      bytes, seconds, and what the file holds that was not imported. Exit code 1 with
+      "There are no paths to import!" when there is nothing to import (nothing is written;
+      why goes to the error output); exit code 2 with a message on any failure (no output
       file is left behind).
 
   aiimport --dump-dot FILE.dot
@@ -94,6 +105,12 @@ std::string UsageText() {
       Print the program's name and version.
 
 Options:
+  --reader auto|lines  How the file is read, as Options > Read As: "auto" (Automatic, the
+                       default) reads Illustrator's own data wherever the file holds it (a
+                       PDF-based .ai file, the data block of a CS-and-later EPS file, an
+                       Illustrator file without start marker from its first line); "lines"
+                       (Illustrator Operators) reads the file's lines by the classic rules
+                       alone.
   --no-flip            Read as with "Flip_Vertical" unchecked: every y coordinate negated.
   --parse-everything   Read as with "Parse Everything" checked: operators are read from the
                        first line, not only after "%%EndSetup" and the other start markers.

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "interpreter.h"
+#include "readfile.h"
 
 namespace aiimport {
 
 struct CommandLine {
   std::string Mode;                   // "--list", "--help", ...; empty: the window
   std::vector<std::string> Files;     // operands in order
-  InterpretOptions Read;              // --no-flip, --parse-everything
+  ReadOptions Read;                   // --no-flip, --parse-everything, --reader
   bool Reduce = false;                // --reduce ("Reduce Nodes")
   bool AutoFix = false;               // --autofix ("Auto-Fix Holes")
   std::optional<std::string> Output;  // --output PATH

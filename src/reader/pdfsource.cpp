@@ -161,6 +161,7 @@ PdfExtraction Extract(const char* data, std::size_t size, const PdfLimits& limit
   if (!result.Ok) {
     result.Text.reset();
     result.Size = 0;
+    result.NoIllustratorData = result.Message == NoDrawingMessage;
   }
   return result;
 }

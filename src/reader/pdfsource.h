@@ -32,6 +32,9 @@ struct PdfExtraction {
   PdfDataCoding Coding = PdfDataCoding::Plain;
   std::size_t Blocks = 0;  // private-data blocks read (not counting /AIMetaData)
   std::string Message;     // why there is no text, in plain words (when not Ok)
+  // Not Ok because the PDF opened but holds no Illustrator data (a PDF of another program):
+  // its page is what there is to read.
+  bool NoIllustratorData = false;
 
   std::string_view View() const { return {Text.get(), Size}; }
 };

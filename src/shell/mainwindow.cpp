@@ -524,6 +524,18 @@ void Tfmain::BuildMenus() {
   ParseEverything1->setObjectName("ParseEverything1");
   ParseEverything1->setCheckable(true);
   ParseEverything1->setChecked(false);
+  QMenu* readAs = options->addMenu("Read &As");
+  auto* reading = new QActionGroup(this);
+  auto readChoice = [&](const char* name, const QString& caption) {
+    QAction* a = readAs->addAction(caption);
+    a->setObjectName(name);
+    a->setCheckable(true);
+    reading->addAction(a);
+    return a;
+  };
+  ReadAutomatic = readChoice("ReadAutomatic", "Automatic");
+  ReadIllustrator = readChoice("ReadIllustrator", "Illustrator Operators");
+  ReadAutomatic->setChecked(true);
 
   QMenu* help = menuBar()->addMenu("&Help");
   Help2 = action(help, "Help2", "&Help", 7, {}, [this] { dhelpClick(); });
@@ -718,9 +730,8 @@ void Tfmain::Reload1Click() {
 
   ReadResult read;
   try {
-    const InterpretOptions options{Flip_Vertical->isChecked(), ParseEverything1->isChecked()};
     ClearPaths(Output.OutputList);  // a reload starts without the paths of an earlier import
-    read = ReadSourceFile(Model, Interpreter, SourceFileName, options, *fabort);
+    read = ReadSourceFile(Model, Interpreter, SourceFileName, ReadingOptions(), *fabort);
   } catch (...) {
     UiUpdating = false;
     setEnabled(true);
@@ -733,11 +744,11 @@ void Tfmain::Reload1Click() {
   activateWindow();
   raise();
   QApplication::processEvents();
-  // A file that could not be read says why in the status bar's last panel.
-  const bool failed =
-      read.Load.Status == LoadStatus::Missing || read.Load.Status == LoadStatus::Unreadable;
-  StatusPanel2->setText(failed ? QString::fromStdString(read.Load.Message) : QString());
   RefreshView();
+  // The status bar's last panel says why a file could not be read or gave nothing, how it was
+  // read when that is not the plain way, and what it holds that was not imported.
+  StatusPanel2->setText(QString::fromStdString(
+      ReadingStatus(read, TreePaths(Tree).size(), fabort->ThousandsSeparator())));
 }
 
 void Tfmain::LoadFromCommandLine() {
@@ -777,6 +788,14 @@ void Tfmain::closeEvent(QCloseEvent* event) {
 
 TreeFilters Tfmain::Filters() const {
   return {cFlag->isChecked(), cfills->isChecked(), cLines->isChecked()};
+}
+
+ReadOptions Tfmain::ReadingOptions() const {
+  ReadOptions options;
+  options.FlipVertical = Flip_Vertical->isChecked();
+  options.ParseEverything = ParseEverything1->isChecked();
+  options.Reader = ReadIllustrator->isChecked() ? ReadAs::IllustratorOperators : ReadAs::Automatic;
+  return options;
 }
 
 void Tfmain::SelectNode(TreeNode* node) {

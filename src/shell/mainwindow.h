@@ -17,6 +17,7 @@
 #include "pathunit.h"
 #include "preview.h"
 #include "previewrender.h"
+#include "readfile.h"
 #include "zoom.h"
 
 class QAction;
@@ -149,6 +150,9 @@ class Tfmain : public QMainWindow {
   QAction* RedrawAll1 = nullptr;
   QAction* EnancedView1 = nullptr;
   QAction* ParseEverything1 = nullptr;
+  // Options › Read As: how the next reload reads the file.
+  QAction* ReadAutomatic = nullptr;    // "Automatic"
+  QAction* ReadIllustrator = nullptr;  // "Illustrator Operators"
   QAction* Help2 = nullptr;
 
   // The progress dialog, made right after the window. A window of its own (not a child of this
@@ -194,6 +198,8 @@ class Tfmain : public QMainWindow {
 
   // The check boxes and buttons read by the commands.
   TreeFilters Filters() const;
+  // The reading options of the next reload: Flip_Vertical, Parse Everything, Read As.
+  ReadOptions ReadingOptions() const;
 
   // Runs a handler; an exception that escapes it is reported and the window goes on.
   void Guarded(const std::function<void()>& handler);
