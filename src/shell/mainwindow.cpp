@@ -721,22 +721,27 @@ void Tfmain::Reload1Click() {
   fabort->show();
   QApplication::processEvents();
 
+  // However the reading ends, also with an error: the window back and focused, and the view
+  // refreshed from what the path list holds.
+  const auto finish = [this] {
+    UiUpdating = false;
+    setEnabled(true);
+    fabort->hide();
+    activateWindow();
+    raise();
+    QApplication::processEvents();
+  };
   ReadResult read;
   try {
     const InterpretOptions options{Flip_Vertical->isChecked(), ParseEverything1->isChecked()};
     read = ReadSourceFile(Store, SourceFileName, options, *fabort);
   } catch (...) {
-    UiUpdating = false;
-    setEnabled(true);
-    fabort->hide();
-    throw;
+    finish();
+    StatusPanel2->setText(QString());
+    RefreshView();
+    throw;  // reported by the general error handling
   }
-  UiUpdating = false;
-  setEnabled(true);
-  fabort->hide();
-  activateWindow();
-  raise();
-  QApplication::processEvents();
+  finish();
   // A file that could not be read says why in the status bar's last panel.
   const bool failed =
       read.Load.Status == LoadStatus::Missing || read.Load.Status == LoadStatus::Unreadable;
@@ -1109,13 +1114,19 @@ void Tfmain::Button1Click() {
     for (const QPointer<QWidget>& w : disabled)
       if (w) w->setEnabled(true);
   };
-  WindowConvertView view(*this);
   const std::vector<const tpath*> paths(list.begin(), list.end());
+  // "Auto-Fix Holes" draws the output over the preview while it works; a failed import puts the
+  // preview and its caption back (once the view has finished drawing on the picture).
+  const QImage preview = p->Picture;
   try {
+    WindowConvertView view(*this);
     ImportToFile(Store, paths, {cReduce->isChecked(), cAutofix->isChecked()}, view, fileName);
   } catch (...) {
     enableAgain();
     QApplication::restoreOverrideCursor();
+    p->Picture = preview;
+    p->Refresh();
+    UpdateInfoPanel();
     throw;  // reported by the general error handling; the window stays open
   }
   enableAgain();
