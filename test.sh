@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds aiimport and runs every test. Installs the missing Debian packages first.
-#   ./test.sh             the normal build (build/) and all tests
+#   ./test.sh             the normal build (build/) and all tests: offscreen, then the desktop
+#                         tests under Xvfb with openbox (scripts/desktop-tests.sh)
 #   ./test.sh --sanitize  the core libraries and their tests under AddressSanitizer and
 #                         UndefinedBehaviorSanitizer (build-sanitize/), halting on the first report
 # AIIMPORT_WERROR=1 turns compiler warnings into errors (CI does).
@@ -24,4 +25,8 @@ else
   dir="$AIIMPORT_ROOT/build"
   build_tree "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAIIMPORT_WERROR=$werror
 fi
-ctest --test-dir "$dir" --output-on-failure -j "$(nproc 2>/dev/null || echo 2)"
+ctest --test-dir "$dir" --output-on-failure -j "$(nproc 2>/dev/null || echo 2)" -LE desktop
+# The window tests that need a real X server and window manager (focus, grabs, real keys).
+if [ "${1:-}" != "--sanitize" ]; then
+  "$AIIMPORT_ROOT/scripts/desktop-tests.sh" "$dir"
+fi

@@ -719,6 +719,10 @@ void Tfmain::Reload1Click() {
   UiUpdating = true;
   setEnabled(false);
   fabort->show();
+  // The dialog takes the keyboard focus, so that Esc presses "Abort": the disabled window
+  // would keep it and swallow every key.
+  fabort->raise();
+  fabort->activateWindow();
   QApplication::processEvents();
 
   // However the reading ends, also with an error: the window back and focused, and the view
