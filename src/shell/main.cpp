@@ -17,8 +17,9 @@ int main(int argc, char** argv) {
   // of what it is given. Both stay alive as long as the application.
   std::string name = argc > 0 && argv[0] ? argv[0] : "aiimport";
   std::vector<char*> qtArgv{name.data()};
-  for (std::size_t i = 0; i < aiimport::QtArgumentCount(args); ++i)
-    qtArgv.push_back(argv[i + 1]);
+  const std::size_t forQt = aiimport::QtArgumentCount(args);
+  for (std::size_t i = 1; i <= forQt; ++i)
+    qtArgv.push_back(argv[i]);
   int qtArgc = static_cast<int>(qtArgv.size());
   qtArgv.push_back(nullptr);
   aiimport::TApplication app(qtArgc, qtArgv.data());
