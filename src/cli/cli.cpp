@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include <ostream>
+#include <string_view>
 
 #include "batch.h"
 #include "commandline.h"
@@ -15,13 +16,85 @@ bool IsMode(const std::string& arg) {
          arg == "--dump-dot" || arg == "--dot-svg" || arg == "--version";
 }
 
+// The command-line options documented for QCoreApplication, QGuiApplication and QApplication
+// and for the X11 and Windows platforms, by Qt 6 and by earlier Qt versions. Qt reads each with
+// one or two leading dashes. They are Qt's: the window leaves them and their values to Qt, the
+// modes leave them aside. A value is the next argument, or follows "=" in the same one.
+struct QtOption {
+  std::string_view Name;
+  bool TakesValue;
+};
+constexpr QtOption QtOptions[] = {
+    {"background", true},
+    {"bg", true},
+    {"btn", true},
+    {"button", true},
+    {"cmap", false},
+    {"dialogs", true},
+    {"display", true},
+    {"dograb", false},
+    {"fg", true},
+    {"fn", true},
+    {"font", true},
+    {"fontengine", true},
+    {"foreground", true},
+    {"geometry", true},
+    {"icon", true},
+    {"im", true},
+    {"inputstyle", true},
+    {"name", true},
+    {"ncols", true},
+    {"nograb", false},
+    {"platform", true},
+    {"platformpluginpath", true},
+    {"platformtheme", true},
+    {"plugin", true},
+    {"qdebug", false},
+    {"qdevel", false},
+    {"qmljsdebugger", true},
+    {"qwindowgeometry", true},
+    {"qwindowicon", true},
+    {"qwindowtitle", true},
+    {"reverse", false},
+    {"session", true},
+    {"style", true},
+    {"stylesheet", true},
+    {"sync", false},
+    {"testability", false},
+    {"title", true},
+    {"visual", true},
+    {"widgetcount", false},
+};
+
 }  // namespace
+
+std::size_t QtOptionLength(const std::vector<std::string>& args, std::size_t index) {
+  if (index >= args.size()) return 0;
+  std::string_view arg = args[index];
+  if (arg.size() < 2 || arg[0] != '-') return 0;
+  arg.remove_prefix(arg[1] == '-' ? 2 : 1);
+  const std::size_t equals = arg.find('=');
+  const std::string_view name = arg.substr(0, equals);
+  for (const QtOption& option : QtOptions) {
+    if (option.Name != name) continue;
+    if (equals != std::string_view::npos) return option.TakesValue ? 1 : 0;
+    return option.TakesValue && index + 1 < args.size() ? 2 : 1;
+  }
+  return 0;
+}
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine c;
+  c.OptionsEnd = args.size();
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (IsMode(arg)) {
+    if (i > c.OptionsEnd) {
+      c.Files.push_back(arg);
+    } else if (arg == "--") {
+      c.OptionsEnd = i;
+    } else if (const std::size_t qt = QtOptionLength(args, i)) {
+      i += qt - 1;  // Qt's: for the window, and meaningless without one
+    } else if (IsMode(arg)) {
       const std::string mode = arg == "-h" ? "--help" : arg;
       if (!c.Mode.empty() && c.Mode != mode)
         c.Error = "Only one of " + c.Mode + " and " + mode + " can be given";
@@ -50,6 +123,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       }
     } else if (arg.size() > 1 && arg[0] == '-' && arg != "-") {
       c.Error = "Unknown option " + arg;
+      c.Unknown.push_back(arg);
     } else {
       c.Files.push_back(arg);
     }
@@ -63,8 +137,11 @@ std::string ProgramVersion() {
 
 std::string UsageText() {
   return R"(Usage:
-  aiimport [FILE]
-      Open the importer window, loading FILE when it names an existing file.
+  aiimport [QT OPTIONS] [--] [FILE]
+      Open the importer window, loading FILE when it names an existing file. Qt's own
+      options go to Qt (-platform NAME, -style NAME, -geometry WxH+X+Y, -display NAME,
+      -reverse, ...); an unknown option is ignored. After "--" every argument is a file
+      name: aiimport -- -drawing.ai opens "-drawing.ai".
 
   aiimport --list FILE [--reader auto|lines] [--no-flip] [--parse-everything]
       Read FILE as a reload does and print one JSON object per line for every path read:
@@ -119,12 +196,29 @@ Options:
   --autofix            Import as with "Auto-Fix Holes" checked: outlines and their holes in a
                        compound path get opposite directions.
   --output PATH        Write the DOT file to PATH instead of the host temporary directory.
+  --                   Every argument after it is a file name, also one starting with "-".
+
+The modes report an unknown option (exit code 2); Qt's options mean nothing to them and are
+left aside.
 )";
+}
+
+std::vector<std::string> WindowArguments(const std::vector<std::string>& args) {
+  return ParseCommandLine(args).Files;
+}
+
+std::size_t QtArgumentCount(const std::vector<std::string>& args) {
+  return ParseCommandLine(args).OptionsEnd;
 }
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const CommandLine c = ParseCommandLine(args);
-  if (c.Mode.empty() && c.Error.empty()) return -1;  // the window's arguments
+  if (c.Mode.empty()) {
+    // The window's arguments: an option it does not know does not keep it from opening.
+    for (const std::string& option : c.Unknown)
+      err << "aiimport: unknown option " << option << " ignored\n";
+    return -1;
+  }
   if (!c.Error.empty()) {
     err << "aiimport: " << c.Error << " (see aiimport --help)\n";
     return ExitFailure;

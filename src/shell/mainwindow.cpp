@@ -726,24 +726,33 @@ void Tfmain::Reload1Click() {
   UiUpdating = true;
   setEnabled(false);
   fabort->show();
+  // The dialog takes the keyboard focus, so that Esc presses "Abort": the disabled window
+  // would keep it and swallow every key.
+  fabort->raise();
+  fabort->activateWindow();
   QApplication::processEvents();
 
+  // However the reading ends, also with an error: the window back and focused, and the view
+  // refreshed from what the path list holds.
+  const auto finish = [this] {
+    UiUpdating = false;
+    setEnabled(true);
+    fabort->hide();
+    activateWindow();
+    raise();
+    QApplication::processEvents();
+  };
   ReadResult read;
   try {
     ClearPaths(Output.OutputList);  // a reload starts without the paths of an earlier import
     read = ReadSourceFile(Model, Interpreter, SourceFileName, ReadingOptions(), *fabort);
   } catch (...) {
-    UiUpdating = false;
-    setEnabled(true);
-    fabort->hide();
-    throw;
+    finish();
+    StatusPanel2->setText(QString());
+    RefreshView();
+    throw;  // reported by the general error handling
   }
-  UiUpdating = false;
-  setEnabled(true);
-  fabort->hide();
-  activateWindow();
-  raise();
-  QApplication::processEvents();
+  finish();
   RefreshView();
   // The status bar's last panel says why a file could not be read or gave nothing, how it was
   // read when that is not the plain way, and what it holds that was not imported.
@@ -1125,14 +1134,20 @@ void Tfmain::Button1Click() {
     for (const QPointer<QWidget>& w : disabled)
       if (w) w->setEnabled(true);
   };
-  WindowConvertView view(*this);
   const std::vector<const tpath*> paths(list.begin(), list.end());
+  // "Auto-Fix Holes" draws the output over the preview while it works; a failed import puts the
+  // preview and its caption back (once the view has finished drawing on the picture).
+  const QImage preview = p->Picture;
   try {
+    WindowConvertView view(*this);
     ImportToFile(Output, paths, {cReduce->isChecked(), cAutofix->isChecked()}, {view, &view},
                  fileName);
   } catch (...) {
     enableAgain();
     QApplication::restoreOverrideCursor();
+    p->Picture = preview;
+    p->Refresh();
+    UpdateInfoPanel();
     throw;  // reported by the general error handling; the window stays open
   }
   enableAgain();

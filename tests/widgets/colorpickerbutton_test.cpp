@@ -1,6 +1,7 @@
 // The colour picker button and its popup driven through the window system's event path (QTest
 // on the windows, so that the popup's mouse grab routes the events as it does on screen).
 #include <gtest/gtest.h>
+#include <QShortcut>
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
@@ -182,6 +183,33 @@ TEST_F(ColorPickerButtonTest, EscapeCancels) {
   EXPECT_EQ(changes, 0);
   EXPECT_EQ(defaultSelects, 0);
   EXPECT_EQ(dropChanges, 2);
+}
+
+TEST_F(ColorPickerButtonTest, KeysTypedOnTheHostWindowGoToTheOpenPopup) {
+  // The host's own shortcuts, Esc among them, as a window has them.
+  int hostEscapes = 0, hostF8 = 0;
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), host.get());
+  QObject::connect(escape, &QShortcut::activated, [&] { ++hostEscapes; });
+  auto* f8 = new QShortcut(QKeySequence(Qt::Key_F8), host.get());
+  QObject::connect(f8, &QShortcut::activated, [&] { ++hostF8; });
+  host->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(host.get()));
+
+  OpenByMouse();
+  QTest::keyClick(HostWindow(), Qt::Key_F8);
+  EXPECT_EQ(hostF8, 0);
+  EXPECT_TRUE(button->DroppedDown());
+  QTest::keyClick(HostWindow(), Qt::Key_Escape);
+  EXPECT_EQ(hostEscapes, 0);
+  EXPECT_FALSE(button->DroppedDown());
+  EXPECT_EQ(button->SelectionColor(), 0);
+  EXPECT_EQ(changes, 0);
+
+  // Closed, the host's shortcuts work again.
+  QTest::keyClick(HostWindow(), Qt::Key_F8);
+  QTest::keyClick(HostWindow(), Qt::Key_Escape);
+  EXPECT_EQ(hostF8, 1);
+  EXPECT_EQ(hostEscapes, 1);
 }
 
 TEST_F(ColorPickerButtonTest, PressOutsideThePopupCancels) {
