@@ -18,16 +18,17 @@ int main(int argc, char** argv) {
   const std::vector<aiimport::IconShape> shapes = aiimport::ProgramIconShapes();
   for (int i = 2; i < argc; ++i) {
     const int size = QString::fromLocal8Bit(argv[i]).toInt();
-    const QString dir = out.filePath(QString("%1x%1/apps").arg(size));
+    const QString dir = out.filePath(QStringLiteral("%1x%1/apps").arg(size));
     const QImage image = aiimport::DrawIcon(shapes, aiimport::ProgramIconUnits, size);
-    if (size <= 0 || !QDir().mkpath(dir) || !image.save(dir + "/aiimport.png", "PNG")) {
+    if (size <= 0 || !QDir().mkpath(dir) ||
+        !image.save(dir + QStringLiteral("/aiimport.png"), "PNG")) {
       std::cerr << "makeicons: cannot write the " << argv[i] << " pixel icon\n";
       return 2;
     }
   }
-  const QString dir = out.filePath("scalable/apps");
+  const QString dir = out.filePath(QStringLiteral("scalable/apps"));
   QDir().mkpath(dir);
-  std::ofstream svg((dir + "/aiimport.svg").toStdString(), std::ios::binary);
+  std::ofstream svg((dir + QStringLiteral("/aiimport.svg")).toStdString(), std::ios::binary);
   svg << aiimport::IconSvg(shapes, aiimport::ProgramIconUnits);
   svg.close();
   if (!svg) {

@@ -10,9 +10,10 @@
 namespace aiimport {
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
-  setApplicationName("aiimport");
-  setApplicationDisplayName("Adobe Illustrator Import Module V2.5");
-  setDesktopFileName("aiimport");  // the installed desktop entry, for the task bar's icon
+  setApplicationName(QStringLiteral("aiimport"));
+  setApplicationDisplayName(QStringLiteral("Adobe Illustrator Import Module V2.5"));
+  setDesktopFileName(
+      QStringLiteral("aiimport"));  // the installed desktop entry, for the task bar's icon
   setWindowIcon(ProgramIcon());
 }
 
@@ -24,7 +25,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
   } catch (const std::exception& e) {
     message = QString::fromLocal8Bit(e.what());
   } catch (...) {
-    message = "An unexpected error occurred.";
+    message = QStringLiteral("An unexpected error occurred.");
   }
   if (MainWindow)
     MainWindow->ReportError(message);
@@ -35,7 +36,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
 
 int RunWindow(TApplication& app, const std::vector<std::string>& arguments) {
   Tfmain fmain(arguments);
-  fmain.fabort = std::make_unique<Tfabort>();
+  fmain.SetProgressDialog(std::make_unique<Tfabort>());
   app.MainWindow = &fmain;
   fmain.show();
   const int code = app.exec();

@@ -11,9 +11,9 @@ namespace aiimport {
 namespace {
 
 // The help viewer of the host's installation and the page of its manual for this program.
-const char* const HelpViewer = "PageShow.exe";
+constexpr QLatin1String HelpViewer("PageShow.exe");
 QStringList HelpViewerArguments() {
-  return {"brelmhlp.pdf", "47"};
+  return {QStringLiteral("brelmhlp.pdf"), QStringLiteral("47")};
 }
 
 constexpr int GuideSearchLevels = 3;
@@ -34,8 +34,8 @@ HelpOpener DesktopHelpOpener() {
 QString FindUserGuide(const QString& programDir) {
   QDir dir(programDir);
   for (int level = 0; level <= GuideSearchLevels; ++level) {
-    for (const char* name : {"USAGE.html", "USAGE.md"}) {
-      const QFileInfo guide(dir.filePath(QString("share/doc/aiimport/") + name));
+    for (const QLatin1String name : {QLatin1String("USAGE.html"), QLatin1String("USAGE.md")}) {
+      const QFileInfo guide(dir.filePath(QLatin1String("share/doc/aiimport/") + name));
       if (guide.isFile()) return guide.absoluteFilePath();
     }
     if (!dir.cdUp()) break;
@@ -45,17 +45,19 @@ QString FindUserGuide(const QString& programDir) {
 
 QString OpenHelp(const HelpOpener& opener) {
   // The viewer is started without a shell, in the program's folder, where the manual is.
-  const QString viewer = QDir(opener.ProgramDir).filePath(HelpViewer);
+  const QString viewer = QDir(opener.ProgramDir).filePath(QString(HelpViewer));
   if (QFileInfo(viewer).isFile() && opener.StartProgram &&
       opener.StartProgram(viewer, HelpViewerArguments(), opener.ProgramDir))
     return {};
 
   const QString guide = FindUserGuide(opener.ProgramDir);
   if (guide.isEmpty())
-    return "Help is not available: the user guide (share/doc/aiimport/USAGE.html) is not "
-           "installed.";
+    return QStringLiteral(
+        "Help is not available: the user guide (share/doc/aiimport/USAGE.html) is not "
+        "installed.");
   if (opener.OpenUrl && opener.OpenUrl(QUrl::fromLocalFile(guide))) return {};
-  return "Help is not available: no viewer could open " + QDir::toNativeSeparators(guide);
+  return QStringLiteral("Help is not available: no viewer could open ") +
+         QDir::toNativeSeparators(guide);
 }
 
 }  // namespace aiimport

@@ -194,7 +194,7 @@ QIcon ToolImage(int index) {
         font.setBold(true);
         p.setFont(font);
         p.setPen(Qt::white);
-        p.drawText(QRectF(0, 0, 20, 20), Qt::AlignCenter, "?");
+        p.drawText(QRectF(0, 0, 20, 20), Qt::AlignCenter, QStringLiteral("?"));
       });
     case 8:   // open paths
     case 22:  // open selected

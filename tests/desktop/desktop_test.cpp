@@ -22,12 +22,21 @@ namespace {
 
 constexpr int Patience = 15000;  // ms: the longest wait for the X server or a process
 
+// A program's arguments, from literals (UTF-8) and QStrings alike.
+QStringList Arguments(std::initializer_list<QAnyStringView> parts) {
+  QStringList list;
+  for (const QAnyStringView part : parts)
+    list.push_back(part.toString());
+  return list;
+}
+
 // Runs xdotool and returns what it printed; a failure of xdotool fails the test unless told
 // not to.
-std::string Xdotool(const QStringList& args, bool mustSucceed = true) {
+std::string Xdotool(std::initializer_list<QAnyStringView> parts, bool mustSucceed = true) {
+  const QStringList args = Arguments(parts);
   QProcess xdotool;
-  xdotool.start("xdotool", args);
-  const std::string shown = "xdotool " + args.join(' ').toStdString();
+  xdotool.start(QStringLiteral("xdotool"), args);
+  const std::string shown = "xdotool " + args.join(u' ').toStdString();
   if (!xdotool.waitForFinished(Patience)) {
     xdotool.kill();
     xdotool.waitForFinished();
@@ -49,7 +58,8 @@ std::string FindWindow(const QString& title) {
   waited.start();
   while (waited.elapsed() < Patience) {
     QProcess xdotool;
-    xdotool.start("xdotool", {"search", "--onlyvisible", "--name", title});
+    xdotool.start(QStringLiteral("xdotool"),
+                  Arguments({"search", "--onlyvisible", "--name", title}));
     if (xdotool.waitForFinished(Patience) && xdotool.exitCode() == 0) {
       std::istringstream found(xdotool.readAllStandardOutput().toStdString());
       std::string id;
@@ -72,7 +82,7 @@ class DesktopTest : public WindowTest {
     if (!qApp)
       GTEST_SKIP() << "no X display: scripts/desktop-tests.sh runs these tests under Xvfb and "
                       "openbox (./test.sh does)";
-    if (QStandardPaths::findExecutable("xdotool").isEmpty())
+    if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
       GTEST_SKIP() << "xdotool is missing (apt-get install xdotool)";
     WindowTest::SetUp();
     window->activateWindow();
@@ -108,7 +118,7 @@ TEST_F(DesktopTest, EscapeWhileAFileIsReadAbortsIt) {
   const auto file = drive_ / "big.eps";
   std::ofstream(file) << text;
   auto* dialog = new EscapeDialog;
-  window->fabort.reset(dialog);
+  ui->fabort.reset(dialog);
   Load(file.string());
 
   EXPECT_TRUE(dialog->shown);
@@ -116,8 +126,8 @@ TEST_F(DesktopTest, EscapeWhileAFileIsReadAbortsIt) {
   EXPECT_TRUE(dialog->aborted);   // Esc pressed "Abort"
   EXPECT_GE(dialog->pumps, 1);
   // Aborted: nothing read, nothing in the tree.
-  EXPECT_TRUE(window->Model.PathList.empty());
-  EXPECT_TRUE(window->Tree.Empty());
+  EXPECT_TRUE(ui->Model.PathList.empty());
+  EXPECT_TRUE(ui->Tree.Empty());
   EXPECT_FALSE(dialog->isVisible());
   EXPECT_TRUE(window->isEnabled());
   EXPECT_TRUE(window->isVisible());  // Esc was the dialog's, not the window's "Cancel"
@@ -125,38 +135,38 @@ TEST_F(DesktopTest, EscapeWhileAFileIsReadAbortsIt) {
   EXPECT_TRUE(QTest::qWaitForWindowActive(window.get(), Patience));
 
   // Without Esc the same file reads whole: the check above could fail.
-  window->fabort = std::make_unique<Tfabort>();
+  ui->fabort = std::make_unique<Tfabort>();
   Load(file.string());
-  EXPECT_FALSE(window->Model.PathList.empty());
+  EXPECT_FALSE(ui->Model.PathList.empty());
 }
 
 TEST_F(DesktopTest, TheOpenColourDropDownTakesTheKeyboard) {
   Load(Sample("shapes.eps"));
-  window->SelectNode(window->Tree.First()->Children[1]);  // the white rectangle, closed
-  window->TreeView1Change();
-  const std::string shape = Shape(window->Tree, window->Model.PathList);
+  ui->SelectNode(ui->Tree.First()->Children[1]);  // the white rectangle, closed
+  ui->TreeView1Change();
+  const std::string shape = Shape(ui->Tree, ui->Model.PathList);
   ASSERT_EQ(shape, "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
-  ASSERT_TRUE(window->Model.PathList[4].Closed);
+  ASSERT_TRUE(ui->Model.PathList[4].Closed);
 
   // Opened by a real click on the drop-down zone at the button's right end.
-  const QPoint zone = window->csel1->mapToGlobal(QPoint(40, 13));
+  const QPoint zone = ui->csel1->mapToGlobal(QPoint(40, 13));
   Xdotool({"mousemove", QString::number(zone.x()), QString::number(zone.y()), "click", "1"});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return window->csel1->DroppedDown(); }, Patience));
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(window->csel1->Popup(), Patience));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ui->csel1->DroppedDown(); }, Patience));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(ui->csel1->Popup(), Patience));
   Screenshot("desktop-dropdown.png");
 
   // F8 would move the rectangle to the other list and Ctrl+O open it; Esc closes the drop-down.
   // The keys arrive in order: once the drop-down is closed, the two before have been handled.
   Xdotool({"key", "F8", "ctrl+o", "Escape"});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !window->csel1->DroppedDown(); }, Patience));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !ui->csel1->DroppedDown(); }, Patience));
   EXPECT_TRUE(window->isVisible());
-  EXPECT_EQ(Shape(window->Tree, window->Model.PathList), shape);
-  EXPECT_TRUE(window->Model.PathList[4].Closed);
-  EXPECT_FALSE(window->Model.PathList[4].Flagged);
+  EXPECT_EQ(Shape(ui->Tree, ui->Model.PathList), shape);
+  EXPECT_TRUE(ui->Model.PathList[4].Closed);
+  EXPECT_FALSE(ui->Model.PathList[4].Flagged);
 
   // Closed, the keys are the window's again: F8 toggles the rectangle, Esc is "Cancel".
   Xdotool({"key", "F8"});
-  EXPECT_TRUE(QTest::qWaitFor([&] { return window->Model.PathList[4].Flagged; }, Patience));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ui->Model.PathList[4].Flagged; }, Patience));
   Xdotool({"key", "Escape"});
   EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, Patience));
 }
@@ -165,20 +175,22 @@ TEST_F(DesktopTest, TheProgramTakesQtsOptionsAndADrawingNamedWithADash) {
   const auto dashed = drive_ / "-shapes.eps";
   std::filesystem::copy_file(Sample("shapes.eps"), dashed);
   // The started program shows "Import" where this window does: the same style and fonts.
-  const QPoint import = window->Button1->mapTo(window.get(), window->Button1->rect().center());
+  const QPoint import = ui->Button1->mapTo(window.get(), ui->Button1->rect().center());
   window->hide();  // only the started program's window is left to find
 
   QProcess program;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("AIIMPORT_DRIVE_C", QString::fromStdString(drive_.string()));
-  env.insert("QT_QPA_PLATFORM", "offscreen");  // -platform xcb below must win, or no window shows
+  env.insert(QStringLiteral("AIIMPORT_DRIVE_C"), QString::fromStdString(drive_.string()));
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"),
+             QStringLiteral("offscreen"));  // -platform xcb below must win, or no window shows
   program.setProcessEnvironment(env);
   program.setWorkingDirectory(QString::fromStdString(drive_.string()));
-  program.start(AIIMPORT_PROGRAM, {"-platform", "xcb", "-style", "Fusion", "-geometry", "+40+40",
-                                   "--frobnicate", "--", "-shapes.eps"});
+  program.start(QString::fromUtf8(AIIMPORT_PROGRAM),
+                Arguments({"-platform", "xcb", "-style", "Fusion", "-geometry", "+40+40",
+                           "--frobnicate", "--", "-shapes.eps"}));
   ASSERT_TRUE(program.waitForStarted(Patience));
 
-  const std::string id = FindWindow("^AI/EPS Import Module");
+  const std::string id = FindWindow(QStringLiteral("^AI/EPS Import Module"));
   ASSERT_FALSE(id.empty()) << "no window; the program said: "
                            << program.readAllStandardError().toStdString();
   // "Import" is pressed until the program ends: it is disabled until the file has been read.

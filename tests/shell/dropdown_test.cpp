@@ -23,13 +23,13 @@ class DropDownTest : public WindowTest {
   // Selects a top-level node of shapes.eps: 1 the white rectangle (closed, filled, between the
   // group and the stroke), 2 the open stroke (not filled).
   void SelectTopLevel(std::size_t row) {
-    window->SelectNode(window->Tree.First()->Children[row]);
-    window->TreeView1Change();
+    ui->SelectNode(ui->Tree.First()->Children[row]);
+    ui->TreeView1Change();
   }
 
   // A press and release in the drop-down zone of the colour button, through the window.
   void OpenDropDown() {
-    const QPoint zone = window->csel1->mapTo(window.get(), QPoint(40, 13));
+    const QPoint zone = ui->csel1->mapTo(window.get(), QPoint(40, 13));
     QTest::mousePress(window->windowHandle(), Qt::LeftButton, {}, zone);
     QTest::mouseRelease(window->windowHandle(), Qt::LeftButton, {}, zone);
   }
@@ -38,25 +38,25 @@ class DropDownTest : public WindowTest {
   // attributes, the zoom button and whether the window is still open.
   std::string State() {
     std::ostringstream out;
-    out << Shape(window->Tree, window->Model.PathList) << " selected "
-        << (window->Tree.Selected() ? window->Tree.Selected()->Caption() : "-");
-    for (const tpath& p : window->Model.PathList)
+    out << Shape(ui->Tree, ui->Model.PathList) << " selected "
+        << (ui->Tree.Selected() ? ui->Tree.Selected()->Caption() : "-");
+    for (const tpath& p : ui->Model.PathList)
       out << " " << p.Closed << p.Filled << p.Flagged << ":" << p.LineColor << "/" << p.FillColor;
-    out << " zoom " << window->dzoom->isChecked() << " visible " << window->isVisible();
+    out << " zoom " << ui->dzoom->isChecked() << " visible " << window->isVisible();
     return out.str();
   }
 };
 
 TEST_F(DropDownTest, EscapeClosesTheDropDownOnly) {
   SelectTopLevel(1);
-  const TColor colour = window->csel1->SelectionColor();
+  const TColor colour = ui->csel1->SelectionColor();
   OpenDropDown();
-  ASSERT_TRUE(window->csel1->DroppedDown());
+  ASSERT_TRUE(ui->csel1->DroppedDown());
   QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
-  EXPECT_FALSE(window->csel1->DroppedDown());
-  EXPECT_FALSE(window->csel1->Popup()->isVisible());
+  EXPECT_FALSE(ui->csel1->DroppedDown());
+  EXPECT_FALSE(ui->csel1->Popup()->isVisible());
   EXPECT_TRUE(window->isVisible());  // the window and every edit stay
-  EXPECT_EQ(window->csel1->SelectionColor(), colour);
+  EXPECT_EQ(ui->csel1->SelectionColor(), colour);
   EXPECT_FALSE(std::filesystem::exists(DotFile()));
   // Closed, the next Esc is the window's "Cancel" again.
   QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
@@ -87,23 +87,23 @@ TEST_F(DropDownTest, TheWindowsShortcutsWaitWhileTheDropDownIsOpen) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     // Without the drop-down the key changes something, so the check below can fail.
-    window->Reload1->trigger();
+    ui->Reload1->trigger();
     SelectTopLevel(c.row);
     const std::string before = State();
     QTest::keyClick(window->windowHandle(), c.key, c.modifiers);
     ASSERT_NE(State(), before);
 
-    window->Reload1->trigger();
-    window->dzoom->setChecked(false);
+    ui->Reload1->trigger();
+    ui->dzoom->setChecked(false);
     SelectTopLevel(c.row);
     const std::string start = State();
     OpenDropDown();
-    ASSERT_TRUE(window->csel1->DroppedDown());
+    ASSERT_TRUE(ui->csel1->DroppedDown());
     QTest::keyClick(window->windowHandle(), c.key, c.modifiers);
     EXPECT_EQ(State(), start);
-    EXPECT_TRUE(window->csel1->DroppedDown());  // a key the drop-down does not use leaves it open
+    EXPECT_TRUE(ui->csel1->DroppedDown());  // a key the drop-down does not use leaves it open
     QTest::keyClick(window->windowHandle(), Qt::Key_Escape);
-    ASSERT_FALSE(window->csel1->DroppedDown());
+    ASSERT_FALSE(ui->csel1->DroppedDown());
     ASSERT_TRUE(window->isVisible());
   }
 }
@@ -111,16 +111,16 @@ TEST_F(DropDownTest, TheWindowsShortcutsWaitWhileTheDropDownIsOpen) {
 TEST_F(DropDownTest, TheDropDownsOwnKeysStillWork) {
   SelectTopLevel(1);  // white: the last cell of the grid
   OpenDropDown();
-  ASSERT_TRUE(window->csel1->DroppedDown());
+  ASSERT_TRUE(ui->csel1->DroppedDown());
   // From the selected white cell one to the left (the grid's 39th colour) and Return takes it.
-  const int white = window->csel1->Popup()->SelectedCell();
+  const int white = ui->csel1->Popup()->SelectedCell();
   ASSERT_GE(white, 1);
   QTest::keyClick(window->windowHandle(), Qt::Key_Left);
-  EXPECT_EQ(window->csel1->Popup()->HoverCell(), white - 1);
+  EXPECT_EQ(ui->csel1->Popup()->HoverCell(), white - 1);
   QTest::keyClick(window->windowHandle(), Qt::Key_Return);
-  EXPECT_FALSE(window->csel1->DroppedDown());
-  EXPECT_EQ(window->csel1->SelectionColor(), CellColor(white - 1));
-  EXPECT_EQ(window->Model.PathList[4].FillColor, CellColor(white - 1));  // applied to the path
+  EXPECT_FALSE(ui->csel1->DroppedDown());
+  EXPECT_EQ(ui->csel1->SelectionColor(), CellColor(white - 1));
+  EXPECT_EQ(ui->Model.PathList[4].FillColor, CellColor(white - 1));  // applied to the path
 }
 
 }  // namespace

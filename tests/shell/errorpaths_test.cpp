@@ -36,21 +36,21 @@ TEST_F(WindowTest, AnErrorWhileInterpretingStillShowsWhatWasRead) {
   // Pumps: the loader's at byte 1, then the interpreter's before lines 0, 100 and 200. The
   // fourth throws before line 200: lines 1 to 198 made 66 paths, line 199 began the 67th.
   auto* dialog = new ThrowingDialog(4);
-  window->fabort.reset(dialog);
+  ui->fabort.reset(dialog);
   // As a drop or "Select File" loads it: an error is reported and the window goes on.
-  window->Guarded([&] { window->LoadFile(QString::fromStdString(file.string())); });
+  ui->Guarded([&] { ui->LoadFile(QString::fromStdString(file.string())); });
   QApplication::processEvents();
 
   EXPECT_EQ(messages, (std::vector<std::string>{"error: An unexpected error occurred."}));
   EXPECT_EQ(dialog->pumps, 4);
-  ASSERT_EQ(window->Model.PathList.size(), 66u);
+  ASSERT_EQ(ui->Model.PathList.size(), 66u);
   // The tree shows every one of them.
-  ASSERT_FALSE(window->Tree.Empty());
-  EXPECT_EQ(TreePaths(window->Tree).size(), 66u);
-  EXPECT_EQ(window->Tree.Selected(), window->Tree.First());
-  EXPECT_EQ(window->label_nodes->text(), "Group (66 Paths)");
-  EXPECT_TRUE(window->Button1->isEnabled());
-  EXPECT_EQ(window->p->Picture.size(), window->p->size());
+  ASSERT_FALSE(ui->Tree.Empty());
+  EXPECT_EQ(TreePaths(ui->Tree).size(), 66u);
+  EXPECT_EQ(ui->Tree.Selected(), ui->Tree.First());
+  EXPECT_EQ(ui->label_nodes->text(), QStringLiteral("Group (66 Paths)"));
+  EXPECT_TRUE(ui->Button1->isEnabled());
+  EXPECT_EQ(ui->p->Picture.size(), ui->p->size());
   // The window is back and focused; the dialog is gone.
   EXPECT_TRUE(window->isEnabled());
   EXPECT_FALSE(dialog->isVisible());
@@ -59,21 +59,21 @@ TEST_F(WindowTest, AnErrorWhileInterpretingStillShowsWhatWasRead) {
 
 TEST_F(WindowTest, AFailedImportPutsThePreviewBack) {
   Load(Sample("shapes.eps"));
-  const QImage preview = window->p->Picture.copy();
-  const QString caption = window->label_nodes->text();
+  const QImage preview = ui->p->Picture.copy();
+  const QString caption = ui->label_nodes->text();
   // "Auto-Fix Holes" draws the output while it works; the folder for the file cannot be made.
-  window->cAutofix->setChecked(true);
+  ui->cAutofix->setChecked(true);
   std::filesystem::remove_all(drive_ / "windows" / "temp");
   std::ofstream(drive_ / "windows" / "temp") << "in the way";
-  window->Button1->click();
+  ui->Button1->click();
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[1].rfind("error: ", 0), 0u);
   EXPECT_TRUE(window->isVisible());
 
-  EXPECT_EQ(window->p->Picture, preview);
-  EXPECT_EQ(window->label_nodes->text(), caption);
+  EXPECT_EQ(ui->p->Picture, preview);
+  EXPECT_EQ(ui->label_nodes->text(), caption);
   // What the next paint shows: the preview.
-  EXPECT_EQ(window->p->grab().toImage().convertToFormat(preview.format()), preview);
+  EXPECT_EQ(ui->p->grab().toImage().convertToFormat(preview.format()), preview);
 }
 
 }  // namespace

@@ -17,8 +17,8 @@ namespace aiimport::testing {
 namespace {
 
 // Makes an empty file (and its folders) under `root`.
-void Touch(const QString& root, const QString& relative) {
-  const QString path = QDir(root).filePath(relative);
+void Touch(const QString& root, const char* relative) {
+  const QString path = QDir(root).filePath(QString::fromUtf8(relative));
   QDir().mkpath(QFileInfo(path).path());
   QFile file(path);
   ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
@@ -26,9 +26,9 @@ void Touch(const QString& root, const QString& relative) {
 
 struct GuideCase {
   const char* Name;
-  std::vector<QString> Files;  // made under the root
-  QString ProgramDir;          // below the root
-  QString Expected;            // below the root; empty: none found
+  std::vector<const char*> Files;  // made under the root
+  const char* ProgramDir;          // below the root
+  const char* Expected;            // below the root; empty: none found
 };
 
 TEST(Help, FindsTheNearestInstalledGuide) {
@@ -63,12 +63,12 @@ TEST(Help, FindsTheNearestInstalledGuide) {
   for (const GuideCase& c : cases) {
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
-    for (const QString& file : c.Files)
+    for (const char* file : c.Files)
       Touch(root.path(), file);
-    const QString programDir = QDir(root.path()).filePath(c.ProgramDir);
+    const QString programDir = QDir(root.path()).filePath(QString::fromUtf8(c.ProgramDir));
     QDir().mkpath(programDir);
     const QString expected =
-        c.Expected.isEmpty() ? QString() : QDir(root.path()).filePath(c.Expected);
+        *c.Expected ? QDir(root.path()).filePath(QString::fromUtf8(c.Expected)) : QString();
     EXPECT_EQ(FindUserGuide(programDir), expected) << c.Name;
   }
 }
@@ -85,7 +85,8 @@ HelpOpener RecordingOpener(const QString& programDir, Recorder& record, bool vie
   opener.ProgramDir = programDir;
   opener.StartProgram = [&record, viewerStarts](const QString& program,
                                                 const QStringList& arguments, const QString& dir) {
-    record.Started.push_back(program + "|" + arguments.join("|") + "|" + dir);
+    const QString bar = QStringLiteral("|");
+    record.Started.push_back(program + bar + arguments.join(bar) + bar + dir);
     return viewerStarts;
   };
   opener.OpenUrl = [&record, urlOpens](const QUrl& url) {
@@ -117,19 +118,22 @@ TEST(Help, ViewerThenGuideThenAMessage) {
   for (const OpenCase& c : cases) {
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
-    const QString bin = QDir(root.path()).filePath("bin");
+    const QString bin = QDir(root.path()).filePath(QStringLiteral("bin"));
     QDir().mkpath(bin);
     if (c.Viewer) Touch(bin, "PageShow.exe");
-    const QString guide = QDir(root.path()).filePath("share/doc/aiimport/USAGE.html");
+    const QString guide =
+        QDir(root.path()).filePath(QStringLiteral("share/doc/aiimport/USAGE.html"));
     if (c.Guide) Touch(root.path(), "share/doc/aiimport/USAGE.html");
 
     Recorder record;
     const QString message = OpenHelp(RecordingOpener(bin, record, c.ViewerStarts, c.UrlOpens));
-    EXPECT_EQ(message, QString(c.Message).replace("GUIDE", QDir::toNativeSeparators(guide)))
+    EXPECT_EQ(message, QString::fromUtf8(c.Message).replace(QStringLiteral("GUIDE"),
+                                                            QDir::toNativeSeparators(guide)))
         << c.Name;
     if (c.ExpectStarted) {
       ASSERT_EQ(record.Started.size(), 1u) << c.Name;
-      EXPECT_EQ(record.Started[0], QDir(bin).filePath("PageShow.exe") + "|brelmhlp.pdf|47|" + bin)
+      EXPECT_EQ(record.Started[0], QDir(bin).filePath(QStringLiteral("PageShow.exe")) +
+                                       QStringLiteral("|brelmhlp.pdf|47|") + bin)
           << c.Name;
     } else {
       EXPECT_TRUE(record.Started.empty()) << c.Name;
@@ -146,30 +150,30 @@ TEST(Help, ViewerThenGuideThenAMessage) {
 TEST_F(WindowTest, HelpSaysInTheStatusBarWhenNothingOpensTheGuide) {
   QTemporaryDir root;
   ASSERT_TRUE(root.isValid());
-  const QString bin = QDir(root.path()).filePath("bin");
+  const QString bin = QDir(root.path()).filePath(QStringLiteral("bin"));
   QDir().mkpath(bin);
   Touch(root.path(), "share/doc/aiimport/USAGE.md");
-  const QString guide = QDir(root.path()).filePath("share/doc/aiimport/USAGE.md");
+  const QString guide = QDir(root.path()).filePath(QStringLiteral("share/doc/aiimport/USAGE.md"));
   Recorder record;
-  window->HelpViewers = RecordingOpener(bin, record, false, false);
+  ui->HelpViewers = RecordingOpener(bin, record, false, false);
 
-  const QString expected =
-      "Help is not available: no viewer could open " + QDir::toNativeSeparators(guide);
-  window->dhelp->click();  // the tool bar's "?"
-  EXPECT_EQ(window->StatusPanel2->text(), expected);
-  window->StatusPanel2->clear();
-  window->Help2->trigger();  // Help > Help
-  EXPECT_EQ(window->StatusPanel2->text(), expected);
+  const QString expected = QStringLiteral("Help is not available: no viewer could open ") +
+                           QDir::toNativeSeparators(guide);
+  ui->dhelp->click();  // the tool bar's "?"
+  EXPECT_EQ(ui->StatusPanel2->text(), expected);
+  ui->StatusPanel2->clear();
+  ui->Help2->trigger();  // Help > Help
+  EXPECT_EQ(ui->StatusPanel2->text(), expected);
   ASSERT_EQ(record.Opened.size(), 2u);
   EXPECT_EQ(record.Opened[1], QUrl::fromLocalFile(guide));
   EXPECT_TRUE(messages.empty());  // no message box, and the window goes on
   EXPECT_TRUE(window->isVisible());
 
   // When the desktop opens the guide, the status bar is left alone.
-  window->StatusPanel2->clear();
-  window->HelpViewers = RecordingOpener(bin, record, false, true);
-  window->dhelp->click();
-  EXPECT_EQ(window->StatusPanel2->text(), "");
+  ui->StatusPanel2->clear();
+  ui->HelpViewers = RecordingOpener(bin, record, false, true);
+  ui->dhelp->click();
+  EXPECT_EQ(ui->StatusPanel2->text(), QString());
   EXPECT_EQ(record.Opened.size(), 3u);
 }
 
