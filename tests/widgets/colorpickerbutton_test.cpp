@@ -24,7 +24,7 @@ class ColorPickerButtonTest : public ::testing::Test {
     button = new TColorPickerButton(host.get());
     button->setGeometry(50, 10, 45, 26);  // as csel1
     button->SetFlat(true);
-    button->SetCustomText("Custom Colors");
+    button->SetCustomText(QStringLiteral("Custom Colors"));
     button->OnChange = [this](TColorPickerButton*) { ++changes; };
     button->OnClick = [this](TColorPickerButton*) { ++clicks; };
     button->OnDefaultSelect = [this](TColorPickerButton*) { ++defaultSelects; };
@@ -241,27 +241,27 @@ TEST_F(ColorPickerButtonTest, Hints) {
   const TPopupLayout& l = popup->Layout();
   auto hint = popup->HintAt(CellCentre(13), false);
   ASSERT_TRUE(hint);
-  EXPECT_EQ(hint->Text, "Blue");
+  EXPECT_EQ(hint->Text, QStringLiteral("Blue"));
   EXPECT_EQ(hint->Area, QRect(100, 22, 18, 18));
 
   // The intensity bar: at its right edge, 8 pixels above the pointer, for 5 s.
   hint = popup->HintAt(QPoint(l.IntensityBar.Left + 3, l.IntensityBar.Top + 20), false);
   ASSERT_TRUE(hint);
-  EXPECT_EQ(hint->Text, "Intensity: 100%");
+  EXPECT_EQ(hint->Text, QStringLiteral("Intensity: 100%"));
   EXPECT_EQ(hint->Pos, QPoint(l.IntensityBar.Right, l.IntensityBar.Top + 12));
   EXPECT_EQ(hint->Timeout, 5000);
 
   const int cx = l.CombArea.Left + l.Radius, cy = l.CombArea.Top + l.Radius;
   hint = popup->HintAt(QPoint(cx + 41, cy + 24), false);
   ASSERT_TRUE(hint);
-  EXPECT_EQ(hint->Text, "red: 255, green: 0, blue: 127");
+  EXPECT_EQ(hint->Text, QStringLiteral("red: 255, green: 0, blue: 127"));
   EXPECT_EQ(hint->Timeout, 5000);
 
   // The custom button asks OnHint, else shows the button's own hint; no cell asks with -1.
-  button->SetHint("Colour");
+  button->SetHint(QStringLiteral("Colour"));
   hint = popup->HintAt(QPoint(l.CustomButton.Left + 5, l.CustomButton.Top + 5), false);
   ASSERT_TRUE(hint);
-  EXPECT_EQ(hint->Text, "Colour");
+  EXPECT_EQ(hint->Text, QStringLiteral("Colour"));
   int asked = 0;
   button->OnHint = [&](TColorPickerButton*, int cell, QString& text) {
     ++asked;
@@ -269,12 +269,12 @@ TEST_F(ColorPickerButtonTest, Hints) {
   };
   hint = popup->HintAt(QPoint(l.CustomButton.Left + 5, l.CustomButton.Top + 5), false);
   ASSERT_TRUE(hint);
-  EXPECT_EQ(hint->Text, "-2");
+  EXPECT_EQ(hint->Text, QStringLiteral("-2"));
   EXPECT_EQ(hint->Area, QRect(l.CustomButton.Left, l.CustomButton.Top, l.CustomButton.Width(),
                               l.CustomButton.Height()));
   hint = popup->HintAt(QPoint(3, 3), false);
   ASSERT_TRUE(hint);
-  EXPECT_EQ(hint->Text, "-1");
+  EXPECT_EQ(hint->Text, QStringLiteral("-1"));
   EXPECT_EQ(asked, 2);
 
   button->SetShowHint(false);
