@@ -61,7 +61,7 @@ struct LoadResult {
 
 // Splits bytes at line feeds and carriage returns and keeps only the characters 32 to 126;
 // empty lines are dropped. A final line without a line break is kept. Takes over the buffer.
-// Progress: at every 1-based byte position i with (i AND 0x2FFF) = 1 the bar is set to i,
+// Progress: at every 1-based byte position i with (i & 0x2FFF) == 1 the bar is set to i,
 // events are processed and the abort flag is read; an abort empties the list.
 LoadStatus FilterLines(LineList& lines, std::unique_ptr<char[]> bytes, std::size_t size,
                        Progress& progress);

@@ -28,7 +28,7 @@ struct ByteTable {
 };
 constexpr ByteTable Classes;
 
-// The next 1-based position after `i` at which the loader reports progress: i AND 0x2FFF = 1,
+// The next 1-based position after `i` at which the loader reports progress: (i & 0x2FFF) == 1,
 // that is 1 and 4097 in every block of 16384 bytes.
 uint64_t NextProgressPoint(uint64_t i) {
   const uint64_t block = i & ~uint64_t{0x3FFF};

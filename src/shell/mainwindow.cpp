@@ -41,7 +41,7 @@
 #include "icons.h"
 #include "importchain.h"
 #include "infopanel.h"
-#include "paintsupport.h"
+#include "qtcolour.h"
 #include "readfile.h"
 #include "treemodel.h"
 
@@ -893,6 +893,7 @@ void Tfmain::RenderPreview(RenderRequest request) {
   input.Enhanced = EnancedView1->isChecked();
   input.Width = p->width();
   input.Height = p->height();
+  input.Palette = palette();
   PreviewPicture picture = aiimport::RenderPreview(input, Model.ViewExtent, &silver_);
   Mapping = picture.Mapping;
   if (picture.ImportEnabled) Button1->setEnabled(*picture.ImportEnabled);

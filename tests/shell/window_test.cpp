@@ -206,6 +206,19 @@ TEST_F(WindowTest, ViewModesChangeThePicture) {
   EXPECT_EQ(wire.pixelColor(x, y), QColor(255, 255, 255));
 }
 
+TEST_F(WindowTest, APathRecolouredWithASystemColourIsDrawnInIt) {
+  Load(Sample("shapes.eps"));
+  ui->SelectNode(ui->Tree.First()->Children[1]);  // the white rectangle, 144..252 x 144..198
+  ui->TreeView1Change();
+  ui->csel1->SetSelectionColor(SystemColorValue(13));  // "highlight", as the drop-down gives it
+  ASSERT_EQ(ui->Model.PathList[4].FillColor, SystemColorValue(13));
+  const QColor highlight = window->palette().color(QPalette::Active, QPalette::Highlight);
+  ASSERT_NE(highlight, QColor(13, 0, 0));  // what the value's low bytes would give
+  const ScreenMapping& m = ui->Mapping;
+  const int x = static_cast<int>(MapX(m, 198)), y = static_cast<int>(MapY(m, 171));
+  EXPECT_EQ(ui->p->Picture.pixelColor(x, y), highlight);
+}
+
 TEST_F(WindowTest, ALoneHorizontalLineGivesAWhitePicture) {
   const auto file = drive_ / "line.eps";
   std::ofstream(file) << "%%EndSetup\n0 0 0 1 K\n10 20 m\n200 20 l\nS\n";

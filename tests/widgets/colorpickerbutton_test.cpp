@@ -1,12 +1,16 @@
 // The colour picker button and its popup driven through the window system's event path (QTest
 // on the windows, so that the popup's mouse grab routes the events as it does on screen).
 #include <gtest/gtest.h>
+#include <QMetaProperty>
 #include <QShortcut>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "colorpickerbutton.h"
 #include "colorpopup.h"
@@ -106,6 +110,53 @@ TEST_F(ColorPickerButtonTest, HoverAndClickOnACellTakesItsColourOnce) {
   // The same colour again changes nothing.
   button->SetSelectionColor(0xFF0000);
   EXPECT_EQ(changes, 1);
+}
+
+TEST_F(ColorPickerButtonTest, TheColorPropertyAndItsSignal) {
+  const QMetaProperty property =
+      button->metaObject()->property(button->metaObject()->indexOfProperty("color"));
+  ASSERT_TRUE(property.isValid());
+  EXPECT_TRUE(property.isWritable());
+  ASSERT_TRUE(property.hasNotifySignal());
+  EXPECT_EQ(property.notifySignal().name(), QByteArray("colorChanged"));
+
+  QSignalSpy spy(button, &TColorPickerButton::colorChanged);
+  std::vector<std::string> order;  // the signal comes right before OnChange
+  QObject::connect(button, &TColorPickerButton::colorChanged, [&] { order.push_back("signal"); });
+  button->OnChange = [&](TColorPickerButton*) { order.push_back("OnChange"); };
+
+  // Written as a property: the colour value itself, a system colour unchanged.
+  struct Case {
+    const char* Name;
+    TColor Value;
+  };
+  const Case cases[] = {
+      {"red", 0x0000FF}, {"button face", SystemColorValue(15)}, {"white", 0xFFFFFF}};
+  for (const Case& c : cases) {
+    spy.clear();
+    order.clear();
+    ASSERT_TRUE(button->setProperty("color", c.Value)) << c.Name;
+    EXPECT_EQ(button->SelectionColor(), c.Value) << c.Name;
+    EXPECT_EQ(button->property("color").toInt(), c.Value) << c.Name;
+    ASSERT_EQ(spy.count(), 1) << c.Name;
+    EXPECT_EQ(spy.at(0).at(0).toInt(), c.Value) << c.Name;
+    EXPECT_EQ(order, (std::vector<std::string>{"signal", "OnChange"})) << c.Name;
+  }
+  // The same value again, by either way: nothing.
+  spy.clear();
+  button->SetSelectionColor(0xFFFFFF);
+  button->setProperty("color", 0xFFFFFF);
+  EXPECT_EQ(spy.count(), 0);
+
+  // The user's choice in the popup: blue (cell 13), once.
+  OpenByMouse();
+  ClickInPopup(CellCentre(13));
+  ASSERT_EQ(spy.count(), 1);
+  EXPECT_EQ(spy.at(0).at(0).toInt(), 0xFF0000);
+  // Escape in an open popup changes nothing.
+  OpenByMouse();
+  QTest::keyClick(PopupWindow(), Qt::Key_Escape);
+  EXPECT_EQ(spy.count(), 1);
 }
 
 TEST_F(ColorPickerButtonTest, EnterRightAfterOpeningFiresOnDefaultSelect) {
