@@ -108,7 +108,7 @@ class WindowConvertView : public Progress, public OrientationCanvas {
  private:
   QLabel& caption_;
   TPaintBox& box_;
-  const QPalette& palette_;
+  QPalette palette_;
   QColor pen_ = Qt::black;
   QPoint at_;
   QElapsedTimer pumped_;

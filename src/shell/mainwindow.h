@@ -98,11 +98,11 @@ class Tfmain : public QMainWindow {
   PathModel Model;               // the paths read (PathList) and ViewExtent
   ConversionResult Output;       // OutputList and OutputExtent of the last import
   InterpreterState Interpreter;  // the reader's values that survive from one file to the next
-  ObjectTree Tree;
-  ScreenMapping Mapping;       // of the last drawing
-  bool UiUpdating = true;      // silences the program's own change events
-  std::string SourceFileName;  // the chosen file, empty until one is chosen
-  PixelRect ZoomRect;          // the zoom area being dragged
+  ObjectTree Tree;               // what TreeView1 shows
+  ScreenMapping Mapping;         // of the last drawing
+  bool UiUpdating = true;        // silences the program's own change events
+  std::string SourceFileName;    // the chosen file, empty until one is chosen
+  PixelRect ZoomRect;            // the zoom area being dragged
   bool ZoomDragging = false;
   const TreeNode* HintNode = nullptr;  // the tree node last found under the mouse
 
@@ -142,7 +142,7 @@ class Tfmain : public QMainWindow {
 
   // The tool bar, left to right.
   QToolButton* dzoomall = nullptr;      // "Zoom to All": stays down, every drawing fits all
-  QToolButton* dzoomin = nullptr;       // "Zoom to Object": fits the selection, then keeps it
+  QToolButton* dzoomin = nullptr;       // "Zoom to Object": fits the selection; down, keeps it
   QToolButton* dzoom = nullptr;         // "Zoom": the next drag on the preview is the area
   QToolButton* ToolButton5 = nullptr;   // "Repaint All"
   QToolButton* dviewsolid = nullptr;    // "Draw Solid"
@@ -243,7 +243,7 @@ class Tfmain : public QMainWindow {
   void BuildMenus();
   QFrame* BuildInfoPanel();
   void SetShapeColour(QFrame* shape, TColor colour);
-  // A tool button of the tool bar; the hint is UTF-8 with the platform's line breaks.
+  // A tool button of the tool bar; the hint is UTF-8, its lines broken by "\r\n".
   QToolButton* AddToolButton(const char* name, int image, const char* hint, bool checkable);
   void Group(std::initializer_list<QToolButton*> buttons, bool allowAllUp);
   void DrawLineCounter(std::string_view text);
