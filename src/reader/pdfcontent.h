@@ -1,0 +1,136 @@
+// The decoded bytes of a PDF content stream and the tokens read from them. qpdf's tokenizer
+// (QPDFTokenizer) decides every token; the only thing done here is the common case that needs
+// no decision: a run of plain characters (letters, digits, "+-.*'\"" and the like) between two
+// blanks is an operand number or an operator name, and it is taken without a call into the
+// library. Anything else (names, strings, arrays, dictionaries, comments, inline image data,
+// unusual bytes, a run that meets the end of a piece) goes to qpdf from the token's start. The
+// two ways give the same tokens; ScanMode::QpdfOnly reads everything through qpdf, and the tests
+// and the fuzz target compare them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QPDFTokenizer;
+class InputSource;
+
+namespace aiimport {
+
+// Decoded content, kept in pieces so that growing never copies, and so that the pieces already
+// read can be freed while reading goes on. Holds at most `limit` bytes: Append refuses more.
+class ContentBuffer {
+ public:
+  explicit ContentBuffer(uint64_t limit = uint64_t{1} << 30) : limit_(limit) {}
+
+  uint64_t Size() const { return size_; }
+  uint64_t Limit() const { return limit_; }
+  // Whether an Append met the limit and dropped bytes.
+  bool Overflowed() const { return overflowed_; }
+
+  // Appends up to the limit; returns false when some bytes did not fit (they are dropped).
+  bool Append(const char* data, std::size_t n);
+  // Drops every byte from `size` on (the data of a stream that turned out to be unusable).
+  void Truncate(uint64_t size);
+
+  // The piece that holds byte `offset` (offset < Size()): its first byte's offset and its bytes.
+  // Empty when that piece has been freed.
+  struct Piece {
+    uint64_t Start = 0;
+    std::string_view Bytes;
+  };
+  Piece PieceAt(uint64_t offset) const;
+  // Frees every piece that ends at or before `offset`.
+  void FreeBefore(uint64_t offset);
+  // Copies up to n bytes from `offset` on; fewer at the end or where pieces were freed.
+  std::size_t CopyOut(uint64_t offset, char* out, std::size_t n) const;
+
+ private:
+  struct Chunk {
+    std::unique_ptr<char[]> Data;
+    uint64_t Start = 0;
+    std::size_t Used = 0;
+    std::size_t Capacity = 0;
+  };
+  std::size_t ChunkIndex(uint64_t offset) const;
+
+  std::vector<Chunk> chunks_;
+  std::size_t firstLive_ = 0;  // chunks before this one are freed
+  uint64_t size_ = 0;
+  uint64_t limit_;
+  bool overflowed_ = false;
+};
+
+enum class ContentTokenKind : uint8_t {
+  Number,       // an integer or real operand
+  Name,         // a name operand; Text holds it with its "/" and with #xx codes decoded
+  Operator,     // a word that is not a number, true, false or null
+  Other,        // any other single operand: a string, true, false, null
+  ArrayOpen,    // [
+  ArrayClose,   // ]
+  DictOpen,     // <<
+  DictClose,    // >>
+  InlineImage,  // the data of an inline image (after "ID", up to and with "EI")
+  Bad,          // something the tokenizer could not read (a stray ")", a name too long, ...)
+};
+
+struct ContentToken {
+  ContentTokenKind Kind = ContentTokenKind::Bad;
+  // Number: the nearest float32 of the decimal text, halves to even; NumberInRange is false
+  // when the value lies beyond float32's finite range (it is then 0).
+  float Number = 0;
+  bool NumberInRange = true;
+  // Operator and Name: the text. Valid until the next call of Next.
+  std::string_view Text;
+};
+
+enum class ScanMode : uint8_t {
+  Fast,      // plain runs taken directly, everything else through qpdf
+  QpdfOnly,  // every token through qpdf's tokenizer
+};
+
+// Reads the tokens of a content buffer from the start. Pieces behind the reading position are
+// freed as it moves on (the buffer is consumed).
+class ContentScanner {
+ public:
+  ContentScanner(ContentBuffer& content, ScanMode mode);
+  ~ContentScanner();
+  ContentScanner(const ContentScanner&) = delete;
+  ContentScanner& operator=(const ContentScanner&) = delete;
+
+  // The next token; false at the end of the content.
+  bool Next(ContentToken& token);
+  // Bytes read so far.
+  uint64_t Position() const { return position_; }
+
+  // The longest token handed to qpdf: longer ones read as Bad.
+  static constexpr std::size_t MaxTokenBytes = std::size_t{16} << 20;
+
+ private:
+  bool NextThroughQpdf(ContentToken& token);
+  void SetNumber(ContentToken& token, std::string_view text) const;
+  bool ReadInlineImage(ContentToken& token);
+
+  ContentBuffer& content_;
+  ScanMode mode_;
+  uint64_t position_ = 0;
+  // The piece being read: its bytes and where it starts.
+  const char* piece_ = nullptr;
+  uint64_t pieceStart_ = 0;
+  std::size_t pieceSize_ = 0;
+  bool afterImageStart_ = false;  // the last operator was "ID": image data follows
+
+  std::shared_ptr<InputSource> input_;
+  std::unique_ptr<QPDFTokenizer> tokenizer_;
+  std::string text_;  // the last token's text when it came from qpdf
+};
+
+// The float32 of a PDF number's text ([+-]? digits with at most one point, at least one digit):
+// the nearest value, halves to even. `inRange` false when the value is beyond float32's finite
+// range (it then returns 0). Exposed for the tests.
+float PdfNumberValue(std::string_view text, bool& inRange);
+
+}  // namespace aiimport
