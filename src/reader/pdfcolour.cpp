@@ -168,22 +168,29 @@ void LabToRgb(long double l, long double a, long double b, float rgb[3]) {
   }
 }
 
-TColor Convert(const ColourSpace& space, const std::vector<long double>& c, int depth);
+// The components of a colour: n values.
+struct Components {
+  const long double* Values;
+  std::size_t Count;
+  long double operator[](std::size_t i) const { return i < Count ? Values[i] : 0.0L; }
+};
 
-TColor ConvertTinted(const ColourSpace& space, const std::vector<long double>& c, int depth) {
+TColor Convert(const ColourSpace& space, Components c, int depth);
+
+TColor ConvertTinted(const ColourSpace& space, Components c, int depth) {
   if (!space.TintTransform || !space.Base) return 0;
   std::vector<long double> tints(static_cast<std::size_t>(space.Components), 1);
-  for (std::size_t i = 0; i < tints.size() && i < c.size(); ++i)
+  for (std::size_t i = 0; i < tints.size() && i < c.Count; ++i)
     tints[i] = Clip(c[i], 0, 1);
   std::vector<long double> alternate;
   if (!EvaluateFunctions(*space.TintTransform, tints, alternate)) return 0;
   if (alternate.size() < static_cast<std::size_t>(space.Base->Components)) return 0;
-  return Convert(*space.Base, alternate, depth + 1);
+  return Convert(*space.Base, {alternate.data(), alternate.size()}, depth + 1);
 }
 
-TColor Convert(const ColourSpace& space, const std::vector<long double>& c, int depth) {
+TColor Convert(const ColourSpace& space, Components c, int depth) {
   if (depth > 4) return 0;
-  auto at = [&c](std::size_t i) { return i < c.size() ? c[i] : 0.0L; };
+  auto at = [&c](std::size_t i) { return c[i]; };
   switch (space.Family) {
     case ColourFamily::Gray: {
       const float g = ToFloat(Clip(at(0), 0, 1));
@@ -223,7 +230,7 @@ TColor Convert(const ColourSpace& space, const std::vector<long double>& c, int 
           base[i] = byte / 255;
         }
       }
-      return Convert(*space.Base, base, depth + 1);
+      return Convert(*space.Base, {base.data(), base.size()}, depth + 1);
     }
     case ColourFamily::Separation:
     case ColourFamily::DeviceN:
@@ -281,8 +288,8 @@ int32_t InitialColour(const ColourSpace& space) {
       return CmykToColor(0, 0, 0, 1);
     case ColourFamily::Separation:
     case ColourFamily::DeviceN:
-      return ColourOfExtended(space, std::vector<long double>(
-                                         static_cast<std::size_t>(space.Components), 1.0L));
+      return ColourOfExtended(
+          space, std::vector<long double>(static_cast<std::size_t>(space.Components), 1.0L));
     case ColourFamily::Lab:
     case ColourFamily::Indexed:
       return ColourOfExtended(space, std::vector<long double>(3, 0.0L));
@@ -292,14 +299,15 @@ int32_t InitialColour(const ColourSpace& space) {
 }
 
 int32_t ColourOf(const ColourSpace& space, const float* components, int count) {
-  std::vector<long double> c(static_cast<std::size_t>(std::max(count, 0)));
-  for (std::size_t i = 0; i < c.size(); ++i)
+  long double c[32];
+  const auto n = static_cast<std::size_t>(std::clamp(count, 0, 32));
+  for (std::size_t i = 0; i < n; ++i)
     c[i] = components[i];
-  return Convert(space, c, 0);
+  return Convert(space, {c, n}, 0);
 }
 
 int32_t ColourOfExtended(const ColourSpace& space, const std::vector<long double>& components) {
-  return Convert(space, components, 0);
+  return Convert(space, {components.data(), components.size()}, 0);
 }
 
 }  // namespace aiimport

@@ -15,9 +15,9 @@ namespace aiimport {
 // A PDF function (types 0, 2 and 3) evaluated in extended precision. Type 4 (PostScript
 // calculator) functions are not evaluated: a colour that needs one is black.
 struct PdfFunction {
-  int Type = -1;                          // 0 sampled, 2 exponential, 3 stitching; else unknown
-  std::vector<long double> Domain;        // 2 x inputs
-  std::vector<long double> Range;         // 2 x outputs (required for type 0, optional else)
+  int Type = -1;                    // 0 sampled, 2 exponential, 3 stitching; else unknown
+  std::vector<long double> Domain;  // 2 x inputs
+  std::vector<long double> Range;   // 2 x outputs (required for type 0, optional else)
   // Type 2
   std::vector<long double> C0, C1;
   long double Exponent = 1;

@@ -1,5 +1,6 @@
 #include "pdfcontent.h"
 
+#include <zlib.h>
 #include <qpdf/InputSource.hh>
 #include <qpdf/QPDFTokenizer.hh>
 
@@ -8,36 +9,87 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace aiimport {
 
 // ---------------------------------------------------------------------------------------------
 // ContentBuffer
 
+namespace {
+
+// Pieces made by a source: all of this size, so that a freed one can be used again.
+constexpr std::size_t SourcePieceBytes = std::size_t{1} << 20;
+
+}  // namespace
+
+ContentBuffer::~ContentBuffer() = default;
+
+void ContentBuffer::SetSource(std::unique_ptr<ContentSource> source) {
+  source_ = std::move(source);
+  sourceDone_ = source_ == nullptr;
+}
+
+bool ContentBuffer::Has(uint64_t offset) {
+  while (offset >= size_ && !sourceDone_) {
+    if (overflowed_ || !source_->Produce(*this)) sourceDone_ = true;
+  }
+  return offset < size_;
+}
+
+void ContentBuffer::AddChunk() {
+  Chunk chunk;
+  std::size_t capacity;
+  if (source_) {
+    capacity = SourcePieceBytes;
+    chunk.Data = spare_ ? std::move(spare_) : std::unique_ptr<char[]>(new char[capacity]);
+  } else {
+    // Each new piece a quarter of everything so far, between 64 KiB and 4 MiB: the unused end
+    // of the last piece stays small, and the pieces stay few.
+    capacity = static_cast<std::size_t>(
+        std::clamp<uint64_t>(size_ / 4, uint64_t{1} << 16, uint64_t{1} << 22));
+    capacity = static_cast<std::size_t>(std::min<uint64_t>(capacity, limit_ - size_));
+    if (budget_)
+      capacity = static_cast<std::size_t>(
+          std::min<uint64_t>(capacity, budget_->Limit - std::min(budget_->Limit, budget_->Used)));
+    capacity = std::max<std::size_t>(capacity, 1);
+    chunk.Data = std::unique_ptr<char[]>(new char[capacity]);
+  }
+  chunk.Start = size_;
+  chunk.Capacity = capacity;
+  chunks_.push_back(std::move(chunk));
+}
+
+std::pair<char*, std::size_t> ContentBuffer::Room() {
+  uint64_t allowed = limit_ - std::min(limit_, size_);
+  if (budget_)
+    allowed = std::min(allowed, budget_->Limit - std::min(budget_->Limit, budget_->Used));
+  if (allowed == 0) return {nullptr, 0};
+  if (chunks_.empty() || chunks_.size() <= firstLive_ ||
+      chunks_.back().Used == chunks_.back().Capacity)
+    AddChunk();
+  Chunk& last = chunks_.back();
+  const std::size_t room =
+      static_cast<std::size_t>(std::min<uint64_t>(last.Capacity - last.Used, allowed));
+  return {last.Data.get() + last.Used, room};
+}
+
+void ContentBuffer::Commit(std::size_t n) {
+  chunks_.back().Used += n;
+  size_ += n;
+  if (budget_) budget_->Used += n;
+}
+
 bool ContentBuffer::Append(const char* data, std::size_t n) {
   while (n > 0) {
-    if (size_ >= limit_) {
+    const auto [room, space] = Room();
+    if (space == 0) {
       overflowed_ = true;
       return false;
     }
-    if (chunks_.empty() || chunks_.back().Used == chunks_.back().Capacity) {
-      // Each new piece a quarter of everything so far, between 64 KiB and 4 MiB: the unused
-      // end of the last piece stays small, and the pieces stay few.
-      std::size_t capacity = static_cast<std::size_t>(
-          std::clamp<uint64_t>(size_ / 4, uint64_t{1} << 16, uint64_t{1} << 22));
-      capacity = static_cast<std::size_t>(std::min<uint64_t>(capacity, limit_ - size_));
-      Chunk chunk;
-      chunk.Data = std::unique_ptr<char[]>(new char[capacity]);
-      chunk.Start = size_;
-      chunk.Capacity = capacity;
-      chunks_.push_back(std::move(chunk));
-    }
-    Chunk& last = chunks_.back();
-    std::size_t take = std::min(n, last.Capacity - last.Used);
-    take = static_cast<std::size_t>(std::min<uint64_t>(take, limit_ - size_));
-    std::memcpy(last.Data.get() + last.Used, data, take);
-    last.Used += take;
-    size_ += take;
+    const std::size_t take = std::min(n, space);
+    std::memcpy(room, data, take);
+    Commit(take);
     data += take;
     n -= take;
   }
@@ -46,14 +98,14 @@ bool ContentBuffer::Append(const char* data, std::size_t n) {
 
 void ContentBuffer::Truncate(uint64_t size) {
   if (size >= size_) return;
-  while (!chunks_.empty() && chunks_.back().Start >= size && chunks_.size() > firstLive_)
+  if (budget_) budget_->Used -= std::min(budget_->Used, size_ - size);
+  while (chunks_.size() > firstLive_ && chunks_.back().Start >= size)
     chunks_.pop_back();
-  if (!chunks_.empty() && chunks_.size() > firstLive_) {
+  if (chunks_.size() > firstLive_) {
     Chunk& last = chunks_.back();
     last.Used = static_cast<std::size_t>(size - last.Start);
   }
-  firstLive_ = std::min(firstLive_, chunks_.size());
-  size_ = size;
+  size_ = std::max(size, chunks_.empty() ? 0 : chunks_.back().Start + chunks_.back().Used);
 }
 
 std::size_t ContentBuffer::ChunkIndex(uint64_t offset) const {
@@ -72,17 +124,25 @@ ContentBuffer::Piece ContentBuffer::PieceAt(uint64_t offset) const {
 }
 
 void ContentBuffer::FreeBefore(uint64_t offset) {
-  while (firstLive_ < chunks_.size() &&
-         chunks_[firstLive_].Start + chunks_[firstLive_].Used <= offset &&
-         firstLive_ + 1 < chunks_.size()) {
-    chunks_[firstLive_].Data.reset();
+  while (firstLive_ + 1 < chunks_.size() &&
+         chunks_[firstLive_].Start + chunks_[firstLive_].Used <= offset) {
+    Chunk& c = chunks_[firstLive_];
+    if (source_ && c.Capacity == SourcePieceBytes && !spare_)
+      spare_ = std::move(c.Data);
+    else
+      c.Data.reset();
     ++firstLive_;
+  }
+  // The list of freed pieces stays short: drop it once it outgrows the live ones.
+  if (firstLive_ > 64 && firstLive_ * 2 > chunks_.size()) {
+    chunks_.erase(chunks_.begin(), chunks_.begin() + static_cast<std::ptrdiff_t>(firstLive_));
+    firstLive_ = 0;
   }
 }
 
-std::size_t ContentBuffer::CopyOut(uint64_t offset, char* out, std::size_t n) const {
+std::size_t ContentBuffer::CopyOut(uint64_t offset, char* out, std::size_t n) {
   std::size_t copied = 0;
-  while (copied < n && offset < size_) {
+  while (copied < n && Has(offset)) {
     const Piece piece = PieceAt(offset);
     if (piece.Bytes.empty()) break;
     const std::size_t at = static_cast<std::size_t>(offset - piece.Start);
@@ -94,6 +154,123 @@ std::size_t ContentBuffer::CopyOut(uint64_t offset, char* out, std::size_t n) co
   return copied;
 }
 
+uint64_t ContentBuffer::ProgressDone(uint64_t position) const {
+  return source_ ? source_->InputDone() : position;
+}
+
+uint64_t ContentBuffer::ProgressTotal() const {
+  return source_ ? source_->InputTotal() : size_;
+}
+
+// ---------------------------------------------------------------------------------------------
+// StreamSegments
+
+struct StreamSegments::Zlib {
+  z_stream Stream{};
+  bool Started = false;
+  ~Zlib() {
+    if (Started) inflateEnd(&Stream);
+  }
+};
+
+StreamSegments::StreamSegments() : zlib_(std::make_unique<Zlib>()) {}
+
+StreamSegments::~StreamSegments() = default;
+
+void StreamSegments::Add(std::unique_ptr<ContentBuffer> data, bool inflate) {
+  total_ += data->Size();
+  segments_.push_back({std::move(data), inflate});
+}
+
+void StreamSegments::NextSegment() {
+  done_ += segments_[current_].Data->Size();
+  segments_[current_].Data.reset();
+  if (zlib_->Started) {
+    inflateEnd(&zlib_->Stream);
+    zlib_->Started = false;
+  }
+  ++current_;
+  position_ = 0;
+  separator_ = current_ < segments_.size();
+}
+
+bool StreamSegments::Produce(ContentBuffer& out) {
+  while (current_ < segments_.size()) {
+    if (separator_) {
+      separator_ = false;
+      return out.Append("\n", 1);
+    }
+    Segment& s = segments_[current_];
+    if (s.Inflate) {
+      if (Inflate(out)) return true;
+      continue;  // the segment is done
+    }
+    const ContentBuffer::Piece piece = s.Data->PieceAt(position_);
+    if (piece.Bytes.empty()) {
+      NextSegment();
+      continue;
+    }
+    const std::size_t at = static_cast<std::size_t>(position_ - piece.Start);
+    const std::size_t n = piece.Bytes.size() - at;
+    const bool all = out.Append(piece.Bytes.data() + at, n);
+    position_ += n;
+    s.Data->FreeBefore(position_);  // after the copy: it may free that very piece
+    return all;
+  }
+  return false;
+}
+
+// Inflates the current segment's data into `out` until some bytes are made; false once the
+// segment is done (it has moved on to the next).
+bool StreamSegments::Inflate(ContentBuffer& out) {
+  Segment& s = segments_[current_];
+  z_stream& zs = zlib_->Stream;
+  if (!zlib_->Started) {
+    zs = z_stream{};
+    // 15 + 32: a zlib stream (or a gzip one) with any window size.
+    if (inflateInit2(&zs, 15 + 32) != Z_OK) throw std::bad_alloc();
+    zlib_->Started = true;
+  }
+  for (;;) {
+    const auto [room, space] = out.Room();
+    if (space == 0) {
+      out.MarkOverflowed();
+      NextSegment();
+      return false;
+    }
+    if (zs.avail_in == 0) {
+      const ContentBuffer::Piece piece = s.Data->PieceAt(position_);
+      if (!piece.Bytes.empty()) {
+        const std::size_t at = static_cast<std::size_t>(position_ - piece.Start);
+        zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.Bytes.data() + at));
+        zs.avail_in = static_cast<uInt>(piece.Bytes.size() - at);  // pieces are at most 4 MiB
+      }
+    }
+    const uInt inBefore = zs.avail_in;
+    zs.next_out = reinterpret_cast<Bytef*>(room);
+    zs.avail_out = static_cast<uInt>(std::min<std::size_t>(space, std::size_t{1} << 30));
+    const int r = inflate(&zs, Z_NO_FLUSH);
+    const std::size_t made = space - zs.avail_out;
+    position_ += inBefore - zs.avail_in;
+    if (zs.avail_in == 0) s.Data->FreeBefore(position_);
+    out.Commit(made);
+    if (r == Z_STREAM_END) {
+      NextSegment();
+      if (made > 0) return true;
+      return false;
+    }
+    if (r == Z_MEM_ERROR) throw std::bad_alloc();
+    const bool stuck = made == 0 && inBefore == zs.avail_in;
+    if ((r != Z_OK && r != Z_BUF_ERROR) || stuck) {
+      // Damaged data, or data that ends before the stream does.
+      out.MarkDamaged();
+      NextSegment();
+      return made > 0;
+    }
+    if (made > 0) return true;
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 // qpdf's view of the content: an input source over the pieces.
 
@@ -101,32 +278,33 @@ namespace {
 
 class ContentInputSource final : public InputSource {
  public:
-  explicit ContentInputSource(const ContentBuffer& content) : content_(content) {}
+  explicit ContentInputSource(ContentBuffer& content) : content_(content) {}
 
   qpdf_offset_t findAndSkipNextEOL() override {
-    const auto size = static_cast<qpdf_offset_t>(content_.Size());
     char c;
-    while (pos_ < size) {
-      if (ByteAt(pos_, c) && (c == '\r' || c == '\n')) {
+    while (ByteAt(pos_, c)) {
+      if (c == '\r' || c == '\n') {
         const qpdf_offset_t eol = pos_++;
-        while (pos_ < size && ByteAt(pos_, c) && (c == '\r' || c == '\n'))
+        while (ByteAt(pos_, c) && (c == '\r' || c == '\n'))
           ++pos_;
         last_offset = pos_;
         return eol;
       }
-      if (!ByteAt(pos_, c)) break;  // freed: nothing more to find
       ++pos_;
     }
-    pos_ = size;
-    last_offset = size;
-    return size;
+    last_offset = pos_;
+    return pos_;
   }
   std::string const& getName() const override { return name_; }
   qpdf_offset_t tell() override { return pos_; }
   void seek(qpdf_offset_t offset, int whence) override {
     qpdf_offset_t base = 0;
     if (whence == SEEK_CUR) base = pos_;
-    if (whence == SEEK_END) base = static_cast<qpdf_offset_t>(content_.Size());
+    if (whence == SEEK_END) {
+      while (content_.Has(content_.Size())) {
+      }
+      base = static_cast<qpdf_offset_t>(content_.Size());
+    }
     // Offsets are bounded by the content size (at most 1 GiB): no overflow.
     pos_ = std::max<qpdf_offset_t>(0, base + offset);
   }
@@ -142,11 +320,11 @@ class ContentInputSource final : public InputSource {
   }
 
  private:
-  bool ByteAt(qpdf_offset_t at, char& c) const {
+  bool ByteAt(qpdf_offset_t at, char& c) {
     return content_.CopyOut(static_cast<uint64_t>(at), &c, 1) == 1;
   }
 
-  const ContentBuffer& content_;
+  ContentBuffer& content_;
   qpdf_offset_t pos_ = 0;
   std::string name_ = "page content";
 };
@@ -173,80 +351,90 @@ inline uint8_t ClassOf(char c) {
   return Classes[static_cast<unsigned char>(c)];
 }
 
-// A PDF number: [+-]? then digits with at most one point, at least one digit.
-bool IsPdfNumber(std::string_view t) {
-  std::size_t i = 0;
-  if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
-  bool point = false, digit = false;
-  for (; i < t.size(); ++i) {
-    const char c = t[i];
-    if (c >= '0' && c <= '9') {
-      digit = true;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      return false;
-    }
-  }
-  return digit;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Numbers
 
-float PdfNumberValue(std::string_view text, bool& inRange) {
-  inRange = true;
-  const char* p = text.data();
-  const char* const end = p + text.size();
+namespace {
+
+enum class NumberRead : uint8_t { NotNumber, Value, OutOfRange };
+
+constexpr float PowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
+// Reads a PDF number ([+-]? digits with at most one point, at least one digit) that takes all
+// of [p, end).
+NumberRead ReadNumber(const char* p, const char* const end, float& value) {
   bool negative = false;
   if (p < end && (*p == '+' || *p == '-')) negative = *p++ == '-';
+  const char* const digitsStart = p;
+  uint64_t mantissa = 0;
+  int digits = 0, fractionDigits = 0;
+  bool point = false;
+  bool nonZeroInteger = false;  // a non-zero digit before the point: |value| >= 1
+  for (; p < end; ++p) {
+    const unsigned d = static_cast<unsigned char>(*p) - unsigned{'0'};
+    if (d <= 9) {
+      if (++digits <= 19) mantissa = mantissa * 10 + d;
+      if (point)
+        ++fractionDigits;
+      else if (d != 0)
+        nonZeroInteger = true;
+    } else if (*p == '.' && !point) {
+      point = true;
+    } else {
+      return NumberRead::NotNumber;
+    }
+  }
+  if (digits == 0) return NumberRead::NotNumber;
   // The common case: at most 19 digits whose value fits in 24 bits, at most ten after the
   // point. The digits and the power of ten are then exact float32 values, and one float32
   // division rounds the exact quotient once, to nearest, halves to even.
-  static constexpr float PowersOfTen[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
-                                          1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-  uint64_t mantissa = 0;
-  int digits = 0, fractionDigits = 0;
-  bool point = false, simple = true;
-  bool nonZeroInteger = false;  // a non-zero digit before the point: |value| >= 1
-  for (const char* q = p; q < end; ++q) {
-    const char c = *q;
-    if (c >= '0' && c <= '9') {
-      if (!point && c != '0') nonZeroInteger = true;
-      if (++digits > 19) {
-        simple = false;
-      } else {
-        mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
-      }
-      if (point) ++fractionDigits;
-    } else if (c == '.' && !point) {
-      point = true;
-    } else {
-      return 0.0f;  // not a number
-    }
-  }
-  if (digits == 0) return 0.0f;
-  if (simple && mantissa <= (uint64_t{1} << 24) && fractionDigits <= 10) {
+  if (digits <= 19 && mantissa <= (uint64_t{1} << 24) && fractionDigits <= 10) {
     const float whole = static_cast<float>(mantissa);
     const float v = fractionDigits == 0 ? whole : whole / PowersOfTen[fractionDigits];
-    return negative ? -v : v;
+    value = negative ? -v : v;
+    return NumberRead::Value;
   }
   // Every other number: the library rounds the decimal text to nearest.
-  float value = 0.0f;
-  const auto [stop, ec] = std::from_chars(p, end, value, std::chars_format::fixed);
+  float v = 0.0f;
+  const auto [stop, ec] = std::from_chars(digitsStart, end, v, std::chars_format::fixed);
   if (ec == std::errc::result_out_of_range) {
     // Without an exponent, a value out of range is too large when it has a non-zero digit
     // before the point, else too small (it rounds to a zero of its sign).
     if (nonZeroInteger) {
-      inRange = false;
-      return 0.0f;
+      value = 0.0f;
+      return NumberRead::OutOfRange;
     }
-    return negative ? -0.0f : 0.0f;
+    value = negative ? -0.0f : 0.0f;
+    return NumberRead::Value;
   }
-  if (ec != std::errc() || stop != end) return 0.0f;
-  return negative ? -value : value;
+  if (ec != std::errc() || stop != end) {
+    value = 0.0f;
+    return NumberRead::Value;
+  }
+  value = negative ? -v : v;
+  return NumberRead::Value;
+}
+
+bool SetNumber(ContentToken& token, const char* p, const char* end) {
+  float value = 0.0f;
+  const NumberRead read = ReadNumber(p, end, value);
+  if (read == NumberRead::NotNumber) return false;
+  token.Kind = ContentTokenKind::Number;
+  token.Number = value;
+  token.NumberInRange = read == NumberRead::Value;
+  token.Text = {};
+  return true;
+}
+
+}  // namespace
+
+float PdfNumberValue(std::string_view text, bool& inRange) {
+  float value = 0.0f;
+  const NumberRead read = ReadNumber(text.data(), text.data() + text.size(), value);
+  inRange = read != NumberRead::OutOfRange;
+  return read == NumberRead::Value ? value : 0.0f;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -262,11 +450,6 @@ ContentScanner::ContentScanner(ContentBuffer& content, ScanMode mode)
 
 ContentScanner::~ContentScanner() = default;
 
-void ContentScanner::SetNumber(ContentToken& token, std::string_view text) const {
-  token.Kind = ContentTokenKind::Number;
-  token.Number = PdfNumberValue(text, token.NumberInRange);
-}
-
 bool ContentScanner::ReadInlineImage(ContentToken& token) {
   // The byte after "ID" is the blank that ended it; qpdf finds where the data ends.
   afterImageStart_ = false;
@@ -277,15 +460,14 @@ bool ContentScanner::ReadInlineImage(ContentToken& token) {
   const QPDFTokenizer::Token t = tokenizer_->readToken(input_, "content", true, 0);
   const auto after = static_cast<uint64_t>(std::max<qpdf_offset_t>(0, input_->tell()));
   position_ = std::max(position_ + 1, after);
-  token.Kind =
-      t.getType() == QPDFTokenizer::tt_inline_image ? ContentTokenKind::InlineImage
-                                                    : ContentTokenKind::Bad;
+  token.Kind = t.getType() == QPDFTokenizer::tt_inline_image ? ContentTokenKind::InlineImage
+                                                             : ContentTokenKind::Bad;
   token.Text = {};
   return true;
 }
 
 bool ContentScanner::NextThroughQpdf(ContentToken& token) {
-  if (position_ >= content_.Size()) return false;
+  if (!content_.Has(position_)) return false;
   input_->seek(static_cast<qpdf_offset_t>(position_), SEEK_SET);
   QPDFTokenizer::Token t = tokenizer_->readToken(input_, "content", true, MaxTokenBytes);
   const auto after = static_cast<uint64_t>(std::max<qpdf_offset_t>(0, input_->tell()));
@@ -294,12 +476,20 @@ bool ContentScanner::NextThroughQpdf(ContentToken& token) {
   token.Text = {};
   switch (t.getType()) {
     case QPDFTokenizer::tt_eof:
-      position_ = content_.Size();
+      while (content_.Has(content_.Size())) {
+      }
+      position_ = std::max(position_, content_.Size());
       return false;
     case QPDFTokenizer::tt_integer:
-    case QPDFTokenizer::tt_real:
-      SetNumber(token, t.getValue());
+    case QPDFTokenizer::tt_real: {
+      const std::string& v = t.getValue();
+      if (!SetNumber(token, v.data(), v.data() + v.size())) {
+        token.Kind = ContentTokenKind::Number;
+        token.Number = 0;
+        token.NumberInRange = true;
+      }
       return true;
+    }
     case QPDFTokenizer::tt_name:
       text_ = t.getValue();
       token.Kind = ContentTokenKind::Name;
@@ -343,7 +533,7 @@ bool ContentScanner::Next(ContentToken& token) {
   for (;;) {
     if (position_ - pieceStart_ >= pieceSize_ || piece_ == nullptr) {
       // On to the piece that holds the position; the ones before it are done with.
-      if (position_ >= content_.Size()) return false;
+      if (!content_.Has(position_)) return false;
       const ContentBuffer::Piece piece = content_.PieceAt(position_);
       if (piece.Bytes.empty()) return NextThroughQpdf(token);
       content_.FreeBefore(piece.Start);
@@ -363,24 +553,22 @@ bool ContentScanner::Next(ContentToken& token) {
       ++p;
     if (p == end) {
       // A run that meets the end of a piece may go on in the next one.
-      if (pieceStart_ + pieceSize_ < content_.Size()) return NextThroughQpdf(token);
+      if (content_.Has(pieceStart_ + pieceSize_)) return NextThroughQpdf(token);
     } else if (ClassOf(*p) == Other) {
       return NextThroughQpdf(token);  // qpdf decides what an unusual byte does to the run
     }
     position_ = pieceStart_ + static_cast<uint64_t>(p - piece_);
-    const std::string_view text(start, static_cast<std::size_t>(p - start));
-    const char first = text[0];
+    const char first = *start;
     if (((first >= '0' && first <= '9') || first == '-' || first == '+' || first == '.') &&
-        IsPdfNumber(text)) {
-      SetNumber(token, text);
+        SetNumber(token, start, p))
+      return true;
+    const std::string_view text(start, static_cast<std::size_t>(p - start));
+    if (text == "true" || text == "false" || text == "null") {
+      token.Kind = ContentTokenKind::Other;
       token.Text = {};
       return true;
     }
     token.Text = text;
-    if (text == "true" || text == "false" || text == "null") {
-      token.Kind = ContentTokenKind::Other;
-      return true;
-    }
     token.Kind = ContentTokenKind::Operator;
     if (text == "ID") afterImageStart_ = true;
     return true;

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class QPDFTokenizer;
@@ -20,24 +21,65 @@ class InputSource;
 
 namespace aiimport {
 
+class ContentBuffer;
+
+// Bytes of decoded content that several buffers (a page's and its forms') may make together.
+struct ContentBudget {
+  uint64_t Limit = uint64_t{1} << 30;
+  uint64_t Used = 0;
+};
+
+// Where a content buffer's bytes come from when they are made as reading goes on (streams
+// inflated piece by piece).
+class ContentSource {
+ public:
+  virtual ~ContentSource() = default;
+  // Appends more bytes to `out` (at least one, unless it has none left or `out` is full);
+  // false once it has no more.
+  virtual bool Produce(ContentBuffer& out) = 0;
+  // How far it is, in bytes of its input (for the progress bar).
+  virtual uint64_t InputDone() const = 0;
+  virtual uint64_t InputTotal() const = 0;
+};
+
 // Decoded content, kept in pieces so that growing never copies, and so that the pieces already
-// read can be freed while reading goes on. Holds at most `limit` bytes: Append refuses more.
+// read can be freed while reading goes on. Holds at most `limit` bytes in all, and no more than
+// the budget it shares (when it has one) allows: Append refuses more. With a source, the bytes
+// are made when they are first asked for, into a few pieces of memory used over and over.
 class ContentBuffer {
  public:
-  explicit ContentBuffer(uint64_t limit = uint64_t{1} << 30) : limit_(limit) {}
+  explicit ContentBuffer(uint64_t limit = uint64_t{1} << 30, ContentBudget* budget = nullptr)
+      : limit_(limit), budget_(budget) {}
+  ~ContentBuffer();
+  ContentBuffer(const ContentBuffer&) = delete;
+  ContentBuffer& operator=(const ContentBuffer&) = delete;
 
+  void SetSource(std::unique_ptr<ContentSource> source);
+
+  // Bytes so far (with a source: made so far).
   uint64_t Size() const { return size_; }
   uint64_t Limit() const { return limit_; }
+  ContentBudget* Budget() const { return budget_; }
+  // Whether byte `offset` exists, making bytes as needed.
+  bool Has(uint64_t offset);
   // Whether an Append met the limit and dropped bytes.
   bool Overflowed() const { return overflowed_; }
+  // Set when the data stopped decoding part way: what came before is there.
+  void MarkDamaged() { damaged_ = true; }
+  // Set by a source that had more bytes than the limit allows.
+  void MarkOverflowed() { overflowed_ = true; }
+  bool Damaged() const { return damaged_; }
 
   // Appends up to the limit; returns false when some bytes did not fit (they are dropped).
   bool Append(const char* data, std::size_t n);
+  // Writable room after the last byte (empty at the limit), and taking n bytes of it.
+  std::pair<char*, std::size_t> Room();
+  void Commit(std::size_t n);
   // Drops every byte from `size` on (the data of a stream that turned out to be unusable).
   void Truncate(uint64_t size);
 
-  // The piece that holds byte `offset` (offset < Size()): its first byte's offset and its bytes.
-  // Empty when that piece has been freed.
+  // The piece that holds byte `offset`: its first byte's offset and its bytes. Empty when that
+  // byte is not there (not made, or freed).
   struct Piece {
     uint64_t Start = 0;
     std::string_view Bytes;
@@ -45,8 +87,14 @@ class ContentBuffer {
   Piece PieceAt(uint64_t offset) const;
   // Frees every piece that ends at or before `offset`.
   void FreeBefore(uint64_t offset);
-  // Copies up to n bytes from `offset` on; fewer at the end or where pieces were freed.
-  std::size_t CopyOut(uint64_t offset, char* out, std::size_t n) const;
+  // Copies up to n bytes from `offset` on, making bytes as needed; fewer at the end or where
+  // pieces were freed.
+  std::size_t CopyOut(uint64_t offset, char* out, std::size_t n);
+
+  // For the progress bar: how much of the content (or of its source's input) is behind
+  // `position`, and of how much.
+  uint64_t ProgressDone(uint64_t position) const;
+  uint64_t ProgressTotal() const;
 
  private:
   struct Chunk {
@@ -56,12 +104,50 @@ class ContentBuffer {
     std::size_t Capacity = 0;
   };
   std::size_t ChunkIndex(uint64_t offset) const;
+  void AddChunk();
 
   std::vector<Chunk> chunks_;
   std::size_t firstLive_ = 0;  // chunks before this one are freed
   uint64_t size_ = 0;
   uint64_t limit_;
+  ContentBudget* budget_;
   bool overflowed_ = false;
+  bool damaged_ = false;
+  std::unique_ptr<ContentSource> source_;
+  bool sourceDone_ = true;
+  std::unique_ptr<char[]> spare_;  // a freed piece kept for the source's next one
+};
+
+// The content of a page or form made of its streams' stored data as reading goes on: each
+// stream's bytes as they are, or inflated (zlib), one after another with a line break between
+// them. A stream that stops inflating part way marks the content damaged; what came before
+// stays.
+class StreamSegments final : public ContentSource {
+ public:
+  StreamSegments();
+  ~StreamSegments() override;
+  // `data` holds a stream's stored bytes; `inflate` when they are zlib data (/FlateDecode).
+  void Add(std::unique_ptr<ContentBuffer> data, bool inflate);
+  bool Produce(ContentBuffer& out) override;
+  uint64_t InputDone() const override { return done_ + position_; }
+  uint64_t InputTotal() const override { return total_; }
+
+ private:
+  bool Inflate(ContentBuffer& out);
+  void NextSegment();
+
+  struct Segment {
+    std::unique_ptr<ContentBuffer> Data;
+    bool Inflate = false;
+  };
+  std::vector<Segment> segments_;
+  std::size_t current_ = 0;
+  uint64_t position_ = 0;  // in the current segment's data
+  uint64_t done_ = 0;      // data of the segments before it
+  uint64_t total_ = 0;
+  bool separator_ = false;  // a line break is due before the current segment
+  struct Zlib;
+  std::unique_ptr<Zlib> zlib_;
 };
 
 enum class ContentTokenKind : uint8_t {
@@ -111,7 +197,6 @@ class ContentScanner {
 
  private:
   bool NextThroughQpdf(ContentToken& token);
-  void SetNumber(ContentToken& token, std::string_view text) const;
   bool ReadInlineImage(ContentToken& token);
 
   ContentBuffer& content_;
@@ -130,7 +215,7 @@ class ContentScanner {
 
 // The float32 of a PDF number's text ([+-]? digits with at most one point, at least one digit):
 // the nearest value, halves to even. `inRange` false when the value is beyond float32's finite
-// range (it then returns 0). Exposed for the tests.
+// range (it then returns 0). Text that is no PDF number gives 0.
 float PdfNumberValue(std::string_view text, bool& inRange);
 
 }  // namespace aiimport

@@ -160,6 +160,72 @@ DecodeOutcome DecodeStream(Handle stream, ContentBuffer& out, Progress* progress
   return outcome;
 }
 
+// How a content stream is stored: as it is, zlib data alone (/FlateDecode without a
+// predictor), or with filters only qpdf undoes.
+enum class Stored : uint8_t { Plain, Flate, Other };
+
+Stored StoredAs(Handle dict) {
+  Handle filter = dict.getKey("/Filter");
+  Handle parameters = dict.getKey("/DecodeParms");
+  if (filter.isArray()) {
+    const int n = filter.getArrayNItems();
+    if (n == 0) return Stored::Plain;
+    if (n > 1) return Stored::Other;
+    filter = filter.getArrayItem(0);
+    if (parameters.isArray()) parameters = parameters.getArrayItem(0);
+  }
+  if (filter.isNull()) return Stored::Plain;
+  if (!NameIs(filter, "/FlateDecode") && !NameIs(filter, "/Fl")) return Stored::Other;
+  if (parameters.isDictionary() && IntegerOr(parameters.getKey("/Predictor"), 1) > 1)
+    return Stored::Other;
+  return Stored::Flate;
+}
+
+// Sets `content` up to make the streams' content as it is read: each stream's stored bytes are
+// taken now (qpdf decrypts them) and inflated later, piece by piece, while qpdf is free for
+// other work; streams with other filters are decoded by qpdf now.
+DecodeOutcome PrepareStreams(const std::vector<Handle>& streams, ContentBuffer& content,
+                             Progress* progress) {
+  DecodeOutcome outcome;
+  auto segments = std::make_unique<StreamSegments>();
+  for (Handle stream : streams) {
+    if (!stream.isStream()) {
+      outcome.Damaged = true;
+      continue;
+    }
+    // Stored bytes are bounded by the file; what is decoded from them by the content's limit.
+    const Stored stored = StoredAs(stream.getDict());
+    auto data =
+        std::make_unique<ContentBuffer>(stored == Stored::Other ? content.Limit() : ~uint64_t{0});
+    if (stored == Stored::Other) {
+      const DecodeOutcome decoded = DecodeStream(stream, *data, progress);
+      outcome.Damaged = outcome.Damaged || decoded.Damaged;
+      if (decoded.Aborted) {
+        outcome.Aborted = true;
+        break;
+      }
+    } else {
+      BufferPipeline pipe(*data, progress);
+      bool ok = false, filtered = false;
+      try {
+        ok = stream.pipeStreamData(&pipe, &filtered, 0, qpdf_dl_none, true, false);
+      } catch (const std::bad_alloc&) {
+        throw;
+      } catch (const std::exception&) {
+        ok = false;
+      }
+      if (pipe.Aborted()) {
+        outcome.Aborted = true;
+        break;
+      }
+      if (!ok) outcome.Damaged = true;
+    }
+    segments->Add(std::move(data), stored == Stored::Flate);
+  }
+  content.SetSource(std::move(segments));
+  return outcome;
+}
+
 // ---------------------------------------------------------------------------------------------
 // What every scope shares: the file, the optional content configuration, caches.
 
@@ -443,8 +509,7 @@ struct DocContext {
     if (name == "/Indexed" || name == "/I") {
       if (n < 4) return nullptr;
       std::shared_ptr<const ColourSpace> base = Space(h.getArrayItem(1), depth + 1);
-      if (!base || base->Family == ColourFamily::Indexed ||
-          base->Family == ColourFamily::Pattern)
+      if (!base || base->Family == ColourFamily::Indexed || base->Family == ColourFamily::Pattern)
         return nullptr;
       auto s = std::make_shared<ColourSpace>();
       s->Family = ColourFamily::Indexed;
@@ -477,8 +542,8 @@ struct DocContext {
         s->Components = count;
       }
       s->Base = Space(h.getArrayItem(2), depth + 1);
-      if (s->Base && (s->Base->Family == ColourFamily::Pattern ||
-                      s->Base->Family == ColourFamily::Indexed))
+      if (s->Base &&
+          (s->Base->Family == ColourFamily::Pattern || s->Base->Family == ColourFamily::Indexed))
         s->Base = nullptr;
       s->TintTransform = FunctionSet(h.getArrayItem(3));
       return s;
@@ -550,7 +615,8 @@ struct DocContext {
     std::string raw(static_cast<std::size_t>(data.Size()), '\0');
     data.CopyOut(0, raw.data(), raw.size());
     const uint64_t points = type == 6 ? 12 : (type == 7 ? 16 : 1);
-    uint64_t bit = static_cast<uint64_t>(flagBits) + points * 2 * static_cast<uint64_t>(coordinateBits);
+    uint64_t bit =
+        static_cast<uint64_t>(flagBits) + points * 2 * static_cast<uint64_t>(coordinateBits);
     values.clear();
     const long double top = std::ldexp(1.0L, static_cast<int>(componentBits)) - 1;
     for (std::size_t i = 0; i < n; ++i) {
@@ -624,7 +690,7 @@ class Scope final : public PdfResources {
     Guard([&] {
       Handle h = Lookup("/XObject", std::string(name));
       if (!h.isStream() || !NameIs(h.getDict().getKey("/Subtype"), "/Form")) return;
-      damaged = DecodeStream(h, content, doc_.Poll).Damaged;
+      damaged = PrepareStreams({h}, content, doc_.Poll).Damaged;
       Handle own = h.getDict().getKey("/Resources");
       // A form without resources of its own uses those of the content that draws it.
       scope = std::make_unique<Scope>(doc_, own.isDictionary() ? own : resources_);
@@ -701,7 +767,9 @@ PageWalk WalkPages(QPDF& pdf) {
   };
   PageWalk walk;
   std::set<QPDFObjGen> seen;
-  auto firstVisit = [&seen](Handle& h) { return !h.isIndirect() || seen.insert(h.getObjGen()).second; };
+  auto firstVisit = [&seen](Handle& h) {
+    return !h.isIndirect() || seen.insert(h.getObjGen()).second;
+  };
   std::vector<Pending> pending;
   pending.push_back({pdf.getRoot().getKey("/Pages"), Handle::newNull(), Handle::newNull(),
                      Handle::newNull(), Handle::newNull()});
@@ -773,7 +841,8 @@ PdfOpenStatus PdfDocument::Open(const char* data, std::size_t size, Progress& pr
     const int64_t rotate = IntegerOr(m.Walk.Rotate, 0);
     m.First.Rotate = rotate % 90 == 0 ? static_cast<int>(((rotate % 360) + 360) % 360) : 0;
     Handle contents = m.Walk.Page.getKey("/Contents");
-    m.First.HasContents = contents.isStream() || (contents.isArray() && contents.getArrayNItems() > 0);
+    m.First.HasContents =
+        contents.isStream() || (contents.isArray() && contents.getArrayNItems() > 0);
     m.Doc->ReadOptionalContent();
     m.Doc->DropWarnings();
     return PdfOpenStatus::Opened;
@@ -790,7 +859,7 @@ const PdfFirstPage& PdfDocument::FirstPage() const {
   return impl_->First;
 }
 
-bool PdfDocument::DecodePageContent(ContentBuffer& content, bool& damaged) {
+bool PdfDocument::PreparePageContent(ContentBuffer& content, bool& damaged) {
   Impl& m = *impl_;
   damaged = false;
   if (!m.Doc) return true;
@@ -804,14 +873,10 @@ bool PdfDocument::DecodePageContent(ContentBuffer& content, bool& damaged) {
     } else if (!contents.isNull()) {
       streams.push_back(contents);
     }
-    for (std::size_t i = 0; i < streams.size(); ++i) {
-      if (i > 0 && !content.Append("\n", 1)) break;
-      const DecodeOutcome outcome = DecodeStream(streams[i], content, m.Doc->Poll);
-      m.Doc->DropWarnings();
-      if (outcome.Aborted) return false;
-      if (outcome.Damaged) damaged = true;
-      if (content.Overflowed()) break;
-    }
+    const DecodeOutcome outcome = PrepareStreams(streams, content, m.Doc->Poll);
+    m.Doc->DropWarnings();
+    damaged = outcome.Damaged;
+    return !outcome.Aborted;
   } catch (const std::bad_alloc&) {
     throw;
   } catch (const std::exception&) {

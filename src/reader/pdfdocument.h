@@ -23,11 +23,11 @@ enum class PdfOpenStatus : uint8_t {
 };
 
 struct PdfFirstPage {
-  int64_t Pages = 0;             // pages in the file
-  bool HasBox = false;           // a usable CropBox or MediaBox
-  float Box[4] = {0, 0, 0, 0};   // the CropBox, else the MediaBox: llx lly urx ury
-  int Rotate = 0;                // 0, 90, 180 or 270 (clockwise, as shown)
-  bool HasContents = false;      // /Contents names at least one stream
+  int64_t Pages = 0;            // pages in the file
+  bool HasBox = false;          // a usable CropBox or MediaBox
+  float Box[4] = {0, 0, 0, 0};  // the CropBox, else the MediaBox: llx lly urx ury
+  int Rotate = 0;               // 0, 90, 180 or 270 (clockwise, as shown)
+  bool HasContents = false;     // /Contents names at least one stream
 };
 
 class PdfDocument {
@@ -42,10 +42,12 @@ class PdfDocument {
   PdfOpenStatus Open(const char* data, std::size_t size, Progress& progress);
   const PdfFirstPage& FirstPage() const;
 
-  // Decodes the first page's content streams into `content`, one after another with a line
-  // break between them. `damaged` when a stream did not decode to its end (what came before it
-  // is kept) or could not be decoded at all (it is left out). False when "Abort" was pressed.
-  bool DecodePageContent(ContentBuffer& content, bool& damaged);
+  // Sets `content` up to make the first page's content streams as they are read, one after
+  // another with a line break between them (their stored bytes are taken now; see
+  // StreamSegments). `damaged` when a stream could not be read or decoded (it is left out, or
+  // kept up to where it broke); content that stops inflating part way marks `content` damaged
+  // later. False when "Abort" was pressed.
+  bool PreparePageContent(ContentBuffer& content, bool& damaged);
 
   // The resources of the first page's content.
   std::unique_ptr<PdfResources> PageResources();

@@ -7,7 +7,6 @@
 #include <limits>
 #include <utility>
 
-
 namespace aiimport {
 
 const char* const PdfDamagedContentMessage =
@@ -40,21 +39,6 @@ std::optional<PdfMatrix> Concatenate(const PdfMatrix& m, const PdfMatrix& c) {
 
 namespace {
 
-float ToFloat32(long double v) {
-  if (std::isnan(v)) return 0.0f;
-  if (v > FLT_MAX) return FLT_MAX;
-  if (v < -FLT_MAX) return -FLT_MAX;
-  return static_cast<float>(v);  // in range: rounded to nearest, halves to even
-}
-
-}  // namespace
-
-FloatPoint Transform(const PdfMatrix& m, long double x, long double y) {
-  return {ToFloat32(m.A * x + m.C * y + m.E), ToFloat32(m.B * x + m.D * y + m.F)};
-}
-
-namespace {
-
 // Painted path objects hold at most this many points; further ones are dropped.
 constexpr std::size_t MaxPathObjectPoints = std::size_t{1} << 22;
 // The clipping paths kept per graphics state (those that cut something).
@@ -66,45 +50,96 @@ constexpr uint64_t PollBytes = 64 * 1024;
 
 constexpr const char* TooDeepMessage =
     "This PDF page nests its forms too deeply: the innermost ones are not drawn";
-constexpr const char* SelfDrawingMessage =
-    "A form on this PDF page draws itself: it is drawn once";
-
+constexpr const char* SelfDrawingMessage = "A form on this PDF page draws itself: it is drawn once";
 
 enum class Op : uint8_t {
   Unknown,
-  MoveTo, LineTo, CurveTo, CurveToV, CurveToY, ClosePath, Rectangle,
-  Stroke, CloseStroke, Fill, FillEvenOdd, FillStroke, FillStrokeEvenOdd, CloseFillStroke,
-  CloseFillStrokeEvenOdd, EndPath, Clip, ClipEvenOdd,
-  Save, Restore, Concat,
-  Gray, StrokeGray, Rgb, StrokeRgb, Cmyk, StrokeCmyk, Space, StrokeSpace, Colour, StrokeColour,
-  Draw, Shade, BeginText, EndText, BeginMarked, BeginMarkedProps, EndMarked,
+  MoveTo,
+  LineTo,
+  CurveTo,
+  CurveToV,
+  CurveToY,
+  ClosePath,
+  Rectangle,
+  Stroke,
+  CloseStroke,
+  Fill,
+  FillEvenOdd,
+  FillStroke,
+  FillStrokeEvenOdd,
+  CloseFillStroke,
+  CloseFillStrokeEvenOdd,
+  EndPath,
+  Clip,
+  ClipEvenOdd,
+  Save,
+  Restore,
+  Concat,
+  Gray,
+  StrokeGray,
+  Rgb,
+  StrokeRgb,
+  Cmyk,
+  StrokeCmyk,
+  Space,
+  StrokeSpace,
+  Colour,
+  StrokeColour,
+  Draw,
+  Shade,
+  BeginText,
+  EndText,
+  BeginMarked,
+  BeginMarkedProps,
+  EndMarked,
 };
 
 Op Lookup(std::string_view t) {
   switch (t.size()) {
     case 1:
       switch (t[0]) {
-        case 'm': return Op::MoveTo;
-        case 'l': return Op::LineTo;
-        case 'c': return Op::CurveTo;
-        case 'v': return Op::CurveToV;
-        case 'y': return Op::CurveToY;
-        case 'h': return Op::ClosePath;
-        case 'S': return Op::Stroke;
-        case 's': return Op::CloseStroke;
-        case 'f': return Op::Fill;
-        case 'F': return Op::Fill;
-        case 'B': return Op::FillStroke;
-        case 'b': return Op::CloseFillStroke;
-        case 'n': return Op::EndPath;
-        case 'W': return Op::Clip;
-        case 'q': return Op::Save;
-        case 'Q': return Op::Restore;
-        case 'g': return Op::Gray;
-        case 'G': return Op::StrokeGray;
-        case 'k': return Op::Cmyk;
-        case 'K': return Op::StrokeCmyk;
-        default: return Op::Unknown;
+        case 'm':
+          return Op::MoveTo;
+        case 'l':
+          return Op::LineTo;
+        case 'c':
+          return Op::CurveTo;
+        case 'v':
+          return Op::CurveToV;
+        case 'y':
+          return Op::CurveToY;
+        case 'h':
+          return Op::ClosePath;
+        case 'S':
+          return Op::Stroke;
+        case 's':
+          return Op::CloseStroke;
+        case 'f':
+          return Op::Fill;
+        case 'F':
+          return Op::Fill;
+        case 'B':
+          return Op::FillStroke;
+        case 'b':
+          return Op::CloseFillStroke;
+        case 'n':
+          return Op::EndPath;
+        case 'W':
+          return Op::Clip;
+        case 'q':
+          return Op::Save;
+        case 'Q':
+          return Op::Restore;
+        case 'g':
+          return Op::Gray;
+        case 'G':
+          return Op::StrokeGray;
+        case 'k':
+          return Op::Cmyk;
+        case 'K':
+          return Op::StrokeCmyk;
+        default:
+          return Op::Unknown;
       }
     case 2:
       if (t == "re") return Op::Rectangle;
@@ -173,8 +208,8 @@ Box BoxOf(const std::vector<tbpoint>& points) {
 // How far apart two device values may be and still count as the same place: a hundredth of a
 // point, and a millionth of the magnitude for huge drawings.
 double Tolerance(const Box& box) {
-  const double scale = std::max({std::fabs(box.MinX), std::fabs(box.MaxX), std::fabs(box.MinY),
-                                 std::fabs(box.MaxY)});
+  const double scale = std::max(
+      {std::fabs(box.MinX), std::fabs(box.MaxX), std::fabs(box.MinY), std::fabs(box.MaxY)});
   return 0.01 + 1e-6 * scale;
 }
 
@@ -258,9 +293,9 @@ bool Inside(const ConvexPolygon& poly, DPoint q, double tolerance) {
 
 // A clipping path, with what the tests below need to know of it.
 struct ClipPath {
-  PdfPathObject Shape;  // every sub-path closed, painting code f
-  Box Bounds;           // of every point, control points included: holds the clipped region
-  bool Rectangle = false;             // one axis-parallel rectangle: the region is Bounds
+  PdfPathObject Shape;     // every sub-path closed, painting code f
+  Box Bounds;              // of every point, control points included: holds the clipped region
+  bool Rectangle = false;  // one axis-parallel rectangle: the region is Bounds
   std::optional<ConvexPolygon> Convex;  // one convex polygon
 };
 
@@ -285,12 +320,14 @@ bool SameOutline(const PdfPathObject& a, const PdfPathObject& b, double toleranc
   if (a.Points.size() != b.Points.size() || a.Subs.size() != b.Subs.size()) return false;
   for (std::size_t i = 0; i < a.Subs.size(); ++i)
     if (a.Subs[i].Count != b.Subs[i].Count) return false;
-  auto near = [tolerance](float x, float y) { return std::fabs(double{x} - double{y}) <= tolerance; };
+  auto near = [tolerance](float x, float y) {
+    return std::fabs(double{x} - double{y}) <= tolerance;
+  };
   for (std::size_t i = 0; i < a.Points.size(); ++i) {
     const tbpoint &p = a.Points[i], &q = b.Points[i];
     if (p.Kind != q.Kind || !near(p.X1, q.X1) || !near(p.Y1, q.Y1)) return false;
-    if (p.Kind == 2 && (!near(p.X2, q.X2) || !near(p.Y2, q.Y2) || !near(p.X3, q.X3) ||
-                        !near(p.Y3, q.Y3)))
+    if (p.Kind == 2 &&
+        (!near(p.X2, q.X2) || !near(p.Y2, q.Y2) || !near(p.X3, q.X3) || !near(p.Y3, q.Y3)))
       return false;
   }
   return true;
@@ -331,11 +368,13 @@ class PageDrawer::Impl {
 
   bool DrawPage(ContentBuffer& content, PdfResources& resources) {
     bar_ = progress_.HasProgressBar();
+    budget_ = content.Budget();
+    page_ = &content;
     if (bar_) {
-      progress_.SetMaximum(static_cast<int64_t>(content.Size()));
+      progress_.SetMaximum(static_cast<int64_t>(content.ProgressTotal()));
       progress_.SetPosition(0);
       progress_.SetPhaseText(
-          PageReadingPhaseText(content.Size(), progress_.ThousandsSeparator()));
+          PageReadingPhaseText(content.ProgressTotal(), progress_.ThousandsSeparator()));
     }
     Run(content, resources, true);
     while (!opened_.empty())
@@ -352,8 +391,8 @@ class PageDrawer::Impl {
   // ---- Reading one content stream ----------------------------------------------------------
 
   void Run(ContentBuffer& content, PdfResources& resources, bool page) {
-    ContentScanner scanner(content, options_.TokensThroughQpdfOnly ? ScanMode::QpdfOnly
-                                                                   : ScanMode::Fast);
+    ContentScanner scanner(content,
+                           options_.TokensThroughQpdfOnly ? ScanMode::QpdfOnly : ScanMode::Fast);
     const std::size_t saveBase = saved_.size();
     const int64_t excessBase = excessSaves_;
     const int64_t markedBase = markedDepth_;
@@ -415,7 +454,7 @@ class PageDrawer::Impl {
   }
 
   void Poll(uint64_t position, bool page) {
-    if (bar_ && page) progress_.SetPosition(static_cast<int64_t>(position));
+    if (bar_ && page) progress_.SetPosition(static_cast<int64_t>(page_->ProgressDone(position)));
     if (page) progress_.ShowStatus(std::to_string(position / 1024) + " KB      ");
     progress_.ProcessEvents();
     if (progress_.AbortRequested()) aborted_ = true;
@@ -780,9 +819,9 @@ class PageDrawer::Impl {
     }
     clips->push_back(std::move(clip));
     if (clips->size() > MaxClips) {
-      auto largest = std::max_element(clips->begin(), clips->end(), [](const auto& a, const auto& b) {
-        return a->Bounds.Area() < b->Bounds.Area();
-      });
+      auto largest = std::max_element(
+          clips->begin(), clips->end(),
+          [](const auto& a, const auto& b) { return a->Bounds.Area() < b->Bounds.Area(); });
       clips->erase(largest);
     }
     gs_.Clips = std::move(clips);
@@ -944,15 +983,13 @@ class PageDrawer::Impl {
       return;
     }
     const uint64_t limit = options_.MaxContentBytes;
-    if (result_.ContentBytes >= limit) {
+    if (budget_ && budget_->Used >= budget_->Limit) {
       Note(PdfContentTooLargeMessage(limit));
       return;
     }
-    ContentBuffer content(limit - result_.ContentBytes);
+    ContentBuffer content(limit, budget_);
     bool damaged = false;
     std::unique_ptr<PdfResources> formResources = resources.OpenForm(name, content, damaged);
-    result_.ContentBytes += content.Size();
-    if (content.Overflowed()) Note(PdfContentTooLargeMessage(limit));
     if (damaged) Note(PdfDamagedContentMessage);
     if (!formResources) return;
 
@@ -965,7 +1002,8 @@ class PageDrawer::Impl {
       PdfPathObject box;
       const float* b = info.BBox;
       const FloatPoint corners[4] = {Transform(gs_.Ctm, b[0], b[1]), Transform(gs_.Ctm, b[2], b[1]),
-                                     Transform(gs_.Ctm, b[2], b[3]), Transform(gs_.Ctm, b[0], b[3])};
+                                     Transform(gs_.Ctm, b[2], b[3]),
+                                     Transform(gs_.Ctm, b[0], b[3])};
       for (int i = 0; i < 4; ++i) {
         tbpoint p;
         p.Kind = i == 0 ? 0 : 1;
@@ -982,6 +1020,8 @@ class PageDrawer::Impl {
     excessFloor_ = excessSaves_;
     markedFloor_ = markedDepth_;
     Run(content, *formResources, false);
+    if (content.Overflowed()) Note(PdfContentTooLargeMessage(limit));
+    if (content.Damaged()) Note(PdfDamagedContentMessage);
     saveFloor_ = saveFloor;
     excessFloor_ = excessFloor;
     markedFloor_ = markedFloor;
@@ -1015,6 +1055,8 @@ class PageDrawer::Impl {
   const std::shared_ptr<const ColourSpace> gray_, rgb_, cmyk_;
   bool bar_ = false;
   bool aborted_ = false;
+  ContentBudget* budget_ = nullptr;  // shared by the page's content and its forms'
+  ContentBuffer* page_ = nullptr;
 
   GraphicsState gs_;
   std::vector<GraphicsState> saved_;
@@ -1057,6 +1099,5 @@ PageDrawer::~PageDrawer() = default;
 bool PageDrawer::DrawPage(ContentBuffer& content, PdfResources& resources) {
   return impl_->DrawPage(content, resources);
 }
-
 
 }  // namespace aiimport

@@ -3,6 +3,7 @@
 // content are asked of a PdfResources (pdfresources.h). The rules are those of pdfpage.h.
 #pragma once
 
+#include <cfloat>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -27,9 +28,19 @@ inline constexpr long double MaxMatrixEntry = 1e100L;
 // is not finite or beyond MaxMatrixEntry.
 std::optional<PdfMatrix> Concatenate(const PdfMatrix& m, const PdfMatrix& ctm);
 
-// A point through the matrix, in extended precision, then to float32: a coordinate beyond
-// float32's range is held at the largest float32 of its sign.
-FloatPoint Transform(const PdfMatrix& m, long double x, long double y);
+// A value in extended precision to float32: to nearest, halves to even; beyond float32's range
+// the largest float32 of its sign; NaN 0.
+inline float ToFloat32(long double v) {
+  if (v > FLT_MAX) return FLT_MAX;
+  if (v < -FLT_MAX) return -FLT_MAX;
+  if (!(v == v)) return 0.0f;
+  return static_cast<float>(v);
+}
+
+// A point through the matrix, in extended precision, then to float32 (ToFloat32).
+inline FloatPoint Transform(const PdfMatrix& m, long double x, long double y) {
+  return {ToFloat32(m.A * x + m.C * y + m.E), ToFloat32(m.B * x + m.D * y + m.F)};
+}
 
 // A painted path object as it goes to the sink: device points (y not yet flipped), its
 // sub-paths with their painting codes, and its colours.

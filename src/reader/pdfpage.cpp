@@ -75,18 +75,15 @@ PdfPageResult ReadPdfPage(const char* data, std::size_t size, const PdfPageOptio
       sink.SetViewExtent({box[0], -box[3], box[2], -box[1]});
     }
 
-    ContentBuffer content(options.MaxContentBytes);
+    ContentBudget budget{options.MaxContentBytes, 0};
+    ContentBuffer content(options.MaxContentBytes, &budget);
     bool damaged = false;
-    if (!document.DecodePageContent(content, damaged)) {
+    if (!document.PreparePageContent(content, damaged)) {
       sink.AbortDrawing();
       result.Aborted = true;
       return result;
     }
-    result.ContentBytes = content.Size();
-    if (content.Overflowed()) {
-      result.Damaged = true;
-      result.Message = PdfContentTooLargeMessage(options.MaxContentBytes);
-    } else if (damaged) {
+    if (damaged) {
       result.Damaged = true;
       result.Message = PdfDamagedContentMessage;
     } else if (!page.HasContents) {
@@ -94,11 +91,23 @@ PdfPageResult ReadPdfPage(const char* data, std::size_t size, const PdfPageOptio
     }
     std::unique_ptr<PdfResources> resources = document.PageResources();
     PageDrawer drawer(sink, progress, options, result, base);
-    if (!resources || !drawer.DrawPage(content, *resources)) {
+    const bool drawn = resources && drawer.DrawPage(content, *resources);
+    result.ContentBytes = budget.Used;
+    if (!drawn) {
       sink.AbortDrawing();
       result.Aborted = true;
       result.Ok = false;
       return result;
+    }
+    // What the page's content said about itself while it was read.
+    if (content.Overflowed()) {
+      result.Damaged = true;
+      if (result.Message.empty())
+        result.Message = PdfContentTooLargeMessage(options.MaxContentBytes);
+    }
+    if (content.Damaged()) {
+      result.Damaged = true;
+      if (result.Message.empty()) result.Message = PdfDamagedContentMessage;
     }
     result.Ok = true;
   } catch (const std::bad_alloc&) {

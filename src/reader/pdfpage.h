@@ -53,11 +53,11 @@ struct PdfPageOptions {
 };
 
 struct PdfPageResult {
-  bool Ok = false;        // a page was read: all of it, or up to damage (Damaged)
-  bool Aborted = false;   // "Abort" was pressed: nothing was kept
-  bool Damaged = false;   // something could not be read; what came before it was
-  std::string Message;    // why not, or what was wrong, in plain words (empty when all is well)
-  int64_t Pages = 0;      // pages in the file (the first one is read)
+  bool Ok = false;            // a page was read: all of it, or up to damage (Damaged)
+  bool Aborted = false;       // "Abort" was pressed: nothing was kept
+  bool Damaged = false;       // something could not be read; what came before it was
+  std::string Message;        // why not, or what was wrong, in plain words (empty when all is well)
+  int64_t Pages = 0;          // pages in the file (the first one is read)
   uint64_t ContentBytes = 0;  // decoded content read (the page's and its forms')
 
   uint64_t Paths = 0;  // path objects imported
