@@ -6,10 +6,16 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <mutex>
 #include <new>
+#include <thread>
 
 namespace aiimport {
 
@@ -49,9 +55,6 @@ void ContentBuffer::AddChunk() {
     capacity = static_cast<std::size_t>(
         std::clamp<uint64_t>(size_ / 4, uint64_t{1} << 16, uint64_t{1} << 22));
     capacity = static_cast<std::size_t>(std::min<uint64_t>(capacity, limit_ - size_));
-    if (budget_)
-      capacity = static_cast<std::size_t>(
-          std::min<uint64_t>(capacity, budget_->Limit - std::min(budget_->Limit, budget_->Used)));
     capacity = std::max<std::size_t>(capacity, 1);
     chunk.Data = std::unique_ptr<char[]>(new char[capacity]);
   }
@@ -61,9 +64,7 @@ void ContentBuffer::AddChunk() {
 }
 
 std::pair<char*, std::size_t> ContentBuffer::Room() {
-  uint64_t allowed = limit_ - std::min(limit_, size_);
-  if (budget_)
-    allowed = std::min(allowed, budget_->Limit - std::min(budget_->Limit, budget_->Used));
+  const uint64_t allowed = limit_ - std::min(limit_, size_);
   if (allowed == 0) return {nullptr, 0};
   if (chunks_.empty() || chunks_.size() <= firstLive_ ||
       chunks_.back().Used == chunks_.back().Capacity)
@@ -77,7 +78,6 @@ std::pair<char*, std::size_t> ContentBuffer::Room() {
 void ContentBuffer::Commit(std::size_t n) {
   chunks_.back().Used += n;
   size_ += n;
-  if (budget_) budget_->Used += n;
 }
 
 bool ContentBuffer::Append(const char* data, std::size_t n) {
@@ -98,7 +98,6 @@ bool ContentBuffer::Append(const char* data, std::size_t n) {
 
 void ContentBuffer::Truncate(uint64_t size) {
   if (size >= size_) return;
-  if (budget_) budget_->Used -= std::min(budget_->Used, size_ - size);
   while (chunks_.size() > firstLive_ && chunks_.back().Start >= size)
     chunks_.pop_back();
   if (chunks_.size() > firstLive_) {
@@ -549,6 +548,42 @@ bool ContentScanner::Next(ContentToken& token) {
     if (p == end) continue;
     if (ClassOf(*p) != Plain) return NextThroughQpdf(token);
     const char* const start = p;
+    // Most runs are short numbers: digits with at most ten after the point, read as they are
+    // scanned (the value as in ReadNumber's common case).
+    {
+      const char* q = p;
+      const bool negative = *q == '-';
+      q += negative || *q == '+';
+      uint32_t mantissa = 0;
+      int digits = 0, fraction = -1;
+      for (; q < end; ++q) {
+        const unsigned d = static_cast<unsigned char>(*q) - unsigned{'0'};
+        if (d <= 9) {
+          mantissa = mantissa * 10 + d;
+          ++digits;
+          fraction += fraction >= 0;
+        } else if (*q == '.' && fraction < 0) {
+          fraction = 0;
+        } else {
+          break;
+        }
+      }
+      if (digits > 0 && digits <= 8 && fraction <= 10 && q < end && ClassOf(*q) != Plain &&
+          ClassOf(*q) != Other) {
+        // At most eight digits: the value is below 2^27 and exact as an integer; below 2^24
+        // it is an exact float32 too.
+        if (mantissa <= (uint32_t{1} << 24)) {
+          const float whole = static_cast<float>(mantissa);
+          const float v = fraction <= 0 ? whole : whole / PowersOfTen[fraction];
+          token.Kind = ContentTokenKind::Number;
+          token.Number = negative ? -v : v;
+          token.NumberInRange = true;
+          token.Text = {};
+          position_ = pieceStart_ + static_cast<uint64_t>(q - piece_);
+          return true;
+        }
+      }
+    }
     while (p < end && ClassOf(*p) == Plain)
       ++p;
     if (p == end) {
@@ -573,6 +608,190 @@ bool ContentScanner::Next(ContentToken& token) {
     if (text == "ID") afterImageStart_ = true;
     return true;
   }
+}
+
+// ---------------------------------------------------------------------------------------------
+// ContentTokens
+
+namespace {
+
+// Tokens handed over at a time, and the batches in flight: how far the worker may run ahead.
+constexpr std::size_t BatchTokens = 8192;
+constexpr std::size_t Batches = 4;
+
+}  // namespace
+
+struct ContentTokens::Worker {
+  struct Packed {
+    ContentTokenKind Kind;
+    bool InRange;
+    float Number;
+    uint32_t TextAt, TextSize;
+    uint64_t End;
+  };
+  struct Batch {
+    std::vector<Packed> Tokens;  // the first Count are this batch's
+    std::size_t Count = 0;
+    std::string Text;
+    uint64_t InputDone = 0;
+    bool Last = false;
+  };
+
+  ContentBuffer& Content;
+  ContentScanner Scanner;
+  std::mutex Lock;
+  std::condition_variable Changed;
+  std::deque<Batch> Full;
+  std::vector<Batch> Free;
+  bool Stop = false;
+  bool Damaged = false, Overflowed = false;
+  uint64_t Size = 0;
+  std::exception_ptr Failure;
+  std::atomic<uint64_t> InputDone{0};
+  // The consumer's side.
+  Batch Current;
+  std::size_t Next = 0;
+  bool Ended = false;
+  std::thread Thread;
+
+  Worker(ContentBuffer& content, ScanMode mode) : Content(content), Scanner(content, mode) {
+    Free.resize(Batches);
+    Thread = std::thread([this] { Run(); });
+  }
+  ~Worker() {
+    {
+      std::lock_guard<std::mutex> hold(Lock);
+      Stop = true;
+      Changed.notify_all();
+    }
+    Thread.join();
+  }
+
+  void Run() {
+    try {
+      for (bool more = true; more;) {
+        Batch batch;
+        {
+          std::unique_lock<std::mutex> hold(Lock);
+          Changed.wait(hold, [this] { return Stop || !Free.empty(); });
+          if (Stop) return;
+          batch = std::move(Free.back());
+          Free.pop_back();
+        }
+        batch.Tokens.resize(BatchTokens);
+        batch.Text.clear();
+        std::size_t n = 0;
+        ContentToken t;
+        while (n < BatchTokens && (more = Scanner.Next(t))) {
+          Packed& p = batch.Tokens[n++];
+          p.Kind = t.Kind;
+          p.InRange = t.NumberInRange;
+          p.Number = t.Number;
+          p.TextSize = static_cast<uint32_t>(t.Text.size());
+          p.End = Scanner.Position();
+          if (p.TextSize != 0) {
+            p.TextAt = static_cast<uint32_t>(batch.Text.size());
+            batch.Text.append(t.Text);
+            if (batch.Text.size() > (std::size_t{1} << 24)) break;  // long names: hand over
+          }
+        }
+        batch.Count = n;
+        batch.InputDone = Content.ProgressDone(Scanner.Position());
+        batch.Last = !more;
+        std::lock_guard<std::mutex> hold(Lock);
+        if (batch.Last) {
+          Damaged = Content.Damaged();
+          Overflowed = Content.Overflowed();
+          Size = Content.Size();
+        }
+        Full.push_back(std::move(batch));
+        Changed.notify_all();
+      }
+    } catch (...) {
+      std::lock_guard<std::mutex> hold(Lock);
+      Failure = std::current_exception();
+      Batch last;
+      last.Last = true;
+      Full.push_back(std::move(last));
+      Changed.notify_all();
+    }
+  }
+
+  bool Take(ContentToken& token, uint64_t& position) {
+    while (Next >= Current.Count) {
+      if (Ended) return false;  // the last batch is used up
+      std::unique_lock<std::mutex> hold(Lock);
+      Free.push_back(std::move(Current));  // the used batch goes back to the worker
+      Changed.notify_all();
+      Changed.wait(hold, [this] { return !Full.empty(); });
+      Current = std::move(Full.front());
+      Full.pop_front();
+      Next = 0;
+      Ended = Current.Last;
+      InputDone.store(Current.InputDone, std::memory_order_relaxed);
+      if (Ended && Failure) {
+        const std::exception_ptr failure = Failure;
+        hold.unlock();
+        std::rethrow_exception(failure);
+      }
+    }
+    const Packed& p = Current.Tokens[Next++];
+    token.Kind = p.Kind;
+    token.NumberInRange = p.InRange;
+    token.Number = p.Number;
+    token.Text = p.TextSize ? std::string_view(Current.Text.data() + p.TextAt, p.TextSize)
+                            : std::string_view();
+    position = p.End;
+    return true;
+  }
+};
+
+ContentTokens::ContentTokens(std::unique_ptr<ContentBuffer> content, ScanMode mode, bool ahead)
+    : content_(std::move(content)), total_(content_->ProgressTotal()) {
+  if (ahead)
+    worker_ = std::make_unique<Worker>(*content_, mode);
+  else
+    scanner_ = std::make_unique<ContentScanner>(*content_, mode);
+}
+
+ContentTokens::~ContentTokens() = default;
+
+bool ContentTokens::Next(ContentToken& token) {
+  if (scanner_) {
+    const bool more = scanner_->Next(token);
+    position_ = scanner_->Position();
+    return more;
+  }
+  return worker_->Take(token, position_);
+}
+
+uint64_t ContentTokens::ProgressDone() const {
+  if (worker_) return worker_->InputDone.load(std::memory_order_relaxed);
+  return content_->ProgressDone(position_);
+}
+
+bool ContentTokens::Damaged() const {
+  if (worker_) {
+    std::lock_guard<std::mutex> hold(worker_->Lock);
+    return worker_->Damaged;
+  }
+  return content_->Damaged();
+}
+
+uint64_t ContentTokens::ContentSize() const {
+  if (worker_) {
+    std::lock_guard<std::mutex> hold(worker_->Lock);
+    return worker_->Size;
+  }
+  return content_->Size();
+}
+
+bool ContentTokens::Overflowed() const {
+  if (worker_) {
+    std::lock_guard<std::mutex> hold(worker_->Lock);
+    return worker_->Overflowed;
+  }
+  return content_->Overflowed();
 }
 
 }  // namespace aiimport

@@ -23,11 +23,10 @@ namespace aiimport {
 
 class ContentBuffer;
 
-// Bytes of decoded content that several buffers (a page's and its forms') may make together.
-struct ContentBudget {
-  uint64_t Limit = uint64_t{1} << 30;
-  uint64_t Used = 0;
-};
+// limit + 1 without wrapping: a buffer that holds one byte more than reading may read.
+constexpr uint64_t OneOver(uint64_t limit) {
+  return limit == ~uint64_t{0} ? limit : limit + 1;
+}
 
 // Where a content buffer's bytes come from when they are made as reading goes on (streams
 // inflated piece by piece).
@@ -43,13 +42,12 @@ class ContentSource {
 };
 
 // Decoded content, kept in pieces so that growing never copies, and so that the pieces already
-// read can be freed while reading goes on. Holds at most `limit` bytes in all, and no more than
-// the budget it shares (when it has one) allows: Append refuses more. With a source, the bytes
-// are made when they are first asked for, into a few pieces of memory used over and over.
+// read can be freed while reading goes on. Holds at most `limit` bytes in all: Append refuses
+// more. With a source, the bytes are made when they are first asked for, into a few pieces of
+// memory used over and over.
 class ContentBuffer {
  public:
-  explicit ContentBuffer(uint64_t limit = uint64_t{1} << 30, ContentBudget* budget = nullptr)
-      : limit_(limit), budget_(budget) {}
+  explicit ContentBuffer(uint64_t limit = uint64_t{1} << 30) : limit_(limit) {}
   ~ContentBuffer();
   ContentBuffer(const ContentBuffer&) = delete;
   ContentBuffer& operator=(const ContentBuffer&) = delete;
@@ -59,7 +57,6 @@ class ContentBuffer {
   // Bytes so far (with a source: made so far).
   uint64_t Size() const { return size_; }
   uint64_t Limit() const { return limit_; }
-  ContentBudget* Budget() const { return budget_; }
   // Whether byte `offset` exists, making bytes as needed.
   bool Has(uint64_t offset);
   // Whether an Append met the limit and dropped bytes.
@@ -110,7 +107,6 @@ class ContentBuffer {
   std::size_t firstLive_ = 0;  // chunks before this one are freed
   uint64_t size_ = 0;
   uint64_t limit_;
-  ContentBudget* budget_;
   bool overflowed_ = false;
   bool damaged_ = false;
   std::unique_ptr<ContentSource> source_;
@@ -211,6 +207,40 @@ class ContentScanner {
   std::shared_ptr<InputSource> input_;
   std::unique_ptr<QPDFTokenizer> tokenizer_;
   std::string text_;  // the last token's text when it came from qpdf
+};
+
+// The tokens of a content buffer for the page reader's interpreter: read by a ContentScanner on
+// the calling thread, or, with `ahead`, on a thread of their own a few thousand tokens ahead
+// (the buffer's source, inflating, runs there too). Either way the tokens, their order and
+// their positions are the same.
+class ContentTokens {
+ public:
+  ContentTokens(std::unique_ptr<ContentBuffer> content, ScanMode mode, bool ahead);
+  ~ContentTokens();
+  ContentTokens(const ContentTokens&) = delete;
+  ContentTokens& operator=(const ContentTokens&) = delete;
+
+  // The next token (its text valid until the next call); false at the end.
+  bool Next(ContentToken& token);
+  // Where the last token ended.
+  uint64_t Position() const { return position_; }
+  // For the progress bar: how far reading is in the content's stored bytes, and of how many.
+  uint64_t ProgressDone() const;
+  uint64_t ProgressTotal() const { return total_; }
+  // Known once Next has returned false: the content stopped decoding part way, or met its
+  // buffer's limit.
+  bool Damaged() const;
+  bool Overflowed() const;
+  // The content's bytes (known once Next has returned false).
+  uint64_t ContentSize() const;
+
+ private:
+  struct Worker;
+  std::unique_ptr<ContentBuffer> content_;
+  std::unique_ptr<ContentScanner> scanner_;  // reading here
+  std::unique_ptr<Worker> worker_;           // reading ahead
+  uint64_t position_ = 0;
+  uint64_t total_ = 0;
 };
 
 // The float32 of a PDF number's text ([+-]? digits with at most one point, at least one digit):

@@ -366,17 +366,17 @@ class PageDrawer::Impl {
     gs_.FillSpace = gs_.StrokeSpace = gray_;
   }
 
-  bool DrawPage(ContentBuffer& content, PdfResources& resources) {
+  bool DrawPage(std::unique_ptr<ContentBuffer> content, PdfResources& resources, bool ahead) {
     bar_ = progress_.HasProgressBar();
-    budget_ = content.Budget();
-    page_ = &content;
+    ContentTokens tokens(std::move(content), Mode(), ahead);
+    page_ = &tokens;
     if (bar_) {
-      progress_.SetMaximum(static_cast<int64_t>(content.ProgressTotal()));
+      progress_.SetMaximum(static_cast<int64_t>(tokens.ProgressTotal()));
       progress_.SetPosition(0);
       progress_.SetPhaseText(
-          PageReadingPhaseText(content.ProgressTotal(), progress_.ThousandsSeparator()));
+          PageReadingPhaseText(tokens.ProgressTotal(), progress_.ThousandsSeparator()));
     }
-    Run(content, resources, true);
+    Run(tokens, resources, true);
     while (!opened_.empty())
       PopBlock();
     if (hasPending_) {
@@ -384,27 +384,44 @@ class PageDrawer::Impl {
       hasPending_ = false;
     }
     if (bar_) progress_.SetPosition(0);
+    if (limited_) {
+      Note(PdfContentTooLargeMessage(options_.MaxContentBytes));
+    } else if (tokens.Damaged() || tokens.Overflowed()) {
+      Note(PdfDamagedContentMessage);
+    }
+    result_.ContentBytes = read_;
     return !aborted_;
   }
 
  private:
   // ---- Reading one content stream ----------------------------------------------------------
 
-  void Run(ContentBuffer& content, PdfResources& resources, bool page) {
-    ContentScanner scanner(content,
-                           options_.TokensThroughQpdfOnly ? ScanMode::QpdfOnly : ScanMode::Fast);
+  ScanMode Mode() const {
+    return options_.TokensThroughQpdfOnly ? ScanMode::QpdfOnly : ScanMode::Fast;
+  }
+
+  // Reads one content stream. Every token's bytes count against the limit: a token that ends
+  // beyond it is not read, and reading stops there, for the page and its forms alike.
+  void Run(ContentTokens& tokens, PdfResources& resources, bool page) {
     const std::size_t saveBase = saved_.size();
     const int64_t excessBase = excessSaves_;
     const int64_t markedBase = markedDepth_;
     ClearOperands();
     nesting_ = 0;
     ClearPath();
-    uint64_t nextPoll = PollBytes;
+    uint64_t nextPoll = PollBytes, position = 0;
     ContentToken token;
-    while (!aborted_ && scanner.Next(token)) {
-      if (scanner.Position() >= nextPoll) {
-        Poll(scanner.Position(), page);
-        nextPoll = scanner.Position() + PollBytes;
+    while (!stopped_ && tokens.Next(token)) {
+      const uint64_t end = tokens.Position();
+      if (read_ + (end - position) > options_.MaxContentBytes) {
+        limited_ = stopped_ = true;
+        break;
+      }
+      read_ += end - position;
+      position = end;
+      if (end >= nextPoll) {
+        Poll(end, page);
+        nextPoll = end + PollBytes;
       }
       switch (token.Kind) {
         case ContentTokenKind::Number:
@@ -444,6 +461,8 @@ class PageDrawer::Impl {
           break;
       }
     }
+    // Read to its end: the blanks after the last token count too.
+    if (!stopped_) read_ += tokens.ContentSize() - std::min(tokens.ContentSize(), position);
     // What the stream left open ends with it.
     ClearPath();
     while (saved_.size() > saveBase)
@@ -454,10 +473,10 @@ class PageDrawer::Impl {
   }
 
   void Poll(uint64_t position, bool page) {
-    if (bar_ && page) progress_.SetPosition(static_cast<int64_t>(page_->ProgressDone(position)));
+    if (bar_ && page) progress_.SetPosition(static_cast<int64_t>(page_->ProgressDone()));
     if (page) progress_.ShowStatus(std::to_string(position / 1024) + " KB      ");
     progress_.ProcessEvents();
-    if (progress_.AbortRequested()) aborted_ = true;
+    if (progress_.AbortRequested()) aborted_ = stopped_ = true;
   }
 
   void Note(const std::string& message) {
@@ -982,14 +1001,10 @@ class PageDrawer::Impl {
       Note(TooDeepMessage);
       return;
     }
-    const uint64_t limit = options_.MaxContentBytes;
-    if (budget_ && budget_->Used >= budget_->Limit) {
-      Note(PdfContentTooLargeMessage(limit));
-      return;
-    }
-    ContentBuffer content(limit, budget_);
+    // One byte over the limit, so that reading, not the buffer, meets the limit first.
+    auto content = std::make_unique<ContentBuffer>(OneOver(options_.MaxContentBytes));
     bool damaged = false;
-    std::unique_ptr<PdfResources> formResources = resources.OpenForm(name, content, damaged);
+    std::unique_ptr<PdfResources> formResources = resources.OpenForm(name, *content, damaged);
     if (damaged) Note(PdfDamagedContentMessage);
     if (!formResources) return;
 
@@ -1019,9 +1034,11 @@ class PageDrawer::Impl {
     saveFloor_ = saved_.size();
     excessFloor_ = excessSaves_;
     markedFloor_ = markedDepth_;
-    Run(content, *formResources, false);
-    if (content.Overflowed()) Note(PdfContentTooLargeMessage(limit));
-    if (content.Damaged()) Note(PdfDamagedContentMessage);
+    {
+      ContentTokens tokens(std::move(content), Mode(), false);
+      Run(tokens, *formResources, false);
+      if (tokens.Damaged() || tokens.Overflowed()) Note(PdfDamagedContentMessage);
+    }
     saveFloor_ = saveFloor;
     excessFloor_ = excessFloor;
     markedFloor_ = markedFloor;
@@ -1055,8 +1072,10 @@ class PageDrawer::Impl {
   const std::shared_ptr<const ColourSpace> gray_, rgb_, cmyk_;
   bool bar_ = false;
   bool aborted_ = false;
-  ContentBudget* budget_ = nullptr;  // shared by the page's content and its forms'
-  ContentBuffer* page_ = nullptr;
+  bool limited_ = false;  // the content limit was reached
+  bool stopped_ = false;  // aborted or limited: nothing more is read
+  uint64_t read_ = 0;     // content bytes read, the page's and its forms'
+  ContentTokens* page_ = nullptr;
 
   GraphicsState gs_;
   std::vector<GraphicsState> saved_;
@@ -1096,8 +1115,9 @@ PageDrawer::PageDrawer(PathSink& sink, Progress& progress, const PdfPageOptions&
 
 PageDrawer::~PageDrawer() = default;
 
-bool PageDrawer::DrawPage(ContentBuffer& content, PdfResources& resources) {
-  return impl_->DrawPage(content, resources);
+bool PageDrawer::DrawPage(std::unique_ptr<ContentBuffer> content, PdfResources& resources,
+                          bool ahead) {
+  return impl_->DrawPage(std::move(content), resources, ahead);
 }
 
 }  // namespace aiimport

@@ -75,9 +75,11 @@ class PageDrawer {
   PageDrawer& operator=(const PageDrawer&) = delete;
 
   // Reads the page's content into the sink (which must have begun its drawing) and finishes:
-  // open groups are closed and every path is delivered. The bar follows the content's bytes.
-  // Returns false when "Abort" was pressed.
-  bool DrawPage(ContentBuffer& content, PdfResources& resources);
+  // open groups are closed and every path is delivered. The bar follows the content's stored
+  // bytes. With `ahead` the content's tokens are read on a second thread (ContentTokens).
+  // Sets the result's ContentBytes and the notes on damage and limits. Returns false when
+  // "Abort" was pressed.
+  bool DrawPage(std::unique_ptr<ContentBuffer> content, PdfResources& resources, bool ahead);
 
  private:
   class Impl;

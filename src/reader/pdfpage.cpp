@@ -19,6 +19,9 @@ constexpr const char* NoPagesMessage = "This PDF file has no pages";
 constexpr const char* EmptyPageMessage = "The first page of this PDF file has no content";
 constexpr const char* MemoryMessage = "There is not enough memory to read this PDF page";
 
+// Stored page content from which on its tokens are read on a second thread.
+constexpr uint64_t AheadBytes = uint64_t{1} << 20;
+
 // What takes the page's space to the drawing's: the page turned as /Rotate says (clockwise, as
 // shown), its box keeping its lower left corner.
 PdfMatrix RotationMatrix(int rotate, const float box[4]) {
@@ -75,10 +78,10 @@ PdfPageResult ReadPdfPage(const char* data, std::size_t size, const PdfPageOptio
       sink.SetViewExtent({box[0], -box[3], box[2], -box[1]});
     }
 
-    ContentBudget budget{options.MaxContentBytes, 0};
-    ContentBuffer content(options.MaxContentBytes, &budget);
+    // One byte over the limit, so that reading, not the buffer, meets the limit first.
+    auto content = std::make_unique<ContentBuffer>(OneOver(options.MaxContentBytes));
     bool damaged = false;
-    if (!document.PreparePageContent(content, damaged)) {
+    if (!document.PreparePageContent(*content, damaged)) {
       sink.AbortDrawing();
       result.Aborted = true;
       return result;
@@ -89,25 +92,15 @@ PdfPageResult ReadPdfPage(const char* data, std::size_t size, const PdfPageOptio
     } else if (!page.HasContents) {
       result.Message = EmptyPageMessage;
     }
+    // A second thread reads ahead once there is more than a few pieces' worth of content.
+    const bool ahead = !options.SingleThread && content->ProgressTotal() >= AheadBytes;
     std::unique_ptr<PdfResources> resources = document.PageResources();
     PageDrawer drawer(sink, progress, options, result, base);
-    const bool drawn = resources && drawer.DrawPage(content, *resources);
-    result.ContentBytes = budget.Used;
-    if (!drawn) {
+    if (!resources || !drawer.DrawPage(std::move(content), *resources, ahead)) {
       sink.AbortDrawing();
       result.Aborted = true;
       result.Ok = false;
       return result;
-    }
-    // What the page's content said about itself while it was read.
-    if (content.Overflowed()) {
-      result.Damaged = true;
-      if (result.Message.empty())
-        result.Message = PdfContentTooLargeMessage(options.MaxContentBytes);
-    }
-    if (content.Damaged()) {
-      result.Damaged = true;
-      if (result.Message.empty()) result.Message = PdfDamagedContentMessage;
     }
     result.Ok = true;
   } catch (const std::bad_alloc&) {

@@ -50,6 +50,9 @@ struct PdfPageOptions {
   int MaxSaveDepth = 65536;                      // q inside q (deeper ones are counted only)
   // Every token through qpdf's tokenizer (slower; the tests compare it with the usual way).
   bool TokensThroughQpdfOnly = false;
+  // A large page's stored content is inflated on a second thread, a few pieces ahead of the
+  // reading; this keeps it on the reading thread. The result is the same.
+  bool SingleThread = false;
 };
 
 struct PdfPageResult {

@@ -4,6 +4,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -152,7 +153,8 @@ TEST(PdfPageBad, DamagedContentStreamsReadUpToTheDamage) {
 }
 
 TEST(PdfPageBad, ContentLimitStopsReading) {
-  // 14 bytes a path: 1000 bytes hold 71 paths.
+  // 14 bytes a path: 1000 bytes hold 71 paths; a token that ends beyond the limit is not read,
+  // so the count stops at the end of the last token read.
   for (bool flate : {false, true}) {
     pagepdf::Page page;
     page.Contents = {Repeat("0 0 m 1 1 l S\n", 200)};
@@ -165,10 +167,11 @@ TEST(PdfPageBad, ContentLimitStopsReading) {
               "The content of this PDF page unpacks to more than 1000 bytes: only the first 1000 "
               "bytes are read");
     EXPECT_EQ(r.Model.PathList.size(), 71u);
-    EXPECT_EQ(r.Result.ContentBytes, 1000u);
+    EXPECT_EQ(r.Result.ContentBytes, 999u);  // "0 0 m" of the 72nd path
   }
-  // The page and its forms share the limit: 17 bytes of page, 1400 of the first form, the
-  // second form's first 583 bytes (41 paths and a part), nothing of the third.
+  // The page and its forms share the limit: the page's "/F Do" (5 bytes), the whole first form
+  // (1400), the page's second "/F Do" (6 more), then the second form while its tokens fit:
+  // 42 paths and a "0" (589 bytes), 2000 in all.
   pagepdf::Page forms;
   forms.Contents = {"/F Do /F Do /F Do"};
   forms.Resources = "<< /XObject << /F {F} >> >>";
@@ -176,7 +179,7 @@ TEST(PdfPageBad, ContentLimitStopsReading) {
   aiimport::PdfPageOptions options;
   options.MaxContentBytes = 2000;
   const pagepdf::Read r = ReadPage(pagepdf::Write(forms), options);
-  EXPECT_EQ(r.Model.PathList.size(), 141u);
+  EXPECT_EQ(r.Model.PathList.size(), 142u);
   EXPECT_EQ(r.Result.ContentBytes, 2000u);
   EXPECT_TRUE(r.Result.Damaged);
 }
@@ -291,6 +294,74 @@ TEST(PdfPageProgress, BarFollowsTheStoredContentAndAbortKeepsNothing) {
     EXPECT_TRUE(r.Aborted);
     EXPECT_TRUE(model.PathList.empty());
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Paths of random corners and colours: content that zlib packs to well over a megabyte.
+std::string RandomContent(std::size_t bytes, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string s;
+  auto number = [&random] {
+    return std::to_string(random() % 60000) + "." + std::to_string(random() % 100) + " ";
+  };
+  while (s.size() < bytes) {
+    s += "q " + std::to_string(random() % 2) + " 0 0 rg " + number() + number() + "m ";
+    for (int i = 0; i < 5; ++i)
+      s += number() + number() + number() + number() + number() + number() + "c ";
+    s += random() % 3 ? "h f Q\n" : "S Q\n";
+  }
+  return s;
+}
+
+void ExpectSameDrawing(const pagepdf::Read& a, const pagepdf::Read& b) {
+  ASSERT_EQ(a.Model.PathList.size(), b.Model.PathList.size());
+  for (std::size_t i = 0; i < a.Model.PathList.size(); ++i) {
+    const aiimport::tpath &p = a.Model.PathList[i], &q = b.Model.PathList[i];
+    ASSERT_TRUE(p.Items == q.Items) << i;
+    ASSERT_EQ(p.FillColor, q.FillColor) << i;
+    ASSERT_EQ(p.GroupLevel, q.GroupLevel) << i;
+    ASSERT_EQ(p.CompoundNo, q.CompoundNo) << i;
+    ASSERT_EQ(p.Filled, q.Filled) << i;
+  }
+  EXPECT_EQ(a.Result.Damaged, b.Result.Damaged);
+  EXPECT_EQ(a.Result.Message, b.Result.Message);
+  EXPECT_EQ(a.Result.ContentBytes, b.Result.ContentBytes);
+}
+
+TEST(PdfPageThreads, SecondThreadReadsTheSame) {
+  aiimport::PdfPageOptions one;
+  one.SingleThread = true;
+  // Stored as it is, stored compressed, compressed and cut short, limited.
+  pagepdf::Page plain;
+  plain.Contents = {RandomContent(std::size_t{3} << 20, 1)};
+  pagepdf::Page flate = plain;
+  flate.FlateContents = true;
+  pagepdf::Page cut;
+  const std::string z = aipdf::Zlib(plain.Contents[0]);
+  cut.Contents = {z.substr(0, z.size() * 3 / 4)};
+  cut.RawFilters[0] = "/FlateDecode";
+  for (const pagepdf::Page* page : {&plain, &flate, &cut}) {
+    const std::string pdf = pagepdf::Write(*page);
+    const pagepdf::Read two = ReadPage(pdf), single = ReadPage(pdf, one);
+    EXPECT_GT(two.Model.PathList.size(), 5000u);
+    ExpectSameDrawing(two, single);
+    aiimport::PdfPageOptions limited, limitedOne = one;
+    limited.MaxContentBytes = limitedOne.MaxContentBytes = 1500000;
+    ExpectSameDrawing(ReadPage(pdf, limited), ReadPage(pdf, limitedOne));
+  }
+  EXPECT_TRUE(ReadPage(pagepdf::Write(cut)).Result.Damaged);
+
+  // "Abort" while the second thread reads ahead.
+  const std::string pdf = pagepdf::Write(flate);
+  aiimport::PathModel model;
+  aiimport::PathCollector collector(model);
+  Recorder progress(3);
+  const auto r = aiimport::ReadPdfPage(pdf.data(), pdf.size(), {}, collector, progress);
+  EXPECT_TRUE(r.Aborted);
+  EXPECT_TRUE(model.PathList.empty());
 }
 
 }  // namespace
