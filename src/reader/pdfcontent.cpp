@@ -470,8 +470,9 @@ bool ContentScanner::NextThroughQpdf(ContentToken& token) {
   input_->seek(static_cast<qpdf_offset_t>(position_), SEEK_SET);
   QPDFTokenizer::Token t = tokenizer_->readToken(input_, "content", true, MaxTokenBytes);
   const auto after = static_cast<uint64_t>(std::max<qpdf_offset_t>(0, input_->tell()));
-  // Every call moves on, whatever the tokenizer did.
+  // Every call moves on, whatever the tokenizer did; the pieces behind are done with.
   position_ = std::max(position_ + 1, after);
+  if (mode_ == ScanMode::QpdfOnly) content_.FreeBefore(position_);
   token.Text = {};
   switch (t.getType()) {
     case QPDFTokenizer::tt_eof:
