@@ -772,23 +772,39 @@ class PageDrawer::Impl {
 
   // The clipping path of the current ones that the fill covers (the same outline, or one
   // convex outline around every point of it); the smallest when several are.
+  // The comparisons draw on a budget for the whole page, so that a page of many large fills
+  // through a large clip cannot make the reading quadratic: once it is spent, fills are taken
+  // as they are.
   const ClipPath* CoveredClip(const PdfPathObject& fill) {
     std::optional<ConvexPolygon> convex;
     if (fill.Subs.size() == 1) convex = AsConvex(fill.Points, 0, fill.Subs[0].Count);
+    const Box fillBox = BoxOf(fill.Points);
     const ClipPath* best = nullptr;
     for (const auto& clip : *gs_.Clips) {
       const double t = Tolerance(clip->Bounds);
-      bool covered = SameOutline(fill, clip->Shape, t);
-      if (!covered && convex) {
+      const uint64_t points = clip->Shape.Points.size();
+      bool covered = false;
+      if (points == fill.Points.size() && Spend(points)) covered = SameOutline(fill, clip->Shape, t);
+      // A convex fill covers the clip only when its box holds the clip's.
+      if (!covered && convex && fillBox.MinX <= clip->Bounds.MinX + t &&
+          fillBox.MaxX >= clip->Bounds.MaxX - t && fillBox.MinY <= clip->Bounds.MinY + t &&
+          fillBox.MaxY >= clip->Bounds.MaxY - t &&
+          Spend(3 * points * convex->Corners.size())) {
         covered = true;
-        for (const tbpoint& p : clip->Shape.Points)
-          ForEachCoordinate(p, [&](float x, float y) {
+        for (std::size_t i = 0; covered && i < clip->Shape.Points.size(); ++i)
+          ForEachCoordinate(clip->Shape.Points[i], [&](float x, float y) {
             if (covered && !Inside(*convex, {x, y}, t)) covered = false;
           });
       }
       if (covered && (!best || clip->Bounds.Area() < best->Bounds.Area())) best = clip.get();
     }
     return best;
+  }
+
+  bool Spend(uint64_t work) {
+    if (work > coverBudget_) return false;
+    coverBudget_ -= work;
+    return true;
   }
 
   bool InsideClips(const Box& box) const {
@@ -1090,6 +1106,9 @@ class PageDrawer::Impl {
   std::size_t pendingDepth_ = 0;
   bool hasPending_ = false;
   PdfPathObject pending_;
+
+  // Point comparisons left for the clip cover tests of the whole page (a few seconds' worth).
+  uint64_t coverBudget_ = uint64_t{1} << 31;
 
   PdfPathObject path_;     // the path being built
   PdfPathObject scratch_;  // a clipping path on its way to the sink
