@@ -784,12 +784,12 @@ class PageDrawer::Impl {
       const double t = Tolerance(clip->Bounds);
       const uint64_t points = clip->Shape.Points.size();
       bool covered = false;
-      if (points == fill.Points.size() && Spend(points)) covered = SameOutline(fill, clip->Shape, t);
+      if (points == fill.Points.size() && Spend(points))
+        covered = SameOutline(fill, clip->Shape, t);
       // A convex fill covers the clip only when its box holds the clip's.
       if (!covered && convex && fillBox.MinX <= clip->Bounds.MinX + t &&
           fillBox.MaxX >= clip->Bounds.MaxX - t && fillBox.MinY <= clip->Bounds.MinY + t &&
-          fillBox.MaxY >= clip->Bounds.MaxY - t &&
-          Spend(3 * points * convex->Corners.size())) {
+          fillBox.MaxY >= clip->Bounds.MaxY - t && Spend(3 * points * convex->Corners.size())) {
         covered = true;
         for (std::size_t i = 0; covered && i < clip->Shape.Points.size(); ++i)
           ForEachCoordinate(clip->Shape.Points[i], [&](float x, float y) {
