@@ -398,14 +398,22 @@ std::string SvgPathData(const QPainterPath& path) {
   for (int i = 0; i < path.elementCount(); ++i) {
     const QPainterPath::Element e = path.elementAt(i);
     if (!data.empty()) data += ' ';
+    // Appended piece by piece: a literal added to a temporary string makes GCC 12 warn
+    // (-Wrestrict) in an optimised build about a copy that cannot happen.
     if (e.isMoveTo()) {
       start = e;
-      data += "M" + SvgPoint(e);
+      data += 'M';
+      data += SvgPoint(e);
     } else if (e.isLineTo()) {
-      data += "L" + SvgPoint(e);
+      data += 'L';
+      data += SvgPoint(e);
     } else if (e.isCurveTo() && i + 2 < path.elementCount()) {
-      data += "C" + SvgPoint(e) + " " + SvgPoint(path.elementAt(i + 1)) + " " +
-              SvgPoint(path.elementAt(i + 2));
+      data += 'C';
+      data += SvgPoint(e);
+      data += ' ';
+      data += SvgPoint(path.elementAt(i + 1));
+      data += ' ';
+      data += SvgPoint(path.elementAt(i + 2));
       i += 2;
     }
     const bool last = i + 1 == path.elementCount() || path.elementAt(i + 1).isMoveTo();
