@@ -535,6 +535,7 @@ void Tfmain::BuildMenus() {
   };
   ReadAutomatic = readChoice("ReadAutomatic", "Automatic");
   ReadIllustrator = readChoice("ReadIllustrator", "Illustrator Operators");
+  ReadPage = readChoice("ReadPage", "Page Drawing");
   ReadAutomatic->setChecked(true);
 
   QMenu* help = menuBar()->addMenu("&Help");
@@ -803,7 +804,9 @@ ReadOptions Tfmain::ReadingOptions() const {
   ReadOptions options;
   options.FlipVertical = Flip_Vertical->isChecked();
   options.ParseEverything = ParseEverything1->isChecked();
-  options.Reader = ReadIllustrator->isChecked() ? ReadAs::IllustratorOperators : ReadAs::Automatic;
+  options.Reader = ReadIllustrator->isChecked() ? ReadAs::IllustratorOperators
+                   : ReadPage->isChecked()      ? ReadAs::PageDrawing
+                                                : ReadAs::Automatic;
   return options;
 }
 

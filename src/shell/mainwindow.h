@@ -153,6 +153,7 @@ class Tfmain : public QMainWindow {
   // Options › Read As: how the next reload reads the file.
   QAction* ReadAutomatic = nullptr;    // "Automatic"
   QAction* ReadIllustrator = nullptr;  // "Illustrator Operators"
+  QAction* ReadPage = nullptr;         // "Page Drawing"
   QAction* Help2 = nullptr;
 
   // The progress dialog, made right after the window. A window of its own (not a child of this
