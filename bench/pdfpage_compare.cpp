@@ -10,11 +10,11 @@
 //                                             of `aiimport --dot-svg`'s picture of it (margin
 //                                             included) lies on the page, in points from the
 //                                             page box's top left, and the reader's counts
-//   pdfpage_compare iou PAGE.pgm DRAWING.pgm X Y
+//   pdfpage_compare iou PAGE.pgm DRAWING.pgm X Y [RADIUS]
 //                                             intersection over union of the inked pixels
 //                                             (darker than 250 of 255) of a page raster and a
 //                                             drawing's raster laid on it at (X, Y), moved by
-//                                             up to 3 pixels each way for the best fit (the
+//                                             up to RADIUS pixels (3) each way for the best fit (the
 //                                             reader's extent counts control points, the DOT
 //                                             file's its own); prints it and the move
 #include <qpdf/Pl_Buffer.hh>
@@ -35,17 +35,11 @@
 #include "batch.h"
 #include "pathcollector.h"
 #include "pdfpage.h"
+#include "testfiles.h"
 
 namespace {
 
 using namespace aiimport;
-
-std::string ReadAll(const char* path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // Rewrites the painting operators of a content stream so that nothing is stroked.
 class FillsOnly : public QPDFObjectHandle::TokenFilter {
@@ -82,7 +76,7 @@ int Fills(const char* in, const char* out) {
 }
 
 int Dot(const char* in, const char* out) {
-  const std::string bytes = ReadAll(in);
+  const std::string bytes = testing::ReadWholeFile(in);
   PathModel model;
   PdfPageOptions options;
   options.FlipVertical = false;
@@ -147,40 +141,46 @@ bool ReadPgm(const char* path, int& width, int& height, std::vector<unsigned cha
   return static_cast<bool>(in);
 }
 
-int Iou(const char* pagePath, const char* drawingPath, int x, int y) {
+int Iou(const char* pagePath, const char* drawingPath, int x, int y, int radius) {
   int pw, ph, dw, dh;
   std::vector<unsigned char> page, drawing;
   if (!ReadPgm(pagePath, pw, ph, page) || !ReadPgm(drawingPath, dw, dh, drawing)) {
     std::cerr << "give two 8-bit PGM files\n";
     return 2;
   }
+  auto iouAt = [&](int dx, int dy) {
+    std::size_t both = 0, either = 0;
+    for (int r = 0; r < ph; ++r) {
+      for (int c = 0; c < pw; ++c) {
+        const int dr = r - (y + dy), dc = c - (x + dx);
+        const bool a = page[static_cast<std::size_t>(r) * pw + c] < 250;
+        const bool b = dr >= 0 && dr < dh && dc >= 0 && dc < dw &&
+                       drawing[static_cast<std::size_t>(dr) * dw + dc] < 250;
+        both += a && b;
+        either += a || b;
+      }
+    }
+    // Ink of the drawing off the page counts against it too.
+    for (int dr = 0; dr < dh; ++dr)
+      for (int dc = 0; dc < dw; ++dc) {
+        const int r = dr + y + dy, c = dc + x + dx;
+        if ((r < 0 || r >= ph || c < 0 || c >= pw) &&
+            drawing[static_cast<std::size_t>(dr) * dw + dc] < 250)
+          ++either;
+      }
+    return either ? static_cast<double>(both) / static_cast<double>(either) : 1.0;
+  };
+  // A coarse search over the radius, then every position around the best one.
   double best = -1;
   int bestX = 0, bestY = 0;
-  for (int dy = -3; dy <= 3; ++dy) {
-    for (int dx = -3; dx <= 3; ++dx) {
-      std::size_t both = 0, either = 0;
-      for (int r = 0; r < ph; ++r) {
-        for (int c = 0; c < pw; ++c) {
-          const int dr = r - (y + dy), dc = c - (x + dx);
-          const bool a = page[static_cast<std::size_t>(r) * pw + c] < 250;
-          const bool b = dr >= 0 && dr < dh && dc >= 0 && dc < dw &&
-                         drawing[static_cast<std::size_t>(dr) * dw + dc] < 250;
-          both += a && b;
-          either += a || b;
-        }
-      }
-      // Ink of the drawing off the page counts against it too.
-      for (int dr = 0; dr < dh; ++dr)
-        for (int dc = 0; dc < dw; ++dc) {
-          const int r = dr + y + dy, c = dc + x + dx;
-          if ((r < 0 || r >= ph || c < 0 || c >= pw) &&
-              drawing[static_cast<std::size_t>(dr) * dw + dc] < 250)
-            ++either;
-        }
-      const double iou = either ? static_cast<double>(both) / static_cast<double>(either) : 1.0;
-      if (iou > best) best = iou, bestX = dx, bestY = dy;
-    }
-  }
+  const int step = std::max(1, radius / 8);
+  for (int dy = -radius; dy <= radius; dy += step)
+    for (int dx = -radius; dx <= radius; dx += step)
+      if (const double v = iouAt(dx, dy); v > best) best = v, bestX = dx, bestY = dy;
+  const int cx = bestX, cy = bestY;
+  for (int dy = cy - step; dy <= cy + step; ++dy)
+    for (int dx = cx - step; dx <= cx + step; ++dx)
+      if (const double v = iouAt(dx, dy); v > best) best = v, bestX = dx, bestY = dy;
   std::printf("%.4f %+d %+d\n", best, bestX, bestY);
   return 0;
 }
@@ -192,13 +192,14 @@ int main(int argc, char** argv) {
   try {
     if (mode == "fills" && argc == 4) return Fills(argv[2], argv[3]);
     if (mode == "dot" && argc == 4) return Dot(argv[2], argv[3]);
-    if (mode == "iou" && argc == 6)
-      return Iou(argv[2], argv[3], std::stoi(argv[4]), std::stoi(argv[5]));
+    if (mode == "iou" && (argc == 6 || argc == 7))
+      return Iou(argv[2], argv[3], std::stoi(argv[4]), std::stoi(argv[5]),
+                 argc == 7 ? std::stoi(argv[6]) : 3);
   } catch (const std::exception& e) {
     std::cerr << e.what() << '\n';
     return 2;
   }
   std::cerr << "usage: pdfpage_compare fills IN.pdf OUT.pdf | dot IN.pdf OUT.dot | "
-               "iou PAGE.pgm DRAWING.pgm X Y\n";
+               "iou PAGE.pgm DRAWING.pgm X Y [RADIUS]\n";
   return 2;
 }

@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
-# Measures how well the PDF page reader reads real drawings: each EPS file is made a PDF by
-# Ghostscript, read by the page reader into a DOT file (filled paths, "Auto-Fix Holes"), drawn
-# with `aiimport --dot-svg` and rasterised; Ghostscript renders the same PDF with its strokes
-# left out. The two rasters (72 dpi, grey) are laid over each other where the reader says the
-# drawing lies on the page (then moved by up to 3 pixels for the best fit), and the
-# intersection over union of their inked pixels is printed. At 72 dpi a ring of edge pixels
-# that the two rasterisers decide differently weighs on small shapes (text); a higher
-# resolution (AIIMPORT_COMPARE_DPI=288) shows what is left of the difference.
-# Each PDF is also read again under an .ai name, which must give the same DOT file.
-#   scripts/compare-with-ghostscript.sh [FILE.eps ...]
-#   (default: the EPS files of the shared corpus that Illustrator did not write)
+# Measures how well aiimport reads real drawings against what Ghostscript draws of them. For each
+# file: aiimport imports it as `--batch` does (the reading choice AIIMPORT_COMPARE_READER, default
+# auto; "Auto-Fix Holes"; y negated so that the picture stands as on a raster), the DOT file is
+# drawn with `aiimport --dot-svg` and rasterised; Ghostscript makes a PDF of the file, its strokes
+# are left out (the DOT file holds outlines, not stroke widths) and it renders the filled areas.
+# The two rasters (grey, AIIMPORT_COMPARE_DPI dots per inch, default 72) are laid over each other
+# at the top left corners of their inked areas and moved by up to half an inch for the best fit
+# (art imported unclipped reaches further than the clipped picture),
+# and the intersection over union of their inked pixels is printed with the status text of the
+# import. Only filled figures are compared: strokes reach the DOT file as their outlines only. At 72 dpi a ring of edge pixels that the two rasterisers decide differently weighs on
+# small shapes such as letters; 288 dpi shows what is left of the difference.
+#   scripts/compare-with-ghostscript.sh [FILE ...]
+#   (default: the EPS files of the shared corpus)
 # Needs the build folder build/ (targets aiimport and pdfpage_compare), gs, rsvg-convert and
-# ImageMagick; the pictures are left in the folder $AIIMPORT_COMPARE_DIR (default a temp folder).
-# The raster resolution is $AIIMPORT_COMPARE_DPI (default 72).
+# ImageMagick; the pictures are left in AIIMPORT_COMPARE_DIR (default a temporary folder).
 set -euo pipefail
 AIIMPORT_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$AIIMPORT_ROOT/scripts/common.sh"
@@ -21,39 +22,55 @@ ensure_packages ghostscript librsvg2-bin imagemagick
 build="$AIIMPORT_ROOT/build"
 cmake --build "$build" --target aiimport pdfpage_compare >/dev/null
 tool="$build/bench/pdfpage_compare"
-aiimport=$(find "$build" -name aiimport -type f -perm -u+x | head -n 1)
+aiimport="$build/src/shell/aiimport"
 corpus="${AIIMPORT_CORPUS_DIR:-$AIIMPORT_ROOT/../shared/corpus}"
-[ -d "$corpus" ] || corpus=/work/shared/corpus
 if [ $# -eq 0 ]; then
-  set -- "$corpus"/duojs-logo.eps "$corpus"/matplotlib-scatter.eps \
-    "$corpus"/python-pillow-reqd_showpage.eps "$corpus"/imagemagick-logo.eps
+  set -- "$corpus"/*.eps
 fi
 dpi="${AIIMPORT_COMPARE_DPI:-72}"
+reader="${AIIMPORT_COMPARE_READER:-auto}"
 out="${AIIMPORT_COMPARE_DIR:-$(mktemp -d)}"
 mkdir -p "$out"
-echo "pictures in $out, $dpi dpi"
-printf '%-32s %7s  %s\n' file IoU "reader's counts"
-for eps in "$@"; do
-  name=$(basename "${eps%.*}")
-  pdf="$out/$name.pdf"
-  gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -dEPSCrop -dNoOutputFonts \
-    -sOutputFile="$pdf" "$eps"
+echo "pictures in $out, $dpi dpi, --reader $reader"
+printf '%-34s %6s  %s\n' file IoU "aiimport's status"
+
+# trim PNG: "X Y" of the inked area's top left corner in the picture.
+trim() {
+  convert "$1" -fuzz 2% -format '%@\n' info: | sed -E 's/^[0-9]+x[0-9]+\+([0-9]+)\+([0-9]+)$/\1 \2/'
+}
+
+for file in "$@"; do
+  name=$(basename "${file%.*}")
   # Ghostscript's picture of the filled areas.
-  "$tool" fills "$pdf" "$out/$name-fills.pdf"
+  if head -c 4 "$file" | grep -q '%PDF'; then
+    cp "$file" "$out/$name.pdf"
+  else
+    if ! gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -dEPSCrop -dNoOutputFonts \
+      -sOutputFile="$out/$name.pdf" "$file" >/dev/null 2>&1; then
+      printf '%-34s %6s  %s\n' "$name" "-" "Ghostscript cannot draw it"
+      continue
+    fi
+  fi
+  "$tool" fills "$out/$name.pdf" "$out/$name-fills.pdf"
   gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pnggray -r"$dpi" -sOutputFile="$out/$name-gs.png" \
     "$out/$name-fills.pdf"
-  # The reader's, placed on a page of the same size.
-  read -r left top counts < <("$tool" dot "$pdf" "$out/$name.dot")
-  "$aiimport" --dot-svg "$out/$name.dot" "$out/$name.svg" >/dev/null
+  # aiimport's.
+  status=$("$aiimport" --batch "$file" --reader "$reader" --autofix --no-flip \
+    --output "$out/$name.dot" 2>&1 | sed -E 's/^[^:]*: [^ ]*\.dot\.? ?//') || true
+  if [ ! -s "$out/$name.dot" ]; then
+    printf '%-34s %6s  %s\n' "$name" "-" "$status"
+    continue
+  fi
+  "$aiimport" --dot-svg "$out/$name.dot" "$out/$name-all.svg" >/dev/null
+  # Only the filled figures: the others are drawn as thin lines, which Ghostscript's picture of
+  # the filled areas leaves out.
+  grep -v 'fill="none"' "$out/$name-all.svg" >"$out/$name.svg"
   rsvg-convert -d "$dpi" -p "$dpi" -b white "$out/$name.svg" -o "$out/$name-dot.png"
-  x=$(awk -v v="$left" -v d="$dpi" 'BEGIN { printf "%.0f", v * d / 72 }')
-  y=$(awk -v v="$top" -v d="$dpi" 'BEGIN { printf "%.0f", v * d / 72 }')
   convert "$out/$name-dot.png" -colorspace Gray -depth 8 "$out/$name-dot.pgm"
   convert "$out/$name-gs.png" -colorspace Gray -depth 8 "$out/$name-gs.pgm"
-  read -r iou moved_x moved_y < <("$tool" iou "$out/$name-gs.pgm" "$out/$name-dot.pgm" "$x" "$y")
-  # The same PDF saved as .ai reads the same.
-  cp "$pdf" "$out/$name.ai"
-  "$tool" dot "$out/$name.ai" "$out/$name-ai.dot" >/dev/null
-  same=$(cmp -s "$out/$name.dot" "$out/$name-ai.dot" && echo "same as .ai" || echo "DIFFERS as .ai")
-  printf '%-32s %7s  %s; moved %s %s px; %s\n' "$name" "$iou" "$counts" "$moved_x" "$moved_y" "$same"
+  read -r gx gy < <(trim "$out/$name-gs.png")
+  read -r dx dy < <(trim "$out/$name-dot.png")
+  read -r iou moved_x moved_y < <("$tool" iou "$out/$name-gs.pgm" "$out/$name-dot.pgm" \
+    $((gx - dx)) $((gy - dy)) $((dpi / 2)))
+  printf '%-34s %6s  %s\n' "$name" "$iou" "$status"
 done
