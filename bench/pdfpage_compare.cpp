@@ -14,8 +14,8 @@
 //                                             intersection over union of the inked pixels
 //                                             (darker than 250 of 255) of a page raster and a
 //                                             drawing's raster laid on it at (X, Y), moved by
-//                                             up to RADIUS pixels (3) each way for the best fit (the
-//                                             reader's extent counts control points, the DOT
+//                                             up to RADIUS pixels (3) each way for the best fit
+//                                             (the reader's extent counts control points, the DOT
 //                                             file's its own); prints it and the move
 #include <qpdf/Pl_Buffer.hh>
 #include <qpdf/QPDF.hh>
