@@ -109,8 +109,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         c.Read.Reader = ReadAs::Automatic;
       else if (value == "lines")
         c.Read.Reader = ReadAs::IllustratorOperators;
+      else if (value == "page")
+        c.Read.Reader = ReadAs::PageDrawing;
       else
-        c.Error = "--reader needs one of auto, lines";
+        c.Error = "--reader needs one of auto, lines, page";
     } else if (arg == "--reduce") {
       c.Reduce = true;
     } else if (arg == "--autofix") {
@@ -143,7 +145,7 @@ std::string UsageText() {
       -reverse, ...); an unknown option is ignored. After "--" every argument is a file
       name: aiimport -- -drawing.ai opens "-drawing.ai".
 
-  aiimport --list FILE [--reader auto|lines] [--no-flip] [--parse-everything]
+  aiimport --list FILE [--reader auto|lines|page] [--no-flip] [--parse-everything]
       Read FILE as a reload does and print one JSON object per line for every path read:
       index, GroupLevel, CompoundNo, Closed, Filled, Anticlockwise, Reversed, Flagged,
       LineColor, FillColor, count (points), box [MinX, MinY, MaxX, MaxY] and points
@@ -153,7 +155,7 @@ std::string UsageText() {
       (status). The status text also goes to the error output when it is not empty.
       Exit code 2 when FILE is missing or cannot be read.
 
-  aiimport --batch FILE [--reader auto|lines] [--reduce] [--autofix] [--no-flip]
+  aiimport --batch FILE [--reader auto|lines|page] [--reduce] [--autofix] [--no-flip]
                  [--parse-everything] [--output PATH]
       Import without a window: read FILE as a reload does, take the paths the object tree
       shows when it opens (the first toggle list, fills and strokes shown) in tree order,
@@ -182,12 +184,15 @@ std::string UsageText() {
       Print the program's name and version.
 
 Options:
-  --reader auto|lines  How the file is read, as Options > Read As: "auto" (Automatic, the
+  --reader auto|lines|page
+                       How the file is read, as Options > Read As: "auto" (Automatic, the
                        default) reads Illustrator's own data wherever the file holds it (a
                        PDF-based .ai file, the data block of a CS-and-later EPS file, an
-                       Illustrator file without start marker from its first line); "lines"
-                       (Illustrator Operators) reads the file's lines by the classic rules
-                       alone.
+                       Illustrator file without start marker from its first line) and
+                       otherwise the page the file draws; "lines" (Illustrator Operators)
+                       reads the file's lines by the classic rules alone; "page" (Page
+                       Drawing) reads the page the file draws: a PDF's first page, or the
+                       page Ghostscript makes of PostScript, with lettering as outlines.
   --no-flip            Read as with "Flip_Vertical" unchecked: every y coordinate negated.
   --parse-everything   Read as with "Parse Everything" checked: operators are read from the
                        first line, not only after "%%EndSetup" and the other start markers.

@@ -134,9 +134,19 @@ BlockLayout ReadLayout(const char* afterBegin, const char* end) {
     if (tilde && raw.End > stop) {  // the line that holds "~"
       if (raw.Begin == raw.End || *raw.Begin != '%')
         throw UnpackProblem(DamagedDataMessage(FileKind));
-      if (stop + 1 == raw.End || stop[1] != '>') throw UnpackProblem(DamagedDataMessage(FileKind));
       layout.Tilde = stop;
       layout.BlockEnd = raw.Next;
+      if (stop + 1 == raw.End) {
+        // The lines are cut at a fixed width, which may fall between "~" and ">": then the
+        // next line is "%>".
+        const RawLine next = NextRawLine(raw.Next < end ? raw.Next : end, end);
+        if (raw.Next >= end || next.End - next.Begin < 2 || next.Begin[0] != '%' ||
+            next.Begin[1] != '>')
+          throw UnpackProblem(DamagedDataMessage(FileKind));
+        layout.BlockEnd = next.Next;
+      } else if (stop[1] != '>') {
+        throw UnpackProblem(DamagedDataMessage(FileKind));
+      }
       return layout;
     }
     if (raw.Begin != raw.End) {
@@ -154,10 +164,13 @@ void ProduceAscii85(const BlockLayout& layout, const char* end, const PieceWrite
   const char* p = layout.DataBegin;
   while (p < layout.BlockEnd) {
     const RawLine raw = NextRawLine(p, end);
-    if (raw.Begin != raw.End) {
-      const char* stop = raw.End > layout.Tilde ? layout.Tilde + 2 : raw.End;
-      write(raw.Begin + 1, static_cast<std::size_t>(stop - raw.Begin - 1));
+    if (raw.End > layout.Tilde) {  // the line that holds "~": its data, then the end mark
+      write(raw.Begin + 1, static_cast<std::size_t>(layout.Tilde - raw.Begin - 1));
+      write("~>", 2);
+      return;
     }
+    if (raw.Begin != raw.End)
+      write(raw.Begin + 1, static_cast<std::size_t>(raw.End - raw.Begin - 1));
     p = raw.Next;
   }
 }

@@ -197,6 +197,12 @@ std::string NotImportedMessage(const NotImportedCounts& counts, std::string_view
     parts.push_back(Plural(counts.GradientFills, "gradient fill", "gradient fills", separator));
   if (counts.PatternFills > 0)
     parts.push_back(Plural(counts.PatternFills, "pattern fill", "pattern fills", separator));
+  if (counts.HiddenPathsLeftOut > 0)
+    parts.push_back(Plural(counts.HiddenPathsLeftOut, "path on a hidden layer",
+                           "paths on hidden layers", separator));
+  if (counts.ClippedShapes > 0)
+    parts.push_back(Plural(counts.ClippedShapes, "clipping path", "clipping paths", separator) +
+                    " (the art they clip is imported as the clip's outline, or unclipped)");
 
   std::string message;
   for (const std::string& part : parts)

@@ -29,10 +29,15 @@ struct NotImportedCounts {
   // directly or through a hidden parent layer; and how many hidden layers hold them.
   uint64_t HiddenLayerPaths = 0;
   uint64_t HiddenLayers = 0;
+  // A page read as a drawing: paths in optional content that is off (left out, unlike the
+  // paths of Illustrator's hidden layers, which are read), and art drawn through a clipping
+  // path (imported as the clipping's outline when it fills all of it, else whole).
+  uint64_t HiddenPathsLeftOut = 0;
+  uint64_t ClippedShapes = 0;
 
   bool Empty() const {
     return TextObjects == 0 && Images == 0 && GradientFills == 0 && PatternFills == 0 &&
-           HiddenLayerPaths == 0;
+           HiddenLayerPaths == 0 && HiddenPathsLeftOut == 0 && ClippedShapes == 0;
   }
   bool operator==(const NotImportedCounts&) const = default;
 };

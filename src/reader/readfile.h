@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ghostscript.h"
 #include "interpreter.h"
 #include "lines.h"
 #include "notimported.h"
@@ -27,17 +28,23 @@ enum class ReadAs {
 
 struct ReadOptions : InterpretOptions {
   ReadAs Reader = ReadAs::Automatic;
+  // How Ghostscript is run for the PostScript of other programs and for lettering as outlines.
+  GhostscriptOptions Ghostscript;
 };
 
 // How a file was read.
 enum class ReadRoute {
-  None,            // nothing: the file is missing or could not be read
-  Lines,           // its printable lines
-  PdfPrivateData,  // the Illustrator text in a PDF-based .ai file's private data
-  EpsDataBlock,    // the Illustrator text in the data block of a CS-and-later EPS file
+  None,             // nothing: the file is missing or could not be read
+  Lines,            // its printable lines
+  PdfPrivateData,   // the Illustrator text in a PDF-based .ai file's private data
+  EpsDataBlock,     // the Illustrator text in the data block of a CS-and-later EPS file
+  PdfPage,          // the first page of a PDF file, by the page reader
+  GhostscriptPage,  // the page of a PDF that Ghostscript made of the file (PostScript, or a PDF
+                    // whose lettering Ghostscript turned into outlines)
 };
 
-// "none", "lines", "pdf-private-data", "eps-data-block": the route's name in --list.
+// "none", "lines", "pdf-private-data", "eps-data-block", "pdf-page", "ghostscript-page": the
+// route's name in --list.
 const char* ReadRouteName(ReadRoute route);
 
 struct ReadResult {
@@ -49,6 +56,8 @@ struct ReadResult {
   InterpretSummary Interpretation;  // what the line reader came across
   bool FromFirstLine = false;       // an Illustrator file without start marker, read from line one
   bool Aborted = false;             // "Abort" ended the reading: nothing was kept
+  int64_t Pages = 0;                // a page route: the pages of the PDF (the first one is read)
+  bool PdfSource = false;           // a page route: the file itself is a PDF
   NotImportedCounts NotImported;    // what the drawing holds that does not become paths
   std::vector<std::string> Notes;   // what the user should know about the reading, plain words
 };

@@ -398,7 +398,8 @@ std::string SvgPathData(const QPainterPath& path) {
   for (int i = 0; i < path.elementCount(); ++i) {
     const QPainterPath::Element e = path.elementAt(i);
     if (!data.empty()) data += ' ';
-    // Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) about "M" + std::string at -O3.
+    // Appended piece by piece: a literal added to a temporary string makes GCC 12 warn
+    // (-Wrestrict) in an optimised build about a copy that cannot happen.
     if (e.isMoveTo()) {
       start = e;
       data += 'M';

@@ -544,6 +544,7 @@ void Tfmain::BuildMenus() {
   };
   ReadAutomatic = readChoice("ReadAutomatic", "Automatic");
   ReadIllustrator = readChoice("ReadIllustrator", "Illustrator Operators");
+  ReadPage = readChoice("ReadPage", "Page Drawing");
   ReadAutomatic->setChecked(true);
 
   QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -813,7 +814,9 @@ ReadOptions Tfmain::ReadingOptions() const {
   ReadOptions options;
   options.FlipVertical = Flip_Vertical->isChecked();
   options.ParseEverything = ParseEverything1->isChecked();
-  options.Reader = ReadIllustrator->isChecked() ? ReadAs::IllustratorOperators : ReadAs::Automatic;
+  options.Reader = ReadIllustrator->isChecked() ? ReadAs::IllustratorOperators
+                   : ReadPage->isChecked()      ? ReadAs::PageDrawing
+                                                : ReadAs::Automatic;
   return options;
 }
 

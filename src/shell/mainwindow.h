@@ -180,6 +180,7 @@ class Tfmain : public QMainWindow {
   // Options › Read As: how the next reload reads the file.
   QAction* ReadAutomatic = nullptr;    // "Automatic"
   QAction* ReadIllustrator = nullptr;  // "Illustrator Operators"
+  QAction* ReadPage = nullptr;         // "Page Drawing"
   QAction* Help2 = nullptr;            // Help › Help
 
   std::unique_ptr<Tfabort> fabort;  // the progress dialog (SetProgressDialog)

@@ -86,7 +86,7 @@ TEST_F(InstallTest, EveryFileInItsUsualPlace) {
       "share/doc/aiimport/USAGE.md",
       "share/doc/aiimport/hostdir.md",
       "share/doc/aiimport/dotfile.md",
-      "share/doc/aiimport/illustrator-versions.md",
+      "share/doc/aiimport/reading.md",
       "share/doc/aiimport/preview.md",
       "share/doc/aiimport/widgets.md",
       "share/doc/aiimport/images/window.png",

@@ -121,6 +121,12 @@ std::vector<GoodCase> GoodCases() {
                      return Made{epsmake::Page("\r", embedded) + epsmake::BlockText(b),
                                  epsmake::HeaderText(b) + DrawingText(), DataCoding::Zstandard};
                    }});
+  cases.push_back({"CloseMarkCutBetweenTwoLines", [] {
+                     // Lines of a fixed width can end between "~" and ">".
+                     epsmake::Block b = ZlibBlock("\n");
+                     b.LineWidth = epsmake::Ascii85(b.Packed).size() + 1;
+                     return Plain(b, DataCoding::Zlib);
+                   }});
   cases.push_back({"WithoutEndLineAfterTheCloseMark", [] {
                      epsmake::Block b = ZstdBlock("\n");
                      b.EndLine = false;

@@ -10,8 +10,8 @@
 #include "epsmake.h"
 #include "interpreter.h"
 #include "lines.h"
-#include "pskind.h"
 #include "pathcollector.h"
+#include "pskind.h"
 
 namespace {
 

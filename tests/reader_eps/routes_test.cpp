@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -115,6 +116,137 @@ TEST_F(Routes, AnIllustratorFileWithoutStartMarkerIsReadFromItsFirstLineInAutoma
   r = Read(File("other.txt", "0 0 m\n10 0 l\n10 10 l\nf\n"), ReadAs::Automatic);
   EXPECT_FALSE(r.FromFirstLine);
   EXPECT_TRUE(model_.PathList.empty());
+}
+
+// Another program's EPS: procedures, several operators on a line, transformations, saved and
+// restored graphics states and a letter. Ghostscript runs it; the page reader reads the PDF.
+const std::string ForeignEps =
+    "%!PS-Adobe-3.0 EPSF-3.0\n%%Creator: a test of other programs' PostScript\n"
+    "%%BoundingBox: 0 0 200 200\n%%EndComments\n"
+    "/sq { newpath 0 0 moveto 10 0 lineto 10 10 lineto 0 10 lineto closepath } def\n"
+    "gsave 20 30 translate 2 2 scale sq 1 0 0 setrgbcolor fill grestore\n"
+    "gsave 100 100 translate 90 rotate sq 0 0 1 setrgbcolor fill grestore\n"
+    "gsave [1 0 0 1 150 20] concat sq 0 setgray 2 setlinewidth stroke grestore\n"
+    "/Helvetica findfont 20 scalefont setfont 50 150 moveto (H) show\n"
+    "showpage\n%%EOF\n";
+
+bool HaveGhostscript() {
+  return std::system("gs --version > /dev/null 2>&1") == 0;
+}
+
+// The paths whose box is (x0, y0)-(x1, y1) within a hundredth of a point.
+std::size_t PathsWithBox(const PathModel& model, float x0, float y0, float x1, float y1) {
+  std::size_t n = 0;
+  auto near = [](float a, float b) { return a - b < 0.01f && b - a < 0.01f; };
+  for (tpath p : model.PathList) {
+    PathBox(p);
+    if (near(p.MinX, x0) && near(p.MinY, y0) && near(p.MaxX, x1) && near(p.MaxY, y1)) ++n;
+  }
+  return n;
+}
+
+TEST_F(Routes, OtherProgramsPostScriptGoesThroughGhostscript) {
+  if (!HaveGhostscript()) GTEST_SKIP() << "Ghostscript (gs) is not installed";
+  const std::string file = File("foreign.eps", ForeignEps);
+  const ReadResult r = Read(file, ReadAs::Automatic);
+  EXPECT_EQ(r.Route, ReadRoute::GhostscriptPage);
+  EXPECT_FALSE(r.PdfSource);
+  // The scaled square: 20 30 translate, 2 2 scale; filled red.
+  ASSERT_EQ(PathsWithBox(model_, 20, 30, 40, 50), 1u);
+  // The rotated square: 90 degrees about (100, 100) take (x, y) to (100 - y, 100 + x).
+  EXPECT_EQ(PathsWithBox(model_, 90, 100, 100, 110), 1u);
+  // The square placed by concat, stroked: its outline, not the stroke's width.
+  EXPECT_EQ(PathsWithBox(model_, 150, 20, 160, 30), 1u);
+  bool red = false, blue = false, stroked = false, letter = false;
+  for (tpath p : model_.PathList) {
+    PathBox(p);
+    if (p.MinX > 19 && p.MaxX < 41 && p.Filled) red = red || p.FillColor == 0x0000FF;
+    if (p.MinX > 89 && p.MaxX < 101 && p.Filled) blue = blue || p.FillColor == 0xFF0000;
+    if (p.MinX > 149 && p.MaxX < 161) stroked = stroked || !p.Filled;
+    // The letter as outlines: a filled path a little right of and above (50, 150).
+    if (p.MinX >= 50 && p.MaxX < 70 && p.MinY >= 149 && p.MaxY < 175 && p.Filled) letter = true;
+  }
+  EXPECT_TRUE(red);
+  EXPECT_TRUE(blue);
+  EXPECT_TRUE(stroked);
+  EXPECT_TRUE(letter);
+  EXPECT_EQ(ReadingStatus(r, model_.PathList.size()), "Read as page drawing through Ghostscript");
+
+  // The classic rules see no start marker in it and read nothing.
+  const ReadResult classic = Read(file, ReadAs::IllustratorOperators);
+  EXPECT_EQ(classic.Route, ReadRoute::Lines);
+  EXPECT_TRUE(model_.PathList.empty());
+}
+
+TEST_F(Routes, WithoutGhostscriptTheLineReaderReadsAndTheStatusSaysWhatToInstall) {
+  const std::string file = File("foreign.eps", ForeignEps);
+  ReadOptions options;
+  options.Ghostscript.Program = (dir_ / "no-such-gs").string();
+  Progress quiet;
+  const ReadResult r = ReadSourceFile(model_, file, options, quiet);
+  EXPECT_EQ(r.Route, ReadRoute::Lines);
+  ASSERT_EQ(r.Notes.size(), 1u);
+  EXPECT_EQ(r.Notes[0], GhostscriptMissingMessage);
+  EXPECT_EQ(ReadingStatus(r, 0).rfind(GhostscriptMissingMessage, 0), 0u);
+}
+
+TEST_F(Routes, WhenGhostscriptFailsTheStatusSaysWhyAndTheLinesAreRead) {
+  if (!HaveGhostscript()) GTEST_SKIP() << "Ghostscript (gs) is not installed";
+  const std::string file = File("broken.eps",
+                                "%!PS-Adobe-3.0\n%%BoundingBox: 0 0 10 10\nnosuchoperator\n"
+                                "%%EndSetup\n0 0 m\n10 0 l\n10 10 l\nf\n");
+  const ReadResult r = Read(file, ReadAs::Automatic);
+  EXPECT_EQ(r.Route, ReadRoute::Lines);
+  ASSERT_EQ(r.Notes.size(), 1u);
+  EXPECT_NE(r.Notes[0].find("nosuchoperator"), std::string::npos) << r.Notes[0];
+  EXPECT_NE(r.Notes[0].find(": the file was read as Illustrator operators"), std::string::npos);
+  EXPECT_EQ(model_.PathList.size(), 1u);  // the line reader's triangle
+}
+
+// Presses "Abort" at the first event pump.
+class AbortingProgress : public Progress {
+ public:
+  void ProcessEvents() override { SetAbortRequested(true); }
+};
+
+TEST_F(Routes, AbortWhileGhostscriptRunsKeepsNothing) {
+  if (!HaveGhostscript()) GTEST_SKIP() << "Ghostscript (gs) is not installed";
+  const std::string file = File("foreign.eps", ForeignEps);
+  model_.PathList.emplace_back();  // what an earlier file left
+  AbortingProgress progress;
+  const ReadResult r = ReadSourceFile(model_, file, ReadOptions{}, progress);
+  EXPECT_TRUE(r.Aborted);
+  EXPECT_TRUE(model_.PathList.empty());
+  EXPECT_EQ(ReadingStatus(r, 0), "Reading was aborted: nothing was read");
+}
+
+TEST_F(Routes, PageDrawingTurnsAPdfsLetteringIntoOutlines) {
+  if (!HaveGhostscript()) GTEST_SKIP() << "Ghostscript (gs) is not installed";
+  // A PDF that keeps its letter as text, made by Ghostscript without outlines.
+  const std::string ps = File("text.eps", ForeignEps);
+  const std::string pdf = (dir_ / "text.pdf").string();
+  ASSERT_EQ(std::system(("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -dEPSCrop "
+                         "-sOutputFile=" +
+                         pdf + " " + ps + " > /dev/null 2>&1")
+                            .c_str()),
+            0);
+  const ReadResult r = Read(pdf, ReadAs::PageDrawing);
+  EXPECT_EQ(r.Route, ReadRoute::GhostscriptPage);
+  EXPECT_TRUE(r.PdfSource);
+  EXPECT_EQ(r.NotImported.TextObjects, 0u);
+  EXPECT_EQ(ReadingStatus(r, model_.PathList.size()),
+            "Read as page drawing (PDF page 1 of 1), the lettering as outlines through "
+            "Ghostscript");
+
+  // Without Ghostscript the page is read as it is, the letter counted and not imported.
+  ReadOptions options;
+  options.Reader = ReadAs::PageDrawing;
+  options.Ghostscript.Program = (dir_ / "no-such-gs").string();
+  Progress quiet;
+  const ReadResult plain = ReadSourceFile(model_, pdf, options, quiet);
+  EXPECT_EQ(plain.Route, ReadRoute::PdfPage);
+  EXPECT_EQ(plain.NotImported.TextObjects, 1u);
+  EXPECT_NE(ReadingStatus(plain, 3).find(GhostscriptMissingMessage), std::string::npos);
 }
 
 TEST(ReadingStatus, WhyNothingCameOutAndWhatWasNotImported) {
