@@ -9,9 +9,14 @@
 
 namespace aiimport {
 
+QString ApplicationTitle() {
+  return QStringLiteral("Adobe Illustrator Import Module V2.5");
+}
+
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // The application's title is not made Qt's display name: under X11 Qt would add it to every
+  // window's title, and the progress dialog's "Processing File" would not fit its frame.
   setApplicationName(QStringLiteral("aiimport"));
-  setApplicationDisplayName(QStringLiteral("Adobe Illustrator Import Module V2.5"));
   setDesktopFileName(
       QStringLiteral("aiimport"));  // the installed desktop entry, for the task bar's icon
   setWindowIcon(ProgramIcon());
@@ -30,7 +35,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
   if (MainWindow)
     MainWindow->ReportError(message);
   else
-    QMessageBox::critical(nullptr, applicationDisplayName(), message);
+    QMessageBox::critical(nullptr, ApplicationTitle(), message);
   return false;
 }
 

@@ -36,6 +36,7 @@
 #include <filesystem>
 
 #include "abortdialog.h"
+#include "application.h"
 #include "colorpickerbutton.h"
 #include "editing.h"
 #include "icons.h"
@@ -191,8 +192,8 @@ Tfmain::Tfmain(std::vector<std::string> arguments, QWidget* parent)
     : QMainWindow(parent), arguments_(std::move(arguments)) {
   setObjectName("fmain");
   ShowMessage = [this](const QString& text, bool error) {
-    QMessageBox box(error ? QMessageBox::Critical : QMessageBox::NoIcon,
-                    QApplication::applicationDisplayName(), text, QMessageBox::Ok,
+    QMessageBox box(error ? QMessageBox::Critical : QMessageBox::NoIcon, ApplicationTitle(), text,
+                    QMessageBox::Ok,
                     QApplication::activeWindow() ? QApplication::activeWindow() : this);
     box.exec();
   };

@@ -17,6 +17,7 @@
 #include <QUrl>
 #include <sstream>
 
+#include "application.h"
 #include "cli.h"
 #include "colorpickerbutton.h"
 #include "windowtest.h"
@@ -27,8 +28,7 @@ namespace {
 TEST_F(WindowTest, CaptionsButtonsAndStartState) {
   EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("AI/EPS Import Module")));
   EXPECT_TRUE(window->windowTitle().endsWith(QStringLiteral(" (Tarvel Edition)")));
-  EXPECT_EQ(QApplication::applicationDisplayName(),
-            QStringLiteral("Adobe Illustrator Import Module V2.5"));
+  EXPECT_EQ(ApplicationTitle(), QStringLiteral("Adobe Illustrator Import Module V2.5"));
   EXPECT_EQ(window->centralWidget()->height() + window->statusBar()->height(), 554);
   EXPECT_EQ(window->width(), 794);
 
