@@ -15,8 +15,8 @@ program="$AIIMPORT_ROOT/build/src/shell/aiimport"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
   echo "Opening the importer on $file"
-  exec "$program" "$file"
+  exec "$program" -- "$file"
 fi
 
 echo "No display found: importing $file in batch mode instead of opening the window."
-exec "$program" --batch "$file"
+exec "$program" --batch -- "$file"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds aiimport and runs every test. Installs the missing Debian packages first.
-#   ./test.sh             the everyday build (build/) and all tests, the window's offscreen
+#   ./test.sh             the everyday build (build/) and all tests: offscreen, then the window
+#                         tests that need a desktop under Xvfb with openbox
+#                         (scripts/desktop-tests.sh)
 #   ./test.sh --sanitize  every library and test under AddressSanitizer and
 #                         UndefinedBehaviorSanitizer (build-asan/), halting on the first report
 #   ./test.sh --release   the Release build with warnings as errors (build-release/)
@@ -32,6 +34,7 @@ case "${1:-}" in
   "")
     build_preset default -DAIIMPORT_WERROR=$werror
     ctest --preset default -j "$jobs"
+    "$AIIMPORT_ROOT/scripts/desktop-tests.sh" "$AIIMPORT_ROOT/build"
     ;;
   *)
     echo "usage: ./test.sh [--sanitize | --release | --format]" >&2

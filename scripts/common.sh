@@ -1,12 +1,16 @@
 # Shared by run.sh, test.sh and .ci/run: installs the Debian packages the build needs and
 # configures and builds a build folder. Plain bash; sourced, not run.
 
-# Packages a fresh Debian 12 machine needs to build and test aiimport.
+# Packages a fresh Debian 12 machine needs to build and test aiimport (the last line: an X
+# server, a window manager and xdotool for the desktop tests).
 AIIMPORT_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libzstd-dev libqpdf-dev
+  cmark-gfm desktop-file-utils
+  ghostscript
+  xvfb openbox xdotool
 )
 
 # ensure_packages PKG...: installs the packages that are missing, as root or through sudo.

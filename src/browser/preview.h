@@ -14,8 +14,8 @@ namespace aiimport {
 // What a drawing does with ViewExtent and what it draws.
 enum class RenderRequest : int32_t {
   KeepExtent = 0,    // extent unchanged; all tree paths in silver, the selection in colour
-  FitAll = 1,        // extent := union of the boxes of all tree paths; drawn as KeepExtent
-  FitSelection = 2,  // extent := union of the boxes of the selected paths; drawn as KeepExtent
+  FitAll = 1,        // extent set to the union of the boxes of all tree paths; drawn as KeepExtent
+  FitSelection = 2,  // extent set to the union of the selected paths' boxes; drawn as KeepExtent
   RepaintAll = 10,   // extent unchanged; all tree paths in the view mode's colours, no silver
 };
 

@@ -215,8 +215,10 @@ int RunBatch(const CommandLine& c, std::ostream& out, std::ostream& err) {
     auto output = std::make_unique<ConversionResult>();
     const std::optional<ImportResult> imported =
         ImportStartupPaths(*model, *output, ImportOptions{c.Reduce, c.AutoFix}, fileName);
+    const std::string status = ReadingStatus(read, imported ? imported->Paths : 0);
     if (!imported) {
       out << "There are no paths to import!\n";
+      if (!status.empty()) err << "aiimport: " << status << '\n';
       return ExitNothing;
     }
     const ImportResult& result = *imported;
@@ -226,7 +228,9 @@ int RunBatch(const CommandLine& c, std::ostream& out, std::ostream& err) {
     std::snprintf(time, sizeof time, "%.3f", seconds);
     out << result.Paths << " paths, " << result.OutputPoints << " output points, "
         << result.Dot.Headers << " figures, " << result.Dot.Records * DotRecordSize << " bytes, "
-        << time << " seconds: " << fileName << '\n';
+        << time << " seconds: " << fileName;
+    if (!status.empty()) out << ". " << status;
+    out << '\n';
     ReleaseLater(std::move(model), std::move(output));
   } catch (const std::exception& e) {
     err << "aiimport: " << e.what() << '\n';

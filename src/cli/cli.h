@@ -2,6 +2,7 @@
 // reload does and print or write what a user or a test wants to see.
 #pragma once
 
+#include <cstddef>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -19,5 +20,22 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
 
 // The text of --help.
 std::string UsageText();
+
+// The program's version ("2.5.0"), as --version prints it after the program's name.
+std::string ProgramVersion();
+
+// How many arguments from args[index] on make one of Qt's own command-line options
+// (-platform NAME, --style NAME, -style=NAME, -reverse, ...): 2 for an option and its value,
+// 1 for a flag or the NAME=VALUE form, 0 when args[index] is not one of Qt's.
+std::size_t QtOptionLength(const std::vector<std::string>& args, std::size_t index);
+
+// The window's arguments (after the program's name): the operands of the command line, of
+// which the window loads the first when it names a file. Qt's options and their values, our own
+// options and unknown options are left out; after "--" every argument is an operand, so that a
+// drawing whose name starts with "-" can be opened (aiimport -- -drawing.ai).
+std::vector<std::string> WindowArguments(const std::vector<std::string>& args);
+
+// How many arguments (after the program's name) Qt may see: those before "--".
+std::size_t QtArgumentCount(const std::vector<std::string>& args);
 
 }  // namespace aiimport

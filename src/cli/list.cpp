@@ -1,6 +1,7 @@
 // --list: the paths of a file as JSON lines.
 #include <ostream>
 
+#include "batch.h"
 #include "cli.h"
 #include "commandline.h"
 #include "json.h"
@@ -78,8 +79,21 @@ int RunList(const CommandLine& c, std::ostream& out, std::ostream& err) {
   }
   line.back() = ']';
   line += ",\"lines\":" + std::to_string(read.Lines);
-  line += ",\"paths\":" + std::to_string(model.PathList.size()) + "}\n";
+  line += ",\"paths\":" + std::to_string(model.PathList.size());
+  line += ",\"route\":";
+  AppendJsonString(line, ReadRouteName(read.Route));
+  const NotImportedCounts& n = read.NotImported;
+  line += ",\"notImported\":{\"textObjects\":" + std::to_string(n.TextObjects) +
+          ",\"images\":" + std::to_string(n.Images) +
+          ",\"gradientFills\":" + std::to_string(n.GradientFills) +
+          ",\"patternFills\":" + std::to_string(n.PatternFills) +
+          ",\"hiddenLayerPaths\":" + std::to_string(n.HiddenLayerPaths) + "}";
+  const std::string status = ReadingStatus(read, StartupTreePaths(model).size());
+  line += ",\"status\":";
+  AppendJsonString(line, status);
+  line += "}\n";
   out << line;
+  if (!status.empty()) err << "aiimport: " << status << '\n';
   out.flush();
   if (!out) {
     err << "aiimport: writing the list failed\n";

@@ -88,13 +88,27 @@ struct LoadResult {
 
 // Splits bytes at line feeds and carriage returns and keeps only the characters 32 to 126;
 // empty lines are dropped. A final line without a line break is kept. Takes over the buffer.
-// Progress: at every 1-based byte position i with (i AND 0x2FFF) = 1 the bar is set to i,
+// Progress: at every 1-based byte position i with (i & 0x2FFF) == 1 the bar is set to i,
 // events are processed and the abort flag is read; an abort empties the list.
 LoadStatus FilterLines(LineList& lines, std::unique_ptr<char[]> bytes, std::size_t size,
                        Progress& progress);
 
-// Reads the file into printable lines: the phase text "Parsing File     (n KB)", the bar's
-// maximum the file size, the busy cursor while it runs; the abort flag is cleared first.
+// A whole file's bytes, or why it could not be read (Missing or Unreadable, with the message).
+struct FileBytes {
+  LoadResult Load;
+  std::unique_ptr<char[]> Data;
+  std::size_t Size = 0;
+};
+FileBytes ReadFileBytes(const std::string& fileName);
+
+// Filters text (a file's bytes, or a drawing text unpacked from one) into printable lines: the
+// phase text "Parsing File     (n KB)" with n the text's size, the bar's maximum that size, the
+// busy cursor while it runs; the abort flag is cleared first. Takes over the buffer.
+LoadStatus LoadText(LineList& lines, std::unique_ptr<char[]> text, std::size_t size,
+                    Progress& progress);
+
+// Reads the file into printable lines: ReadFileBytes, then LoadText over its bytes (over the
+// Illustrator text of a PDF-based file).
 LoadResult LoadLines(LineList& lines, const std::string& fileName, Progress& progress);
 
 }  // namespace aiimport

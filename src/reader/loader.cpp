@@ -29,7 +29,7 @@ struct ByteTable {
 };
 constexpr ByteTable Classes;
 
-// The next 1-based position after `i` at which the loader reports progress: i AND 0x2FFF = 1,
+// The next 1-based position after `i` at which the loader reports progress: (i & 0x2FFF) == 1,
 // that is 1 and 4097 in every block of 16384 bytes.
 uint64_t NextProgressPoint(uint64_t i) {
   const uint64_t block = i & ~uint64_t{0x3FFF};
@@ -275,26 +275,27 @@ std::string Describe(const std::string& fileName, const char* what, int err) {
 
 }  // namespace
 
-LoadResult LoadLines(LineList& lines, const std::string& fileName, Progress& progress) {
-  LoadResult result;
+FileBytes ReadFileBytes(const std::string& fileName) {
+  FileBytes result;
+  LoadResult& load = result.Load;
   std::error_code ec;
   const auto status = std::filesystem::status(fileName, ec);
   if (ec || !std::filesystem::exists(status)) {
-    result.Status = LoadStatus::Missing;
-    result.Message = "The file \"" + fileName + "\" does not exist";
+    load.Status = LoadStatus::Missing;
+    load.Message = "The file \"" + fileName + "\" does not exist";
     return result;
   }
   if (std::filesystem::is_directory(status)) {
-    result.Status = LoadStatus::Missing;
-    result.Message = "\"" + fileName + "\" is a folder, not a file";
+    load.Status = LoadStatus::Missing;
+    load.Message = "\"" + fileName + "\" is a folder, not a file";
     return result;
   }
 
-  // The whole file in one piece; a failure leaves the list as it was and reports nothing here.
+  // The whole file in one piece.
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "rb"));
   if (!file) {
-    result.Status = LoadStatus::Unreadable;
-    result.Message = Describe(fileName, "it cannot be opened", errno);
+    load.Status = LoadStatus::Unreadable;
+    load.Message = Describe(fileName, "it cannot be opened", errno);
     return result;
   }
   std::unique_ptr<char[]> bytes;
@@ -310,8 +311,8 @@ LoadResult LoadLines(LineList& lines, const std::string& fileName, Progress& pro
     for (;;) {
       size += std::fread(bytes.get() + size, 1, capacity - size, file.get());
       if (std::ferror(file.get())) {
-        result.Status = LoadStatus::Unreadable;
-        result.Message = Describe(fileName, "reading failed", errno);
+        load.Status = LoadStatus::Unreadable;
+        load.Message = Describe(fileName, "reading failed", errno);
         return result;
       }
       if (size < capacity) break;
@@ -325,19 +326,43 @@ LoadResult LoadLines(LineList& lines, const std::string& fileName, Progress& pro
       capacity = grown;
     }
   } catch (const std::bad_alloc&) {
-    result.Status = LoadStatus::Unreadable;
-    result.Message = Describe(fileName, "there is not enough memory to hold it", 0);
+    load.Status = LoadStatus::Unreadable;
+    load.Message = Describe(fileName, "there is not enough memory to hold it", 0);
     return result;
   }
-  file.reset();
-  result.Bytes = size;
+  load.Bytes = size;
+  result.Data = std::move(bytes);
+  result.Size = size;
+  return result;
+}
+
+LoadStatus LoadText(LineList& lines, std::unique_ptr<char[]> text, std::size_t size,
+                    Progress& progress) {
+  const std::string separator = progress.ThousandsSeparator();
+  if (progress.HasProgressBar()) {
+    progress.SetMaximum(static_cast<int64_t>(size));
+    progress.SetPhaseText(ParsingPhaseText(size, separator));
+  }
+  const BusyScope busy(progress);
+  progress.SetAbortRequested(false);
+  return FilterLines(lines, std::move(text), size, progress);
+}
+
+LoadResult LoadLines(LineList& lines, const std::string& fileName, Progress& progress) {
+  FileBytes file = ReadFileBytes(fileName);
+  LoadResult result = std::move(file.Load);
+  if (result.Status != LoadStatus::Loaded) return result;
+  std::unique_ptr<char[]> bytes = std::move(file.Data);
+  std::size_t size = file.Size;
 
   // A PDF-based Illustrator file: its drawing text, taken from the PDF's private data, is
   // filtered in place of the file's bytes (the bar and the KB figure then count that text).
   if (IsPdfData(bytes.get(), size)) {
-    progress.BeginBusy();
-    PdfExtraction pdf = ExtractIllustratorText(std::move(bytes), size);
-    progress.EndBusy();
+    PdfExtraction pdf;
+    {
+      const BusyScope busy(progress);
+      pdf = ExtractIllustratorText(std::move(bytes), size);
+    }
     if (!pdf.Ok) {
       result.Status = LoadStatus::Unreadable;
       result.Message = std::move(pdf.Message);
@@ -346,19 +371,7 @@ LoadResult LoadLines(LineList& lines, const std::string& fileName, Progress& pro
     bytes = std::move(pdf.Text);
     size = pdf.Size;
   }
-
-  const std::string separator = progress.ThousandsSeparator();
-  if (progress.HasProgressBar()) {
-    progress.SetMaximum(static_cast<int64_t>(size));
-    progress.SetPhaseText(ParsingPhaseText(size, separator));
-  }
-  progress.BeginBusy();
-  progress.SetAbortRequested(false);
-  struct BusyGuard {
-    Progress& p;
-    ~BusyGuard() { p.EndBusy(); }
-  } guard{progress};
-  result.Status = FilterLines(lines, std::move(bytes), size, progress);
+  result.Status = LoadText(lines, std::move(bytes), size, progress);
   return result;
 }
 

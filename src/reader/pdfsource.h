@@ -13,20 +13,17 @@
 #include <string>
 #include <string_view>
 
+#include "unpack.h"
+
 namespace aiimport {
 
-// How the drawing text was kept in the private data.
-enum class PdfDataCoding {
-  Plain,      // no marker: the joined blocks are the text
-  Zlib,       // "%AI12_CompressedData" and one zlib stream
-  Zstandard,  // "%AI24_ZStandard_Data" and Zstandard frames
-};
+// How the drawing text was kept in the private data: Plain (no marker: the joined blocks are
+// the text), Zlib ("%AI12_CompressedData" and one zlib stream) or Zstandard
+// ("%AI24_ZStandard_Data" and Zstandard frames).
+using PdfDataCoding = DataCoding;
 
-struct PdfLimits {
-  // Refuse a drawing whose text (or whose joined private data) is larger than this, so that a
-  // small hostile file cannot make us fill the memory.
-  uint64_t MaxTextBytes = uint64_t{1} << 30;
-};
+// The size limit of the drawing text (and of the joined private data).
+using PdfLimits = UnpackLimits;
 
 struct PdfExtraction {
   bool Ok = false;
@@ -35,6 +32,9 @@ struct PdfExtraction {
   PdfDataCoding Coding = PdfDataCoding::Plain;
   std::size_t Blocks = 0;  // private-data blocks read (not counting /AIMetaData)
   std::string Message;     // why there is no text, in plain words (when not Ok)
+  // Not Ok because the PDF opened but holds no Illustrator data (a PDF of another program):
+  // its page is what there is to read.
+  bool NoIllustratorData = false;
 
   std::string_view View() const { return {Text.get(), Size}; }
 };

@@ -14,11 +14,11 @@ namespace aiimport {
 
 Tfabort::Tfabort(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::WindowStaysOnTopHint) {
   setObjectName("fabort");
-  setWindowTitle("Processing File");
+  setWindowTitle(QStringLiteral("Processing File"));
   setFixedSize(255, 87);
   setModal(false);
 
-  Label1 = new QLabel("Progress", this);
+  Label1 = new QLabel(QStringLiteral("Progress"), this);
   Label1->setObjectName("Label1");
   Label1->setGeometry(8, 8, 241, 16);
 
@@ -28,7 +28,7 @@ Tfabort::Tfabort(QWidget* parent) : QDialog(parent, Qt::Tool | Qt::WindowStaysOn
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setTextVisible(false);  // a plain smooth bar
 
-  Button1 = new QPushButton("Abort", this);
+  Button1 = new QPushButton(QStringLiteral("Abort"), this);
   Button1->setObjectName("Button1");
   Button1->setGeometry(91, 56, 75, 25);
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });

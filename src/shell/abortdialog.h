@@ -20,9 +20,9 @@ class Tfabort : public QDialog, public Progress {
  public:
   explicit Tfabort(QWidget* parent = nullptr);
 
-  QLabel* Label1;
-  QProgressBar* ProgressBar1;
-  QPushButton* Button1;  // "Abort"
+  QLabel* Label1;              // the phase ("Interpreting File    (301 Lines)")
+  QProgressBar* ProgressBar1;  // how far the phase has come
+  QPushButton* Button1;        // "Abort"
 
   // Where the interpreter's line counter is drawn (the preview).
   std::function<void(std::string_view)> LineCounter;

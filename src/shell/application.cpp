@@ -4,13 +4,22 @@
 #include <exception>
 
 #include "abortdialog.h"
+#include "icons.h"
 #include "mainwindow.h"
 
 namespace aiimport {
 
+QString ApplicationTitle() {
+  return QStringLiteral("Adobe Illustrator Import Module V2.5");
+}
+
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
-  setApplicationName("aiimport");
-  setApplicationDisplayName("Adobe Illustrator Import Module V2.5");
+  // The application's title is not made Qt's display name: under X11 Qt would add it to every
+  // window's title, and the progress dialog's "Processing File" would not fit its frame.
+  setApplicationName(QStringLiteral("aiimport"));
+  setDesktopFileName(
+      QStringLiteral("aiimport"));  // the installed desktop entry, for the task bar's icon
+  setWindowIcon(ProgramIcon());
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
@@ -21,18 +30,18 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
   } catch (const std::exception& e) {
     message = QString::fromLocal8Bit(e.what());
   } catch (...) {
-    message = "An unexpected error occurred.";
+    message = QStringLiteral("An unexpected error occurred.");
   }
   if (MainWindow)
     MainWindow->ReportError(message);
   else
-    QMessageBox::critical(nullptr, applicationDisplayName(), message);
+    QMessageBox::critical(nullptr, ApplicationTitle(), message);
   return false;
 }
 
 int RunWindow(TApplication& app, const std::vector<std::string>& arguments) {
   Tfmain fmain(arguments);
-  fmain.fabort = std::make_unique<Tfabort>();
+  fmain.SetProgressDialog(std::make_unique<Tfabort>());
   app.MainWindow = &fmain;
   fmain.show();
   const int code = app.exec();

@@ -8,6 +8,9 @@ namespace aiimport {
 
 class Tfmain;
 
+// The application's title: the caption of its message boxes.
+QString ApplicationTitle();
+
 class TApplication : public QApplication {
  public:
   TApplication(int& argc, char** argv);

@@ -4,7 +4,9 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+#include <cmath>
 #include <functional>
+#include <sstream>
 
 namespace aiimport {
 
@@ -192,7 +194,7 @@ QIcon ToolImage(int index) {
         font.setBold(true);
         p.setFont(font);
         p.setPen(Qt::white);
-        p.drawText(QRectF(0, 0, 20, 20), Qt::AlignCenter, "?");
+        p.drawText(QRectF(0, 0, 20, 20), Qt::AlignCenter, QStringLiteral("?"));
       });
     case 8:   // open paths
     case 22:  // open selected
@@ -322,6 +324,134 @@ QIcon ToolImage(int index) {
     default:
       return {};
   }
+}
+
+std::vector<IconShape> ProgramIconShapes() {
+  std::vector<IconShape> shapes;
+  // The sheet.
+  QPainterPath sheet;
+  sheet.addRoundedRect(QRectF(9, 3, 46, 58), 5, 5);
+  shapes.push_back({sheet, QColor(0xf4, 0xf6, 0xfa), Ink, 2.5});
+  // The closed filled path of the tree, at 2.4 times its size, with a hole.
+  QPainterPath outline = QTransform(2.4, 0, 0, 2.4, 6, 4).map(Blob());
+  outline.addEllipse(QPointF(30, 30), 6, 6);
+  outline.setFillRule(Qt::OddEvenFill);
+  shapes.push_back({outline, Fill, Fill.darker(140), 2.0});
+  // The import arrow on a round badge.
+  QPainterPath badge;
+  badge.addEllipse(QPointF(44, 47), 13, 13);
+  shapes.push_back({badge, Accent, Qt::white, 2.5});
+  QPainterPath arrow;
+  arrow.moveTo(44, 39);
+  arrow.lineTo(44, 54);
+  arrow.moveTo(38.5, 48.5);
+  arrow.lineTo(44, 54);
+  arrow.lineTo(49.5, 48.5);
+  shapes.push_back({arrow, QColor(), Qt::white, 3.5});
+  return shapes;
+}
+
+QImage DrawIcon(const std::vector<IconShape>& shapes, int units, int size) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(qreal(size) / units, qreal(size) / units);
+  for (const IconShape& shape : shapes) {
+    if (shape.Stroke.isValid())
+      p.setPen(QPen(shape.Stroke, shape.StrokeWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    else
+      p.setPen(Qt::NoPen);
+    p.setBrush(shape.Fill.isValid() ? QBrush(shape.Fill) : QBrush(Qt::NoBrush));
+    p.drawPath(shape.Path);
+  }
+  return image;
+}
+
+namespace {
+
+// A coordinate with at most three decimals and no trailing zeros.
+std::string SvgNumber(qreal value) {
+  const long long thousandths = std::llround(value * 1000);
+  std::string text = std::to_string(thousandths / 1000);
+  if (thousandths < 0 && thousandths > -1000) text = "-0";
+  long long fraction = std::llabs(thousandths % 1000);
+  if (fraction != 0) {
+    std::string digits = std::to_string(fraction);
+    digits.insert(0, 3 - digits.size(), '0');
+    while (digits.back() == '0')
+      digits.pop_back();
+    text += "." + digits;
+  }
+  return text;
+}
+
+std::string SvgPoint(const QPointF& point) {
+  return SvgNumber(point.x()) + " " + SvgNumber(point.y());
+}
+
+// The path as SVG path data. A sub-path that ends where it starts is closed with "Z", as
+// QPainter joins such ends.
+std::string SvgPathData(const QPainterPath& path) {
+  std::string data;
+  QPointF start;
+  for (int i = 0; i < path.elementCount(); ++i) {
+    const QPainterPath::Element e = path.elementAt(i);
+    if (!data.empty()) data += ' ';
+    // Appended piece by piece: a literal added to a temporary string makes GCC 12 warn
+    // (-Wrestrict) in an optimised build about a copy that cannot happen.
+    if (e.isMoveTo()) {
+      start = e;
+      data += 'M';
+      data += SvgPoint(e);
+    } else if (e.isLineTo()) {
+      data += 'L';
+      data += SvgPoint(e);
+    } else if (e.isCurveTo() && i + 2 < path.elementCount()) {
+      data += 'C';
+      data += SvgPoint(e);
+      data += ' ';
+      data += SvgPoint(path.elementAt(i + 1));
+      data += ' ';
+      data += SvgPoint(path.elementAt(i + 2));
+      i += 2;
+    }
+    const bool last = i + 1 == path.elementCount() || path.elementAt(i + 1).isMoveTo();
+    if (last && !e.isMoveTo() && QPointF(path.elementAt(i)) == start) data += " Z";
+  }
+  return data;
+}
+
+std::string SvgColour(const QColor& colour) {
+  return colour.isValid() ? colour.name(QColor::HexRgb).toStdString() : "none";
+}
+
+}  // namespace
+
+std::string IconSvg(const std::vector<IconShape>& shapes, int units) {
+  std::ostringstream out;
+  out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" << units << "\" height=\"" << units
+      << "\" viewBox=\"0 0 " << units << ' ' << units << "\">\n";
+  for (const IconShape& shape : shapes) {
+    out << "  <path d=\"" << SvgPathData(shape.Path) << "\" fill=\"" << SvgColour(shape.Fill)
+        << "\" fill-rule=\"" << (shape.Path.fillRule() == Qt::OddEvenFill ? "evenodd" : "nonzero")
+        << "\" stroke=\"" << SvgColour(shape.Stroke) << '"';
+    if (shape.Stroke.isValid())
+      out << " stroke-width=\"" << SvgNumber(shape.StrokeWidth)
+          << "\" stroke-linecap=\"round\" stroke-linejoin=\"round\"";
+    out << "/>\n";
+  }
+  out << "</svg>\n";
+  return out.str();
+}
+
+QIcon ProgramIcon() {
+  QIcon icon;
+  const std::vector<IconShape> shapes = ProgramIconShapes();
+  for (int size : {16, 24, 32, 48, 64, 128, 256})
+    icon.addPixmap(QPixmap::fromImage(DrawIcon(shapes, ProgramIconUnits, size)));
+  return icon;
 }
 
 }  // namespace aiimport

@@ -6,15 +6,22 @@
 #include "cli.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i)
+    args.emplace_back(argv[i]);
   const int code = aiimport::RunCommandLine(args, std::cout, std::cerr);
   if (code >= 0) return code;
 
-  aiimport::TApplication app(argc, argv);
-  // Qt has taken its own options (such as -platform) out of the arguments by now.
-  std::vector<std::string> arguments;
-  const QStringList list = QCoreApplication::arguments();
-  for (qsizetype i = 1; i < list.size(); ++i)
-    arguments.push_back(list[i].toStdString());
-  return aiimport::RunWindow(app, arguments);
+  // The window. Qt is given the arguments before "--" only, so that a drawing named after it
+  // is never taken for one of Qt's options; Qt takes its own options (-platform NAME, ...) out
+  // of what it is given. Both stay alive as long as the application.
+  std::string name = argc > 0 && argv[0] ? argv[0] : "aiimport";
+  std::vector<char*> qtArgv{name.data()};
+  const std::size_t forQt = aiimport::QtArgumentCount(args);
+  for (std::size_t i = 1; i <= forQt; ++i)
+    qtArgv.push_back(argv[i]);
+  int qtArgc = static_cast<int>(qtArgv.size());
+  qtArgv.push_back(nullptr);
+  aiimport::TApplication app(qtArgc, qtArgv.data());
+  return aiimport::RunWindow(app, aiimport::WindowArguments(args));
 }

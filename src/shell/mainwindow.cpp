@@ -21,7 +21,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
@@ -37,12 +36,13 @@
 #include <filesystem>
 
 #include "abortdialog.h"
+#include "application.h"
 #include "colorpickerbutton.h"
 #include "editing.h"
 #include "icons.h"
 #include "importchain.h"
 #include "infopanel.h"
-#include "paintsupport.h"
+#include "qtcolour.h"
 #include "readfile.h"
 #include "treemodel.h"
 
@@ -68,9 +68,11 @@ class Remember {
 // the preview the orientation correction draws on.
 class WindowConvertView : public Progress, public OrientationCanvas {
  public:
-  explicit WindowConvertView(Tfmain& window) : w_(window) {}
+  // The caption is "Nodes:"'s label, the box the preview; system colours from the palette.
+  WindowConvertView(QLabel& caption, TPaintBox& box, const QPalette& palette)
+      : caption_(caption), box_(box), palette_(palette) {}
   void ShowStatus(std::string_view text) override {
-    w_.label_nodes->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    caption_.setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
   }
   // Once per path during the orientation correction. The window is brought up to date (the
   // caption, the drawing so far) at most every 40 ms, so that a drawing of a hundred thousand
@@ -78,26 +80,26 @@ class WindowConvertView : public Progress, public OrientationCanvas {
   void ProcessEvents() override {
     if (pumped_.isValid() && pumped_.elapsed() < 40) return;
     painter_.reset();  // the lines so far, finished before they are shown
-    w_.p->update();
+    box_.update();
     QApplication::processEvents();
     pumped_.start();
   }
   void BeginBusy() override { QApplication::setOverrideCursor(Qt::WaitCursor); }
   void EndBusy() override { QApplication::restoreOverrideCursor(); }
-  int Width() const override { return w_.p->width(); }
-  int Height() const override { return w_.p->height(); }
+  int Width() const override { return box_.width(); }
+  int Height() const override { return box_.height(); }
   void Clear() override {
     painter_.reset();
-    w_.p->Canvas().fill(Qt::white);
+    box_.Canvas().fill(Qt::white);
   }
   void SetPen(TColor colour) override {
-    pen_ = ToQColor(colour, w_.palette());
+    pen_ = ToQColor(colour, palette_);
     if (painter_) painter_->setPen(QPen(pen_, 0));
   }
   void MoveTo(int x, int y) override { at_ = QPoint(x, y); }
   void LineTo(int x, int y) override {
     if (!painter_) {
-      painter_.emplace(&w_.p->Canvas());
+      painter_.emplace(&box_.Canvas());
       painter_->setPen(QPen(pen_, 0));
     }
     painter_->drawLine(at_, QPoint(x, y));
@@ -105,25 +107,27 @@ class WindowConvertView : public Progress, public OrientationCanvas {
   }
 
  private:
-  Tfmain& w_;
+  QLabel& caption_;
+  TPaintBox& box_;
+  QPalette palette_;
   QColor pen_ = Qt::black;
   QPoint at_;
   QElapsedTimer pumped_;
   std::optional<QPainter> painter_;  // open on the picture between two pumps
 };
 
-// The host directory's platform with the window's messages.
-SystemHostPlatform WindowHostPlatform(Tfmain* window) {
-  return SystemHostPlatform([window](const std::string& text) {
-    window->ShowMessage(QString::fromStdString(text), false);
-  });
+// The host directory's platform with the window's messages (`show`, which outlives it).
+SystemHostPlatform WindowHostPlatform(
+    const std::function<void(const QString& text, bool error)>& show) {
+  return SystemHostPlatform(
+      [&show](const std::string& text) { show(QString::fromStdString(text), false); });
 }
 
 }  // namespace
 
 bool IsDrawingFileName(const QString& fileName) {
   const QString suffix = QFileInfo(fileName).suffix().toLower();
-  return suffix == "ai" || suffix == "eps";
+  return suffix == QLatin1String("ai") || suffix == QLatin1String("eps");
 }
 
 // --- the paint box -------------------------------------------------------------------------
@@ -188,8 +192,8 @@ Tfmain::Tfmain(std::vector<std::string> arguments, QWidget* parent)
     : QMainWindow(parent), arguments_(std::move(arguments)) {
   setObjectName("fmain");
   ShowMessage = [this](const QString& text, bool error) {
-    QMessageBox box(error ? QMessageBox::Critical : QMessageBox::NoIcon,
-                    QApplication::applicationDisplayName(), text, QMessageBox::Ok,
+    QMessageBox box(error ? QMessageBox::Critical : QMessageBox::NoIcon, ApplicationTitle(), text,
+                    QMessageBox::Ok,
                     QApplication::activeWindow() ? QApplication::activeWindow() : this);
     box.exec();
   };
@@ -213,9 +217,9 @@ Tfmain::Tfmain(std::vector<std::string> arguments, QWidget* parent)
   strip->setSpacing(4);
   BuildToolBar();
   strip->addWidget(ToolBar1, 1);
-  Button3 = new QPushButton("Select File", Panel1);
-  Button2 = new QPushButton("Cancel", Panel1);
-  Button1 = new QPushButton("Import", Panel1);
+  Button3 = new QPushButton(QStringLiteral("Select File"), Panel1);
+  Button2 = new QPushButton(QStringLiteral("Cancel"), Panel1);
+  Button1 = new QPushButton(QStringLiteral("Import"), Panel1);
   Button3->setObjectName("Button3");
   Button2->setObjectName("Button2");
   Button1->setObjectName("Button1");
@@ -289,7 +293,7 @@ Tfmain::Tfmain(std::vector<std::string> arguments, QWidget* parent)
   setCentralWidget(central);
 
   // The status bar: "File", the file name, and an empty panel.
-  StatusPanel0 = new QLabel("File");
+  StatusPanel0 = new QLabel(QStringLiteral("File"));
   StatusPanel1 = new QLabel();
   StatusPanel2 = new QLabel();
   // Panel widths 25, 500 and 50; the file name gives way when the last panel says why a file
@@ -323,9 +327,9 @@ Tfmain::Tfmain(std::vector<std::string> arguments, QWidget* parent)
 
   // FormCreate: the edition after the caption, the host directory made ready and an output
   // file left from an earlier run deleted, so the host never sees it after a cancelled run.
-  setWindowTitle(windowTitle() + " (Tarvel Edition)");
+  setWindowTitle(windowTitle() + QStringLiteral(" (Tarvel Edition)"));
   try {
-    SystemHostPlatform platform = WindowHostPlatform(this);
+    SystemHostPlatform platform = WindowHostPlatform(ShowMessage);
     const std::string dir = ResolveHostTempDir(platform);
     if (!platform.DirectoryExists(dir) && !platform.MakeDirectory(dir))
       platform.ShowMessage("Error (b) maing Dir " + dir);
@@ -346,8 +350,11 @@ Tfmain::~Tfmain() {
   ClearPaths(Output.OutputList);
 }
 
-QToolButton* Tfmain::AddToolButton(const char* name, int image, const QString& hint,
-                                   bool checkable) {
+void Tfmain::SetProgressDialog(std::unique_ptr<Tfabort> dialog) {
+  fabort = std::move(dialog);
+}
+
+QToolButton* Tfmain::AddToolButton(const char* name, int image, const char* hint, bool checkable) {
   auto* button = new QToolButton(ToolBar1);
   button->setObjectName(name);
   button->setIcon(ToolImage(image));
@@ -355,8 +362,9 @@ QToolButton* Tfmain::AddToolButton(const char* name, int image, const QString& h
   button->setFixedSize(27, 26);
   button->setAutoRaise(true);
   button->setCheckable(checkable);
-  QString shown = hint;
-  button->setToolTip(shown.replace("\r\n", "\n"));  // the platform's line break
+  QString shown = QString::fromUtf8(hint);
+  // The platform's line break.
+  button->setToolTip(shown.replace(QLatin1String("\r\n"), QLatin1String("\n")));
   button->setFocusPolicy(Qt::NoFocus);
   ToolBar1->addWidget(button);
   return button;
@@ -389,7 +397,8 @@ void Tfmain::BuildToolBar() {
   ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
   ToolBar1->setFixedHeight(34);  // the whole strip, so that the gradient fills its 33 rows
   // Its background is the grey gradient drawn before the buttons (see eventFilter).
-  ToolBar1->setStyleSheet("QToolBar { background: transparent; border: none; spacing: 0px; }");
+  ToolBar1->setStyleSheet(
+      QStringLiteral("QToolBar { background: transparent; border: none; spacing: 0px; }"));
   ToolBar1->installEventFilter(this);
 
   dzoomall =
@@ -441,7 +450,7 @@ void Tfmain::BuildToolBar() {
   csel1->setObjectName("csel1");
   csel1->setFixedSize(45, 26);
   csel1->SetFlat(true);
-  csel1->SetCustomText("Custom Colors");
+  csel1->SetCustomText(QStringLiteral("Custom Colors"));
   csel1->SetShowSystemColors(false);
   ToolBar1->addWidget(csel1);
   ToolBar1->addSeparator();
@@ -465,21 +474,21 @@ void Tfmain::BuildToolBar() {
 }
 
 void Tfmain::BuildMenus() {
-  auto action = [this](QMenu* menu, const char* name, const QString& caption, int image,
+  auto action = [this](QMenu* menu, const char* name, const char* caption, int image,
                        const QKeySequence& shortcut, std::function<void()> handler) {
-    QAction* a = menu->addAction(caption);
+    QAction* a = menu->addAction(QString::fromUtf8(caption));
     a->setObjectName(name);
     if (image >= 0) a->setIcon(ToolImage(image));
     if (!shortcut.isEmpty()) a->setShortcut(shortcut);
     connect(a, &QAction::triggered, this, [this, handler] { Guarded(handler); });
     return a;
   };
-  QMenu* file = menuBar()->addMenu("&File");
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   Reload1 = action(file, "Reload1", "Reload", -1, {}, [this] { Reload1Click(); });
   file->addSeparator();
   Exit1 = action(file, "Exit1", "Exit", -1, {}, [this] { Button2Click(); });
 
-  QMenu* edit = menuBar()->addMenu("&Edit");
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
   Delete1 = action(edit, "Delete1", "Delete (Del)", 5, {}, [this] { DeleteExecute(); });
   edit->addSeparator();
   tofront1 = action(edit, "tofront1", "Bring to Front", 19,
@@ -505,7 +514,7 @@ void Tfmain::BuildMenus() {
   ClearSelected1 = action(edit, "ClearSelected1", "Clear Selected", 21,
                           QKeySequence(Qt::CTRL | Qt::Key_L), [this] { dopenClick(dclear); });
 
-  QMenu* view = menuBar()->addMenu("View");
+  QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
   ZoomAll1 = action(view, "ZoomAll1", "Zoom All", 0, QKeySequence(Qt::Key_F5),
                     [this] { ZoomAllExecute(); });
   Zoom1 = action(view, "Zoom1", "Zoom", 25, QKeySequence(Qt::Key_F2), [this] { Zoom1Click(); });
@@ -513,20 +522,33 @@ void Tfmain::BuildMenus() {
   RedrawAll1 = action(view, "RedrawAll1", "Redraw All", 26, QKeySequence(Qt::Key_F3),
                       [this] { RenderPreview(RenderRequest::RepaintAll); });
   view->addSeparator();
-  EnancedView1 = view->addAction("Enanced View");
+  EnancedView1 = view->addAction(QStringLiteral("Enanced View"));
   EnancedView1->setObjectName("EnancedView1");
   EnancedView1->setCheckable(true);
   EnancedView1->setChecked(true);
   connect(EnancedView1, &QAction::triggered, this,
           [this] { Guarded([this] { RenderPreview(RenderRequest::KeepExtent); }); });
 
-  QMenu* options = menuBar()->addMenu("&Options");
-  ParseEverything1 = options->addAction("Parse Everything");
+  QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
+  ParseEverything1 = options->addAction(QStringLiteral("Parse Everything"));
   ParseEverything1->setObjectName("ParseEverything1");
   ParseEverything1->setCheckable(true);
   ParseEverything1->setChecked(false);
+  QMenu* readAs = options->addMenu(QStringLiteral("Read &As"));
+  auto* reading = new QActionGroup(this);
+  auto readChoice = [&](const char* name, const char* caption) {
+    QAction* a = readAs->addAction(QString::fromUtf8(caption));
+    a->setObjectName(name);
+    a->setCheckable(true);
+    reading->addAction(a);
+    return a;
+  };
+  ReadAutomatic = readChoice("ReadAutomatic", "Automatic");
+  ReadIllustrator = readChoice("ReadIllustrator", "Illustrator Operators");
+  ReadPage = readChoice("ReadPage", "Page Drawing");
+  ReadAutomatic->setChecked(true);
 
-  QMenu* help = menuBar()->addMenu("&Help");
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   Help2 = action(help, "Help2", "&Help", 7, {}, [this] { dhelpClick(); });
 
   // Shortcuts work wherever the focus is in the window.
@@ -545,8 +567,8 @@ QFrame* Tfmain::BuildInfoPanel() {
   face.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
   panel->setPalette(face);
 
-  auto title = [panel](const QString& text, bool bar) {
-    auto* label = new QLabel(text, panel);
+  auto title = [panel](const char* text, bool bar) {
+    auto* label = new QLabel(QString::fromUtf8(text), panel);
     QPalette pal = label->palette();
     pal.setColor(QPalette::WindowText, DarkBlue);
     if (bar) {
@@ -560,8 +582,8 @@ QFrame* Tfmain::BuildInfoPanel() {
     label->setContentsMargins(4, 1, 4, 1);
     return label;
   };
-  auto check = [panel, this](const char* name, const QString& caption, bool checked) {
-    auto* box = new QCheckBox(caption, panel);
+  auto check = [panel](const char* name, const char* caption, bool checked) {
+    auto* box = new QCheckBox(QString::fromUtf8(caption), panel);
     box->setObjectName(name);
     box->setChecked(checked);
     return box;
@@ -582,7 +604,7 @@ QFrame* Tfmain::BuildInfoPanel() {
   Flip_Vertical = check("Flip_Vertical", "Flip_Vertical", true);
   for (QCheckBox* b : {cFlag, cfills, cLines, Flip_Vertical})
     filterBox->addWidget(b);
-  Label5 = new QLabel("Use this feature to select which paths to import", panel);
+  Label5 = new QLabel(QStringLiteral("Use this feature to select which paths to import"), panel);
   Label5->setObjectName("Label5");
   Label5->setWordWrap(true);
   QPalette grey = Label5->palette();
@@ -602,10 +624,10 @@ QFrame* Tfmain::BuildInfoPanel() {
   Label6->setObjectName("Label6");
   label_nodes = new QLabel(panel);
   label_nodes->setObjectName("label_nodes");
-  Label1 = new QLabel("Width", panel);
+  Label1 = new QLabel(QStringLiteral("Width"), panel);
   label_width = new QLabel(panel);
   label_width->setObjectName("label_width");
-  Label2 = new QLabel("Height", panel);
+  Label2 = new QLabel(QStringLiteral("Height"), panel);
   label_height = new QLabel(panel);
   label_height->setObjectName("label_height");
   info->addWidget(Label6, 0, 0);
@@ -614,13 +636,13 @@ QFrame* Tfmain::BuildInfoPanel() {
   info->addWidget(label_width, 1, 1);
   info->addWidget(Label2, 2, 0);
   info->addWidget(label_height, 2, 1);
-  auto shape = [panel](const char* name, const QString& hint) {
+  auto shape = [panel](const char* name, const char* hint) {
     auto* s = new QFrame(panel);
     s->setObjectName(name);
     s->setFixedSize(22, 22);
     s->setFrameStyle(QFrame::Box | QFrame::Plain);
     s->setAutoFillBackground(true);
-    s->setToolTip(hint);
+    s->setToolTip(QString::fromUtf8(hint));
     return s;
   };
   Shape1 = shape("Shape1", "Fill");
@@ -671,16 +693,17 @@ void Tfmain::Guarded(const std::function<void()>& handler) {
   } catch (const std::exception& e) {
     ReportError(QString::fromLocal8Bit(e.what()));
   } catch (...) {
-    ReportError("An unexpected error occurred.");
+    ReportError(QStringLiteral("An unexpected error occurred."));
   }
 }
 
 // --- files ---------------------------------------------------------------------------------
 
 void Tfmain::Button3Click() {
-  const QString name = QFileDialog::getOpenFileName(
-      this, "Select ai/eps file", QFileInfo(QString::fromStdString(SourceFileName)).absolutePath(),
-      "AI/EPS Files (*.ai *.eps *.AI *.EPS)");
+  const QString name =
+      QFileDialog::getOpenFileName(this, QStringLiteral("Select ai/eps file"),
+                                   QFileInfo(QString::fromStdString(SourceFileName)).absolutePath(),
+                                   QStringLiteral("AI/EPS Files (*.ai *.eps *.AI *.EPS)"));
   if (name.isEmpty()) return;
   LoadFile(name);
 }
@@ -715,30 +738,38 @@ void Tfmain::Reload1Click() {
   UiUpdating = true;
   setEnabled(false);
   fabort->show();
+  // The dialog takes the keyboard focus, so that Esc presses "Abort": the disabled window
+  // would keep it and swallow every key.
+  fabort->raise();
+  fabort->activateWindow();
   QApplication::processEvents();
 
-  ReadResult read;
-  try {
-    const InterpretOptions options{Flip_Vertical->isChecked(), ParseEverything1->isChecked()};
-    ClearPaths(Output.OutputList);  // a reload starts without the paths of an earlier import
-    read = ReadSourceFile(Model, Interpreter, SourceFileName, options, *fabort);
-  } catch (...) {
+  // However the reading ends, also with an error: the window back and focused, and the view
+  // refreshed from what the path list holds.
+  const auto finish = [this] {
     UiUpdating = false;
     setEnabled(true);
     fabort->hide();
-    throw;
+    activateWindow();
+    raise();
+    QApplication::processEvents();
+  };
+  ReadResult read;
+  try {
+    ClearPaths(Output.OutputList);  // a reload starts without the paths of an earlier import
+    read = ReadSourceFile(Model, Interpreter, SourceFileName, ReadingOptions(), *fabort);
+  } catch (...) {
+    finish();
+    StatusPanel2->setText(QString());
+    RefreshView();
+    throw;  // reported by the general error handling
   }
-  UiUpdating = false;
-  setEnabled(true);
-  fabort->hide();
-  activateWindow();
-  raise();
-  QApplication::processEvents();
-  // A file that could not be read says why in the status bar's last panel.
-  const bool failed =
-      read.Load.Status == LoadStatus::Missing || read.Load.Status == LoadStatus::Unreadable;
-  StatusPanel2->setText(failed ? QString::fromStdString(read.Load.Message) : QString());
+  finish();
   RefreshView();
+  // The status bar's last panel says why a file could not be read or gave nothing, how it was
+  // read when that is not the plain way, and what it holds that was not imported.
+  StatusPanel2->setText(QString::fromStdString(
+      ReadingStatus(read, TreePaths(Tree).size(), fabort->ThousandsSeparator())));
 }
 
 void Tfmain::LoadFromCommandLine() {
@@ -756,9 +787,9 @@ void Tfmain::LoadFromCommandLine() {
 }
 
 void Tfmain::dhelpClick() {
-  // The viewer beside the program, started without a shell; a missing viewer is not reported.
-  const QString dir = QCoreApplication::applicationDirPath();
-  QProcess::startDetached(QDir(dir).filePath("PageShow.exe"), {"brelmhlp.pdf", "47"}, dir);
+  // The viewer beside the program, else the user guide; the status bar says when neither opens.
+  const QString problem = OpenHelp(HelpViewers);
+  if (!problem.isEmpty()) StatusPanel2->setText(problem);
 }
 
 void Tfmain::Button2Click() {
@@ -778,6 +809,16 @@ void Tfmain::closeEvent(QCloseEvent* event) {
 
 TreeFilters Tfmain::Filters() const {
   return {cFlag->isChecked(), cfills->isChecked(), cLines->isChecked()};
+}
+
+ReadOptions Tfmain::ReadingOptions() const {
+  ReadOptions options;
+  options.FlipVertical = Flip_Vertical->isChecked();
+  options.ParseEverything = ParseEverything1->isChecked();
+  options.Reader = ReadIllustrator->isChecked() ? ReadAs::IllustratorOperators
+                   : ReadPage->isChecked()      ? ReadAs::PageDrawing
+                                                : ReadAs::Automatic;
+  return options;
 }
 
 void Tfmain::SelectNode(TreeNode* node) {
@@ -856,6 +897,7 @@ void Tfmain::RenderPreview(RenderRequest request) {
   input.Enhanced = EnancedView1->isChecked();
   input.Width = p->width();
   input.Height = p->height();
+  input.Palette = palette();
   PreviewPicture picture = aiimport::RenderPreview(input, Model.ViewExtent, &silver_);
   Mapping = picture.Mapping;
   if (picture.ImportEnabled) Button1->setEnabled(*picture.ImportEnabled);
@@ -1085,12 +1127,12 @@ void Tfmain::dropEvent(QDropEvent* event) {
 // --- import --------------------------------------------------------------------------------
 
 void Tfmain::Button1Click() {
-  SystemHostPlatform platform = WindowHostPlatform(this);
+  SystemHostPlatform platform = WindowHostPlatform(ShowMessage);
   const std::string fileName = PrepareHostDotFile(platform);
 
   const std::vector<tpath*> list = TreePaths(Tree);
   if (list.empty()) {
-    ShowMessage("There are no paths to import!", false);
+    ShowMessage(QStringLiteral("There are no paths to import!"), false);
     return;
   }
   QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -1107,14 +1149,20 @@ void Tfmain::Button1Click() {
     for (const QPointer<QWidget>& w : disabled)
       if (w) w->setEnabled(true);
   };
-  WindowConvertView view(*this);
   const std::vector<const tpath*> paths(list.begin(), list.end());
+  // "Auto-Fix Holes" draws the output over the preview while it works; a failed import puts the
+  // preview and its caption back (once the view has finished drawing on the picture).
+  const QImage preview = p->Picture;
   try {
+    WindowConvertView view(*label_nodes, *p, palette());
     ImportToFile(Output, paths, {cReduce->isChecked(), cAutofix->isChecked()}, {view, &view},
                  fileName);
   } catch (...) {
     enableAgain();
     QApplication::restoreOverrideCursor();
+    p->Picture = preview;
+    p->Refresh();
+    UpdateInfoPanel();
     throw;  // reported by the general error handling; the window stays open
   }
   enableAgain();

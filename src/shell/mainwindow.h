@@ -11,11 +11,13 @@
 #include <memory>
 #include <string>
 
+#include "help.h"
 #include "interpreter.h"
 #include "objecttree.h"
 #include "pathunit.h"
 #include "preview.h"
 #include "previewrender.h"
+#include "readfile.h"
 #include "zoom.h"
 
 class QAction;
@@ -35,6 +37,7 @@ class TColorPickerButton;
 class Tfabort;
 class TreeModel;
 class Tfmain;
+class TfmainTestAccess;  // the tests' way in (tests/shell/windowtest.h)
 
 // The preview paint box "p": shows the last drawing and passes the mouse to the window.
 class TPaintBox : public QWidget {
@@ -63,6 +66,8 @@ class TPaintBox : public QWidget {
   bool painting_ = false;
 };
 
+// The components and the handlers are the window's own: the program reaches the window only
+// through the public part below; the tests through TfmainTestAccess.
 class Tfmain : public QMainWindow {
   Q_OBJECT
  public:
@@ -71,138 +76,13 @@ class Tfmain : public QMainWindow {
   explicit Tfmain(std::vector<std::string> arguments, QWidget* parent = nullptr);
   ~Tfmain() override;
 
-  // The shared values of the commands.
-  PathModel Model;               // the paths read (PathList) and ViewExtent
-  ConversionResult Output;       // OutputList and OutputExtent of the last import
-  InterpreterState Interpreter;  // the reader's values that survive from one file to the next
-  ObjectTree Tree;
-  ScreenMapping Mapping;       // of the last drawing
-  bool UiUpdating = true;      // silences the program's own change events
-  std::string SourceFileName;  // the chosen file, empty until one is chosen
-  PixelRect ZoomRect;          // the zoom area being dragged
-  bool ZoomDragging = false;
-  const TreeNode* HintNode = nullptr;  // the tree node last found under the mouse
-
-  // Components, with the names of the window's form.
-  QFrame* Panel1 = nullptr;
-  QToolBar* ToolBar1 = nullptr;
-  QPushButton* Button3 = nullptr;  // "Select File"
-  QPushButton* Button2 = nullptr;  // "Cancel"
-  QPushButton* Button1 = nullptr;  // "Import"
-  QTreeView* TreeView1 = nullptr;
-  QSplitter* Splitter2 = nullptr;
-  QFrame* panel_draw = nullptr;
-  TPaintBox* p = nullptr;
-  QFrame* panel_info = nullptr;
-  QCheckBox* cFlag = nullptr;
-  QCheckBox* cfills = nullptr;
-  QCheckBox* cLines = nullptr;
-  QCheckBox* Flip_Vertical = nullptr;
-  QCheckBox* cAutofix = nullptr;
-  QCheckBox* cReduce = nullptr;
-  QLabel* Label5 = nullptr;
-  QLabel* Label6 = nullptr;
-  QLabel* label_nodes = nullptr;
-  QLabel* Label1 = nullptr;
-  QLabel* label_width = nullptr;
-  QLabel* Label2 = nullptr;
-  QLabel* label_height = nullptr;
-  QFrame* Shape1 = nullptr;  // "Fill"
-  QFrame* Shape2 = nullptr;  // "Line"
-  QLabel* StatusPanel0 = nullptr;
-  QLabel* StatusPanel1 = nullptr;
-  QLabel* StatusPanel2 = nullptr;
-
-  QToolButton* dzoomall = nullptr;
-  QToolButton* dzoomin = nullptr;
-  QToolButton* dzoom = nullptr;
-  QToolButton* ToolButton5 = nullptr;
-  QToolButton* dviewsolid = nullptr;
-  QToolButton* dviewlines = nullptr;
-  QToolButton* dviewcw = nullptr;
-  QToolButton* ToolButton12 = nullptr;
-  QToolButton* ToolButton15 = nullptr;
-  QToolButton* dopen = nullptr;
-  QToolButton* dclosed = nullptr;
-  QToolButton* dclear = nullptr;
-  QToolButton* dsolid = nullptr;
-  QToolButton* dflag = nullptr;
-  TColorPickerButton* csel1 = nullptr;
-  QToolButton* dhelp = nullptr;
-
-  QAction* Reload1 = nullptr;
-  QAction* Exit1 = nullptr;
-  QAction* Delete1 = nullptr;
-  QAction* tofront1 = nullptr;
-  QAction* BreakApart1 = nullptr;  // "Send to Back"
-  QAction* UpOne1 = nullptr;
-  QAction* downone1 = nullptr;
-  QAction* FlagSelected1 = nullptr;
-  QAction* OpenSelected1 = nullptr;
-  QAction* CloseSelected1 = nullptr;
-  QAction* SolidSelected1 = nullptr;
-  QAction* ClearSelected1 = nullptr;
-  QAction* ZoomAll1 = nullptr;
-  QAction* Zoom1 = nullptr;
-  QAction* ZoomIN1 = nullptr;
-  QAction* RedrawAll1 = nullptr;
-  QAction* EnancedView1 = nullptr;
-  QAction* ParseEverything1 = nullptr;
-  QAction* Help2 = nullptr;
-
   // The progress dialog, made right after the window. A window of its own (not a child of this
-  // one), so that it stays usable while a reload disables this window.
-  std::unique_ptr<Tfabort> fabort;
-
-  // Commands (the handlers of the form).
-  void Button3Click();  // "Select File"
-  void Reload1Click();
-  void LoadFromCommandLine();
-  void LoadFile(const QString& fileName);  // "Select File" confirmed, or a file dropped
-  void Button1Click();                     // "Import"
-  void Button2Click();                     // "Cancel", Esc, "Exit"
-  void dhelpClick();
-
-  void RefreshView();
-  void UpdateInfoPanel();
-  void TreeView1Change();
-  void cLinesClick();
-  void RenderPreview(RenderRequest request);
-  void pPaint();
-
-  void ZoomAllExecute();
-  void dzoominClick();
-  void ZoomINExecute();
-  void Zoom1Click();
-  void pMouseDown(Qt::MouseButton button, int x, int y);
-  void pMouseMove(int x, int y);
-  void pMouseUp(int x, int y);
-
-  void DeleteExecute();
-  void BreakApartExecute();
-  void uponeExecute();
-  void downoneExecute();
-  void tofrontExecute();
-  void tobackExecute();
-  void dopenClick(QObject* sender);  // ApplyToSelection
-  void csel1Change();
-  void csel1Click();
-
-  // The tree's selection as the window shows it, set without selection-change handling.
-  void SelectNode(TreeNode* node);
-
-  // The check boxes and buttons read by the commands.
-  TreeFilters Filters() const;
-
-  // Runs a handler; an exception that escapes it is reported and the window goes on.
-  void Guarded(const std::function<void()>& handler);
+  // one), so that it stays usable while a reload disables this window. Without one the first
+  // reload makes it.
+  void SetProgressDialog(std::unique_ptr<Tfabort> dialog);
 
   // Shows an error to the user (the application's general error report).
   void ReportError(const QString& message);
-
-  // How messages reach the user: a message box by default (tests record them instead). The
-  // flag tells an error from a notice.
-  std::function<void(const QString& text, bool error)> ShowMessage;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -211,11 +91,161 @@ class Tfmain : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  friend class TPaintBox;  // passes its paints and the mouse to the handlers below
+  friend class TfmainTestAccess;
+
+  // The shared values of the commands.
+  PathModel Model;               // the paths read (PathList) and ViewExtent
+  ConversionResult Output;       // OutputList and OutputExtent of the last import
+  InterpreterState Interpreter;  // the reader's values that survive from one file to the next
+  ObjectTree Tree;               // what TreeView1 shows
+  ScreenMapping Mapping;         // of the last drawing
+  bool UiUpdating = true;        // silences the program's own change events
+  std::string SourceFileName;    // the chosen file, empty until one is chosen
+  PixelRect ZoomRect;            // the zoom area being dragged
+  bool ZoomDragging = false;
+  const TreeNode* HintNode = nullptr;  // the tree node last found under the mouse
+
+  // Components, with the names of the window's form. The top strip:
+  QFrame* Panel1 = nullptr;        // the strip: the tool bar, then the three buttons
+  QToolBar* ToolBar1 = nullptr;    // the tool bar, on its grey gradient
+  QPushButton* Button3 = nullptr;  // "Select File"
+  QPushButton* Button2 = nullptr;  // "Cancel"
+  QPushButton* Button1 = nullptr;  // "Import"
+  // The body:
+  QTreeView* TreeView1 = nullptr;  // the object tree, on the left
+  QSplitter* Splitter2 = nullptr;  // between the tree and the drawing area
+  QFrame* panel_draw = nullptr;    // the drawing area: the preview above the information panel
+  TPaintBox* p = nullptr;          // the preview
+  QFrame* panel_info = nullptr;    // the information panel below the preview
+  // The information panel: the filters of the tree, the reading and the import options...
+  QCheckBox* cFlag = nullptr;          // "Toggle List": the tree shows the other list
+  QCheckBox* cfills = nullptr;         // "Fills (solid)": filled paths in the tree
+  QCheckBox* cLines = nullptr;         // "Strokes (no fill)": paths without fill in the tree
+  QCheckBox* Flip_Vertical = nullptr;  // "Flip_Vertical": the next reload turns y upside down
+  QCheckBox* cAutofix = nullptr;       // "Auto-Fix Holes" (import option)
+  QCheckBox* cReduce = nullptr;        // "Reduce Nodes" (import option)
+  QLabel* Label5 = nullptr;            // the grey note under the filters: what they are for
+  // ... and what the selection is.
+  QLabel* Label6 = nullptr;        // "Nodes:"
+  QLabel* label_nodes = nullptr;   // what the selected node holds; the import's phase
+  QLabel* Label1 = nullptr;        // "Width"
+  QLabel* label_width = nullptr;   // the width of the extent shown, in millimetres
+  QLabel* Label2 = nullptr;        // "Height"
+  QLabel* label_height = nullptr;  // its height
+  QFrame* Shape1 = nullptr;        // "Fill": the selected path's fill colour
+  QFrame* Shape2 = nullptr;        // "Line": the selected path's line colour
+  // The status bar.
+  QLabel* StatusPanel0 = nullptr;  // "File"
+  QLabel* StatusPanel1 = nullptr;  // the file's full name
+  QLabel* StatusPanel2 = nullptr;  // how the file was read or why not; why Help showed nothing
+
+  // The tool bar, left to right.
+  QToolButton* dzoomall = nullptr;      // "Zoom to All": stays down, every drawing fits all
+  QToolButton* dzoomin = nullptr;       // "Zoom to Object": fits the selection; down, keeps it
+  QToolButton* dzoom = nullptr;         // "Zoom": the next drag on the preview is the area
+  QToolButton* ToolButton5 = nullptr;   // "Repaint All"
+  QToolButton* dviewsolid = nullptr;    // "Draw Solid"
+  QToolButton* dviewlines = nullptr;    // "Draw Wireframe"
+  QToolButton* dviewcw = nullptr;       // "Draw Orientation"
+  QToolButton* ToolButton12 = nullptr;  // "Delete Paths"
+  QToolButton* ToolButton15 = nullptr;  // "Break Apart"
+  QToolButton* dopen = nullptr;         // "Open Paths"
+  QToolButton* dclosed = nullptr;       // "Closed Paths"
+  QToolButton* dclear = nullptr;        // "No fill"
+  QToolButton* dsolid = nullptr;        // "Solid Fill"
+  QToolButton* dflag = nullptr;         // "Toggle List": the selection to the other list
+  TColorPickerButton* csel1 = nullptr;  // the selection's colour, with its drop-down chooser
+  QToolButton* dhelp = nullptr;         // "Help" ("?")
+
+  // The menus.
+  QAction* Reload1 = nullptr;           // File › Reload
+  QAction* Exit1 = nullptr;             // File › Exit
+  QAction* Delete1 = nullptr;           // Edit › Delete (Del)
+  QAction* tofront1 = nullptr;          // Edit › Bring to Front (Shift+PgUp)
+  QAction* BreakApart1 = nullptr;       // Edit › Send to Back (Shift+PgDown), not Break Apart
+  QAction* UpOne1 = nullptr;            // Edit › Up One Level (Ctrl+PgUp)
+  QAction* downone1 = nullptr;          // Edit › Down One Level (Ctrl+PgDown)
+  QAction* FlagSelected1 = nullptr;     // Edit › Toggle Selected (F8)
+  QAction* OpenSelected1 = nullptr;     // Edit › Open Selected (Ctrl+O)
+  QAction* CloseSelected1 = nullptr;    // Edit › Close Selected (Ctrl+C)
+  QAction* SolidSelected1 = nullptr;    // Edit › Solid Selected (Ctrl+S)
+  QAction* ClearSelected1 = nullptr;    // Edit › Clear Selected (Ctrl+L)
+  QAction* ZoomAll1 = nullptr;          // View › Zoom All (F5)
+  QAction* Zoom1 = nullptr;             // View › Zoom (F2)
+  QAction* ZoomIN1 = nullptr;           // View › Zoom to Object
+  QAction* RedrawAll1 = nullptr;        // View › Redraw All (F3)
+  QAction* EnancedView1 = nullptr;      // View › Enanced View: drawn twice the size and halved
+  QAction* ParseEverything1 = nullptr;  // Options › Parse Everything (for the next reload)
+  // Options › Read As: how the next reload reads the file.
+  QAction* ReadAutomatic = nullptr;    // "Automatic"
+  QAction* ReadIllustrator = nullptr;  // "Illustrator Operators"
+  QAction* ReadPage = nullptr;         // "Page Drawing"
+  QAction* Help2 = nullptr;            // Help › Help
+
+  std::unique_ptr<Tfabort> fabort;  // the progress dialog (SetProgressDialog)
+
+  // Commands (the handlers of the form).
+  void Button3Click();                     // "Select File"
+  void Reload1Click();                     // File › Reload: reads the file again
+  void LoadFromCommandLine();              // the first paint: the command line's file
+  void LoadFile(const QString& fileName);  // "Select File" confirmed, or a file dropped
+  void Button1Click();                     // "Import"
+  void Button2Click();                     // "Cancel", Esc, "Exit"
+  void dhelpClick();                       // "?" and Help › Help
+
+  void RefreshView();      // the tree rebuilt from the paths read, then drawn to fit all
+  void UpdateInfoPanel();  // the panel and the attribute buttons from the selection
+  void TreeView1Change();  // the selection changed: drawn again, the panel updated
+  void cLinesClick();      // a filter check box: the tree rebuilt
+  void RenderPreview(RenderRequest request);
+  void pPaint();  // the preview is painted
+
+  void ZoomAllExecute();  // "Zoom to All", View › Zoom All
+  void dzoominClick();    // "Zoom to Object" pressed
+  void ZoomINExecute();   // View › Zoom to Object
+  void Zoom1Click();      // View › Zoom: presses "Zoom"
+  // The mouse on the preview: picks a path, or drags the zoom area.
+  void pMouseDown(Qt::MouseButton button, int x, int y);
+  void pMouseMove(int x, int y);
+  void pMouseUp(int x, int y);
+
+  void DeleteExecute();      // "Delete Paths", Edit › Delete, the Delete key
+  void BreakApartExecute();  // "Break Apart": a compound's paths become paths of their own
+  void uponeExecute();       // Edit › Up One Level
+  void downoneExecute();     // Edit › Down One Level
+  void tofrontExecute();     // Edit › Bring to Front
+  void tobackExecute();      // Edit › Send to Back
+  // The attribute buttons and their menu items (sender: the button) and the colour: the change
+  // applied to every path of the selection.
+  void dopenClick(QObject* sender);
+  void csel1Change();  // a colour chosen in the drop-down
+  void csel1Click();   // the colour button's face: the colour dialog
+
+  // The tree's selection as the window shows it, set without selection-change handling.
+  void SelectNode(TreeNode* node);
+
+  // The check boxes and buttons read by the commands.
+  TreeFilters Filters() const;
+  // The reading options of the next reload: Flip_Vertical, Parse Everything, Read As.
+  ReadOptions ReadingOptions() const;
+
+  // Runs a handler; an exception that escapes it is reported and the window goes on.
+  void Guarded(const std::function<void()>& handler);
+
+  // How messages reach the user: a message box by default (tests record them instead). The
+  // flag tells an error from a notice.
+  std::function<void(const QString& text, bool error)> ShowMessage;
+
+  // How Help reaches the help viewer or the user guide (tests record instead of launching).
+  HelpOpener HelpViewers = DesktopHelpOpener();
+
   void BuildToolBar();
   void BuildMenus();
   QFrame* BuildInfoPanel();
   void SetShapeColour(QFrame* shape, TColor colour);
-  QToolButton* AddToolButton(const char* name, int image, const QString& hint, bool checkable);
+  // A tool button of the tool bar; the hint is UTF-8, its lines broken by "\r\n".
+  QToolButton* AddToolButton(const char* name, int image, const char* hint, bool checkable);
   void Group(std::initializer_list<QToolButton*> buttons, bool allowAllUp);
   void DrawLineCounter(std::string_view text);
 

@@ -90,14 +90,14 @@ void TreeModel::BeginMove(TreeNode* fromParent, std::size_t fromRow, TreeNode* t
                           std::size_t toRow) {
   const int from = static_cast<int>(fromRow), to = static_cast<int>(toRow);
   moving_ = beginMoveRows(IndexOf(fromParent), from, from, IndexOf(toParent), to);
-  if (!moving_) emit layoutAboutToBeChanged();
+  if (!moving_) Q_EMIT layoutAboutToBeChanged();
 }
 
 void TreeModel::EndMove() {
   if (moving_)
     endMoveRows();
   else
-    emit layoutChanged();
+    Q_EMIT layoutChanged();
   moving_ = false;
 }
 

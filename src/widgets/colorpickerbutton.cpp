@@ -78,6 +78,7 @@ void TColorPickerButton::SetSelectionColor(TColor color) {
   m_selectionColor = color;
   update();
   if (m_droppedDown) m_popup->SelectColor(color);
+  Q_EMIT colorChanged(color);
   if (OnChange) OnChange(this);
 }
 

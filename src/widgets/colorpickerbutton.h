@@ -8,6 +8,12 @@
 // Colour values stay 0x00BBGGRR at this interface (0x80000000 + n: system colour n). The
 // events are plain function members, named and shaped as the form knows them; each gets the
 // button as its sender.
+//
+// For Qt code the colour is also the property `color` with the signal colorChanged. It is the
+// same colour value as an int, not a QColor: a system colour passes through unchanged (a QColor
+// could hold only what the palette makes of it now), and writing back what was read gives the
+// same value. colorChanged is emitted whenever SelectionColor changes (by SetSelectionColor, the
+// property or the popup), right before OnChange.
 #pragma once
 
 #include <QPixmap>
@@ -29,6 +35,7 @@ class TColorPopup;
 
 class TColorPickerButton : public QWidget {
   Q_OBJECT
+  Q_PROPERTY(int color READ SelectionColor WRITE SetSelectionColor NOTIFY colorChanged)
 
  public:
   using TNotifyEvent = std::function<void(TColorPickerButton* Sender)>;
@@ -49,7 +56,8 @@ class TColorPickerButton : public QWidget {
 
   // ---- Properties ----
   TColor SelectionColor() const { return m_selectionColor; }
-  // A different value is stored, shown, marked in an open popup, and fires OnChange.
+  // A different value is stored, shown, marked in an open popup, and fires colorChanged and
+  // OnChange.
   void SetSelectionColor(TColor color);
 
   QString CustomText() const { return m_customText; }
@@ -125,6 +133,9 @@ class TColorPickerButton : public QWidget {
   TMouseEvent OnMouseDown, OnMouseUp;
   TMouseMoveEvent OnMouseMove;
   TErrorEvent OnError;
+
+ Q_SIGNALS:
+  void colorChanged(int color);  // SelectionColor changed (the property `color`)
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -20,7 +20,7 @@ long double Sin30() {
   return 0.5L;
 }
 
-// A colour component 0..1 as a byte: Round(255 * c), kept within 0..255.
+// A colour component 0..1 as a byte: 255 * c rounded half to even, kept within 0..255.
 int ComponentByte(float c) {
   return std::clamp(RoundSaturated(255.0L * c), 0, 255);
 }

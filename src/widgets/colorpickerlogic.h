@@ -21,28 +21,6 @@ namespace aiimport {
 inline constexpr TColor NoColorValue = 0x1FFFFFFF;       // selects no cell
 inline constexpr TColor DefaultColorValue = 0x20000000;  // selects the default button
 
-constexpr TColor SystemColorValue(int n) {
-  return static_cast<TColor>(0x80000000u + uint32_t(n));
-}
-constexpr bool IsSystemColorValue(TColor c) {
-  return c < 0;
-}
-constexpr int SystemColorIndex(TColor c) {
-  return int(uint32_t(c) & 0xFFu);
-}
-constexpr TColor PackRgb(int red, int green, int blue) {
-  return TColor(uint32_t(red & 0xFF) | uint32_t(green & 0xFF) << 8 | uint32_t(blue & 0xFF) << 16);
-}
-constexpr int RedOf(TColor c) {
-  return int(uint32_t(c) & 0xFFu);
-}
-constexpr int GreenOf(TColor c) {
-  return int(uint32_t(c) >> 8 & 0xFFu);
-}
-constexpr int BlueOf(TColor c) {
-  return int(uint32_t(c) >> 16 & 0xFFu);
-}
-
 struct TPoint {
   int X = 0, Y = 0;
   friend bool operator==(const TPoint&, const TPoint&) = default;
@@ -68,8 +46,8 @@ struct TRect {
 
 // ---- Cells and their colours ----
 
-inline constexpr int StandardCellCount = 40;  // cells 0..39
-inline constexpr int SystemCellCount = 25;    // cells 40..64: system colours 0..24
+inline constexpr int StandardCellCount = 40;              // cells 0..39
+inline constexpr int SystemCellCount = SystemColorCount;  // cells 40..64: system colours 0..24
 inline constexpr int FirstSystemCell = StandardCellCount;
 inline constexpr int CellNone = -1;
 inline constexpr int CellCustom = -2;   // the custom button
@@ -89,7 +67,7 @@ TColor CellColor(int cell);
 std::string_view CellName(int cell);
 
 // The red-green-blue value of a colour: itself when not negative, else the system colour of
-// index (value AND 0xFF) taken from systemRgb (0 for an index past the table).
+// index value & 0xFF taken from systemRgb (0 for an index past the table).
 using TSystemRgb = std::array<TColor, SystemCellCount>;
 TColor ColorToRgb(TColor color, const TSystemRgb& systemRgb);
 

@@ -168,9 +168,11 @@ void TColorPopup::Open(TColor color) {
   // come here, so a press outside the popup can cancel it.
   grabMouse();
   grabKeyboard();
+  qApp->installEventFilter(this);
 }
 
 void TColorPopup::Close() {
+  qApp->removeEventFilter(this);
   releaseKeyboard();
   releaseMouse();
   QToolTip::hideText();
@@ -354,6 +356,17 @@ void TColorPopup::keyPressEvent(QKeyEvent* event) {
         event->ignore();
     }
   });
+}
+
+// A key press is first offered to the shortcuts (the window's menu commands, its Esc). The
+// shortcut override asks whether a key is wanted as a plain key press instead: while the popup
+// is open every key is, and the press then comes here through the keyboard grab.
+bool TColorPopup::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride && isVisible()) {
+    event->accept();
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 // ---- Losing the focus ----

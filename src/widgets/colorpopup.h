@@ -7,7 +7,8 @@
 // On screen the popup is a frameless top-level tool window that stays on top and does not take
 // the activation. While it is open it holds the mouse and keyboard grab, so every mouse event
 // of the application arrives here in popup coordinates (a press outside the popup cancels) and
-// every key press comes here too.
+// every key press comes here too. The window's shortcuts wait meanwhile: the popup takes every
+// key, Esc included, as the keyboard's only user.
 #pragma once
 
 #include <QPoint>
@@ -82,6 +83,9 @@ class TColorPopup : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
   void changeEvent(QEvent* event) override;
   bool event(QEvent* event) override;
+  // While open: every shortcut override of the application is accepted, so that no shortcut
+  // of the window behind fires and the key press comes to the popup instead.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void UpdateLayout();

@@ -1,6 +1,6 @@
-// The Qt side of the colour picker's look: system colours taken from the palette, colour values
-// turned into QColors, and the platform's 3-D edges (raised, sunken, etched) drawn with the
-// palette's shades.
+// The Qt side of the colour picker's look: the system colours' table (colour values become
+// QColors through qtcolour.h), and the platform's 3-D edges (raised, sunken, etched) drawn with
+// the palette's shades.
 #pragma once
 
 #include <QColor>
@@ -9,23 +9,14 @@
 #include <QString>
 
 #include "colorpickerlogic.h"
+#include "qtcolour.h"
 
 class QPainter;
 
 namespace aiimport {
 
-// System colour n (0..24, the colour value 0x80000000 + n) is the palette colour of this table:
-// the platform's colour of the same meaning where Qt has one, else the nearest shade.
-QColor SystemColor(int index, const QPalette& palette);
-
-// The red-green-blue values of the 25 system colours.
+// The red-green-blue values of the 25 system colours (SystemColor of qtcolour.h).
 TSystemRgb SystemRgbTable(const QPalette& palette);
-
-// A colour value (0x00BBGGRR, or a system colour) as a QColor.
-QColor ToQColor(TColor color, const QPalette& palette);
-
-// A QColor as a colour value 0x00BBGGRR.
-TColor FromQColor(const QColor& color);
 
 // The accelerator character of a caption: the one after a single "&" ("&&" is a plain "&");
 // a null QChar when there is none.

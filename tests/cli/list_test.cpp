@@ -40,14 +40,22 @@ TEST(ListMode, OneJsonLinePerPathThenTheSummary) {
             "\"Anticlockwise\":false,\"Reversed\":false,\"Flagged\":false,\"LineColor\":0,"
             "\"FillColor\":8421504,\"count\":3,\"box\":[1,-0,30.25,20],\"points\":["
             "[0,10,20,0,0,0,0],[1,30.25,-0,0,0,0,0],[2,1,2,3,4,5,6]]}\n"
-            "{\"ViewExtent\":[0,-50,100,-0],\"lines\":8,\"paths\":1}\n");
+            "{\"ViewExtent\":[0,-50,100,-0],\"lines\":8,\"paths\":1,\"route\":\"lines\","
+            "\"notImported\":{\"textObjects\":0,\"images\":0,\"gradientFills\":0,"
+            "\"patternFills\":0,\"hiddenLayerPaths\":0},\"status\":\"\"}\n");
   std::filesystem::remove(file);
 }
 
 TEST(ListMode, OptionsReachTheReader) {
   const std::string file = TempFile("aiimport-list-flip.eps", "1 2 m\n3 4 l\nS\n");
   Outcome r = Call({"--list", file});
-  EXPECT_EQ(r.out, "{\"ViewExtent\":[0,-60,60,0],\"lines\":3,\"paths\":0}\n");  // no start marker
+  // No start marker: nothing is read, and the summary and the error output say why.
+  const std::string why =
+      "No start marker (%%EndSetup) was found, so nothing was read: check Options \u203A Parse "
+      "Everything and reload";
+  EXPECT_EQ(r.out.rfind("{\"ViewExtent\":[0,-60,60,0],\"lines\":3,\"paths\":0,", 0), 0u);
+  EXPECT_NE(r.out.find("\"status\":\"" + why + "\"}"), std::string::npos);
+  EXPECT_EQ(r.err, "aiimport: " + why + "\n");
   r = Call({"--list", "--parse-everything", "--no-flip", file});
   EXPECT_NE(r.out.find("\"points\":[[0,1,-2,0,0,0,0],[1,3,-4,0,0,0,0]]"), std::string::npos);
   std::filesystem::remove(file);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "readertest.h"
 #include "readfile.h"
 
 namespace aiimport {
@@ -37,7 +38,8 @@ TEST(Corpus, EveryFileReadsWithFinitePoints) {
       PathModel store;
       InterpreterState state;
       Progress quiet;
-      ReadSourceFile(store, state, entry.path().string(), {true, parseEverything}, quiet);
+      ReadSourceFile(store, state, entry.path().string(), testing::Options(true, parseEverything),
+                     quiet);
       for (const tpath& p : store.PathList) {
         ASSERT_LE(p.Count(), 16001u);
         for (const tbpoint& pt : p.Items) {

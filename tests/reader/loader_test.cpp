@@ -124,7 +124,7 @@ TEST_F(LoaderTest, AbortDuringLoadingLeavesNoLines) {
   reload.abortAtPump = 2;
   PathModel store;
   InterpreterState state;
-  const ReadResult read = ReadSourceFile(store, state, file, {true, true}, reload);
+  const ReadResult read = ReadSourceFile(store, state, file, testing::Options(true, true), reload);
   EXPECT_EQ(read.Load.Status, LoadStatus::Aborted);
   EXPECT_EQ(read.Lines, 0u);
   EXPECT_TRUE(store.PathList.empty());
@@ -203,7 +203,7 @@ TEST_F(LoaderTest, OddNumberTokensReadAsDocumented) {
   Progress quiet;
   const std::string file = Write(
       "n.eps", "1e999 -0 m\n1.2.3 e l\n" + std::string(10000, '7') + " 5 l\n4e38 1e-50 l\nS\n");
-  ReadSourceFile(store, state, file, {true, true}, quiet);
+  ReadSourceFile(store, state, file, testing::Options(true, true), quiet);
   ASSERT_EQ(store.PathList.size(), 1u);
   const auto& p = store.PathList[0].Items;
   // "1.2.3 e l" has one token ("e" comes after the last digit) and adds nothing.

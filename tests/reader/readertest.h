@@ -8,6 +8,7 @@
 #include "interpreter.h"
 #include "lines.h"
 #include "pathcollector.h"
+#include "readfile.h"
 
 namespace aiimport::testing {
 
@@ -29,6 +30,16 @@ struct Interpreted {
     InterpretLines(LineList::FromLines(lines), options, state, collector, progress);
   }
 };
+
+// Reading options for a whole file: the line reader's by default.
+inline ReadOptions Options(bool flip, bool parseEverything,
+                           ReadAs reader = ReadAs::IllustratorOperators) {
+  ReadOptions options;
+  options.FlipVertical = flip;
+  options.ParseEverything = parseEverything;
+  options.Reader = reader;
+  return options;
+}
 
 // Interprets the lines with "Parse Everything" on unless told otherwise.
 inline std::unique_ptr<Interpreted> Interpret(const std::vector<std::string>& lines,

@@ -317,17 +317,18 @@ TEST(ThreadedInterpreting, JunkReadsAsWithOneThread) {
 // The whole reading of a file, loading included, with one thread and with several.
 void ExpectSameFileReading(const std::filesystem::path& file) {
   for (const bool parseEverything : {false, true}) {
+    ReadOptions options;
+    options.ParseEverything = parseEverything;
     Reading one, many;
     ReadResult readOne, readMany;
     {
       ThreadsSetting setting(1);
-      readOne = ReadSourceFile(one.Run.model, one.Run.state, file.string(), {true, parseEverything},
-                               one.Progress);
+      readOne = ReadSourceFile(one.Run.model, one.Run.state, file.string(), options, one.Progress);
     }
     {
       ThreadsSetting setting(ManyThreads);
-      readMany = ReadSourceFile(many.Run.model, many.Run.state, file.string(),
-                                {true, parseEverything}, many.Progress);
+      readMany =
+          ReadSourceFile(many.Run.model, many.Run.state, file.string(), options, many.Progress);
     }
     EXPECT_EQ(readOne.Load.Status, readMany.Load.Status) << file;
     EXPECT_EQ(readOne.Lines, readMany.Lines) << file;

@@ -261,17 +261,25 @@ TEST(PdfLoading, UnreadablePdfLeavesTheLinesAndReportsWhy) {
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[1], "second");
 
-  // A reload of it ends with no paths.
+  // A reload by the classic rules ends with no paths.
   aiimport::PathModel store;
-  const auto read = aiimport::ReadSourceFile(store, file, {}, quiet);
+  aiimport::ReadOptions classic;
+  classic.Reader = aiimport::ReadAs::IllustratorOperators;
+  auto read = aiimport::ReadSourceFile(store, file, classic, quiet);
   EXPECT_EQ(read.Load.Status, aiimport::LoadStatus::Unreadable);
   EXPECT_TRUE(store.PathList.empty());
 
-  // The batch listing prints the same text on stderr and exits 2.
+  // The listing with the same reading prints the same text on stderr and exits 2.
   std::ostringstream out, err;
-  EXPECT_EQ(aiimport::RunCommandLine({"--list", file}, out, err), aiimport::ExitFailure);
+  EXPECT_EQ(aiimport::RunCommandLine({"--list", "--reader", "lines", file}, out, err),
+            aiimport::ExitFailure);
   EXPECT_EQ(err.str(), "aiimport: " + NoDrawing + "\n");
   EXPECT_EQ(out.str(), "");
+
+  // "Automatic" reads what the page draws instead.
+  read = aiimport::ReadSourceFile(store, file, {}, quiet);
+  EXPECT_EQ(read.Load.Status, aiimport::LoadStatus::Loaded);
+  EXPECT_EQ(read.Route, aiimport::ReadRoute::PdfPage);
 }
 
 }  // namespace

@@ -24,26 +24,26 @@ class EditingTest : public WindowTest {
     Load(Sample("shapes.eps"));
     ASSERT_EQ(Tree(), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
   }
-  std::string Tree() { return Shape(window->Tree, window->Model.PathList); }
-  TreeNode* Root() { return window->Tree.First(); }
+  std::string Tree() { return Shape(ui->Tree, ui->Model.PathList); }
+  TreeNode* Root() { return ui->Tree.First(); }
   TreeNode* Group() { return Root()->Children[0]; }
-  tpath& PathAt(std::size_t i) { return window->Model.PathList[i]; }
+  tpath& PathAt(std::size_t i) { return ui->Model.PathList[i]; }
 
   // The paint-box pixel of a world point, through the last drawing's mapping.
   QPoint Pixel(float x, float y) {
-    const ScreenMapping& m = window->Mapping;
+    const ScreenMapping& m = ui->Mapping;
     return QPoint(static_cast<int>(MapX(m, x)), static_cast<int>(MapY(m, y)));
   }
   void Select(TreeNode* node) {
-    window->TreeView1->setCurrentIndex(window->TreeView1->model()->index(0, 0));  // the root
+    ui->TreeView1->setCurrentIndex(ui->TreeView1->model()->index(0, 0));  // the root
     QModelIndex index;
     std::vector<const TreeNode*> chain;
     for (const TreeNode* n = node; n; n = n->Parent)
       chain.insert(chain.begin(), n);
     for (const TreeNode* n : chain)
-      index = window->TreeView1->model()->index(int(n->Row), 0, index);
-    window->TreeView1->setCurrentIndex(index);
-    ASSERT_EQ(window->Tree.Selected(), node);
+      index = ui->TreeView1->model()->index(int(n->Row), 0, index);
+    ui->TreeView1->setCurrentIndex(index);
+    ASSERT_EQ(ui->Tree.Selected(), node);
   }
   void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : window.get();
@@ -58,46 +58,46 @@ class EditingTest : public WindowTest {
 
 TEST_F(EditingTest, ClicksPickTheSmallestBoxUnderTheMouse) {
   // The hole (54..90 x 162..180) lies inside the compound's outline (36..108 x 144..198).
-  QTest::mouseClick(window->p, Qt::LeftButton, {}, Pixel(72, 170));
-  EXPECT_EQ(window->Tree.Selected()->Path, &PathAt(3));
-  QTest::mouseClick(window->p, Qt::RightButton, {}, Pixel(40, 150));
-  EXPECT_EQ(window->Tree.Selected()->Path, &PathAt(2));
-  EXPECT_EQ(window->label_nodes->text(), "Path (4 nodes)");
+  QTest::mouseClick(ui->p, Qt::LeftButton, {}, Pixel(72, 170));
+  EXPECT_EQ(ui->Tree.Selected()->Path, &PathAt(3));
+  QTest::mouseClick(ui->p, Qt::RightButton, {}, Pixel(40, 150));
+  EXPECT_EQ(ui->Tree.Selected()->Path, &PathAt(2));
+  EXPECT_EQ(ui->label_nodes->text(), QStringLiteral("Path (4 nodes)"));
   // White space: the selection stays.
-  QTest::mouseClick(window->p, Qt::LeftButton, {}, Pixel(125, 120));
-  EXPECT_EQ(window->Tree.Selected()->Path, &PathAt(2));
+  QTest::mouseClick(ui->p, Qt::LeftButton, {}, Pixel(125, 120));
+  EXPECT_EQ(ui->Tree.Selected()->Path, &PathAt(2));
   // The left and top edges of a mapped box hit; the right and bottom edges do not.
   const QPoint topLeft = Pixel(36, 36), bottomRight = Pixel(108, 108);
-  QTest::mouseClick(window->p, Qt::LeftButton, {}, topLeft);
-  EXPECT_EQ(window->Tree.Selected()->Path, &PathAt(0));
+  QTest::mouseClick(ui->p, Qt::LeftButton, {}, topLeft);
+  EXPECT_EQ(ui->Tree.Selected()->Path, &PathAt(0));
   Select(Root());
-  QTest::mouseClick(window->p, Qt::LeftButton, {}, bottomRight);
-  EXPECT_EQ(window->Tree.Selected(), Root());
+  QTest::mouseClick(ui->p, Qt::LeftButton, {}, bottomRight);
+  EXPECT_EQ(ui->Tree.Selected(), Root());
   // The horizontal stroke (box of no height) is never hit.
-  QTest::mouseClick(window->p, Qt::LeftButton, {}, Pixel(200, 126));
-  EXPECT_EQ(window->Tree.Selected(), Root());
+  QTest::mouseClick(ui->p, Qt::LeftButton, {}, Pixel(200, 126));
+  EXPECT_EQ(ui->Tree.Selected(), Root());
 }
 
 TEST_F(EditingTest, ZoomAreaWithAnyButtonAndStandingModes) {
   Activate();
   Key(Qt::Key_F2);
-  EXPECT_TRUE(window->dzoom->isChecked());
-  QTest::mouseMove(window->p, QPoint(20, 20));
-  EXPECT_EQ(window->p->cursor().shape(), Qt::CrossCursor);
-  const ScreenMapping before = window->Mapping;
+  EXPECT_TRUE(ui->dzoom->isChecked());
+  QTest::mouseMove(ui->p, QPoint(20, 20));
+  EXPECT_EQ(ui->p->cursor().shape(), Qt::CrossCursor);
+  const ScreenMapping before = ui->Mapping;
   // A drag from bottom-right to top-left with the right button.
   const QPoint from(300, 250), to(100, 60);
-  QTest::mousePress(window->p, Qt::RightButton, {}, from);
-  QTest::mouseMove(window->p, QPoint(200, 150));
-  EXPECT_TRUE(window->p->FocusRect.has_value());
-  QTest::mouseMove(window->p, to);
-  QTest::mouseRelease(window->p, Qt::RightButton, {}, to);
-  EXPECT_FALSE(window->p->FocusRect.has_value());
-  EXPECT_FALSE(window->dzoom->isChecked());
-  EXPECT_TRUE(window->dzoomin->isChecked());
-  EXPECT_FALSE(window->dzoomall->isChecked());
+  QTest::mousePress(ui->p, Qt::RightButton, {}, from);
+  QTest::mouseMove(ui->p, QPoint(200, 150));
+  EXPECT_TRUE(ui->p->FocusRect.has_value());
+  QTest::mouseMove(ui->p, to);
+  QTest::mouseRelease(ui->p, Qt::RightButton, {}, to);
+  EXPECT_FALSE(ui->p->FocusRect.has_value());
+  EXPECT_FALSE(ui->dzoom->isChecked());
+  EXPECT_TRUE(ui->dzoomin->isChecked());
+  EXPECT_FALSE(ui->dzoomall->isChecked());
   // The area taken back through the mapping, without rounding.
-  const FloatRect& e = window->Model.ViewExtent;
+  const FloatRect& e = ui->Model.ViewExtent;
   EXPECT_FLOAT_EQ(e.MinX, (100 - before.OffsetX) / before.Scale + before.OriginX);
   EXPECT_FLOAT_EQ(e.MaxX, (300 - before.OffsetX) / before.Scale + before.OriginX);
   EXPECT_FLOAT_EQ(e.MinY, (60 - before.OffsetY) / before.Scale + before.OriginY);
@@ -106,28 +106,28 @@ TEST_F(EditingTest, ZoomAreaWithAnyButtonAndStandingModes) {
   // With "Zoom to Object" down a new selection keeps the extent...
   const FloatRect zoomed = e;
   Select(Root()->Children[1]);
-  EXPECT_EQ(window->Model.ViewExtent, zoomed);
+  EXPECT_EQ(ui->Model.ViewExtent, zoomed);
   // ... and "Zoom to All" (F5) fits all again and selects the first node.
   Key(Qt::Key_F5);
-  EXPECT_EQ(window->Tree.Selected(), Root());
-  EXPECT_EQ(window->Model.ViewExtent, (FloatRect{36, 36, 252, 198}));
+  EXPECT_EQ(ui->Tree.Selected(), Root());
+  EXPECT_EQ(ui->Model.ViewExtent, (FloatRect{36, 36, 252, 198}));
   // With the button up, every selection refits to all tree paths.
-  window->dzoomin->click();
-  EXPECT_FALSE(window->dzoomin->isChecked());
-  window->dzoomin->click();  // down again: fits the selection once
-  EXPECT_TRUE(window->dzoomin->isChecked());
-  window->dzoomin->click();
+  ui->dzoomin->click();
+  EXPECT_FALSE(ui->dzoomin->isChecked());
+  ui->dzoomin->click();  // down again: fits the selection once
+  EXPECT_TRUE(ui->dzoomin->isChecked());
+  ui->dzoomin->click();
   Select(Root()->Children[1]);
-  EXPECT_EQ(window->Model.ViewExtent, (FloatRect{36, 36, 252, 198}));
+  EXPECT_EQ(ui->Model.ViewExtent, (FloatRect{36, 36, 252, 198}));
 }
 
 TEST_F(EditingTest, ZoomClickWithoutMovementAndNarrowDrags) {
   Activate();
-  window->Zoom1->trigger();
-  const ScreenMapping m = window->Mapping;
-  QTest::mousePress(window->p, Qt::LeftButton, {}, QPoint(150, 100));
-  QTest::mouseRelease(window->p, Qt::LeftButton, {}, QPoint(150, 100));
-  FloatRect e = window->Model.ViewExtent;
+  ui->Zoom1->trigger();
+  const ScreenMapping m = ui->Mapping;
+  QTest::mousePress(ui->p, Qt::LeftButton, {}, QPoint(150, 100));
+  QTest::mouseRelease(ui->p, Qt::LeftButton, {}, QPoint(150, 100));
+  FloatRect e = ui->Model.ViewExtent;
   const float x0 = (150 - m.OffsetX) / m.Scale + m.OriginX,
               y0 = (100 - m.OffsetY) / m.Scale + m.OriginY;
   EXPECT_FLOAT_EQ(e.MinX, x0);
@@ -137,14 +137,14 @@ TEST_F(EditingTest, ZoomClickWithoutMovementAndNarrowDrags) {
 
   // 3 units wide, 20 high: the width is raised to 5.
   Key(Qt::Key_F5);
-  window->dzoom->click();
-  const ScreenMapping n = window->Mapping;
+  ui->dzoom->click();
+  const ScreenMapping n = ui->Mapping;
   const QPoint a(100, 40);
   const QPoint b(a.x() + qRound(3 * n.Scale), a.y() + qRound(20 * n.Scale));
-  QTest::mousePress(window->p, Qt::LeftButton, {}, a);
-  QTest::mouseMove(window->p, b);
-  QTest::mouseRelease(window->p, Qt::LeftButton, {}, b);
-  e = window->Model.ViewExtent;
+  QTest::mousePress(ui->p, Qt::LeftButton, {}, a);
+  QTest::mouseMove(ui->p, b);
+  QTest::mouseRelease(ui->p, Qt::LeftButton, {}, b);
+  e = ui->Model.ViewExtent;
   EXPECT_FLOAT_EQ(e.MaxX - e.MinX, 5);
   EXPECT_NEAR(e.MaxY - e.MinY, 20, 1 / n.Scale);
 }
@@ -152,44 +152,44 @@ TEST_F(EditingTest, ZoomClickWithoutMovementAndNarrowDrags) {
 TEST_F(EditingTest, DeleteKeyEverywhereAndTheReturnAfterAFilterChange) {
   Activate();
   Select(Group());
-  window->cfills->setFocus();  // a check box has the focus
+  ui->cfills->setFocus();  // a check box has the focus
   Key(Qt::Key_Delete);
   EXPECT_EQ(Tree(), "R[P4,P5]");
-  EXPECT_NE(window->Tree.Selected(), nullptr);
+  EXPECT_NE(ui->Tree.Selected(), nullptr);
   // A filter change rebuilds the tree: the group is back.
-  window->cLines->click();
-  window->cLines->click();
+  ui->cLines->click();
+  ui->cLines->click();
   EXPECT_EQ(Tree(), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
   // The tool button and the menu item delete too.
   Select(Root()->Children[2]);
-  window->ToolButton12->click();
+  ui->ToolButton12->click();
   EXPECT_EQ(Tree(), "R[G[P0,G[P1],C2[P2,P3]],P4]");
   Select(Root()->Children[1]);
-  window->Delete1->trigger();
+  ui->Delete1->trigger();
   EXPECT_EQ(Tree(), "R[G[P0,G[P1],C2[P2,P3]]]");
 }
 
 TEST_F(EditingTest, BreakApartGivesNewNumbersAndLeavesNothingSelected) {
   Select(Group()->Children[2]);  // the composite of the outline and its hole
-  window->ToolButton15->click();
+  ui->ToolButton15->click();
   // The largest number in the file is 4: the two paths get 5 and 6.
   EXPECT_EQ(PathAt(2).CompoundNo, 5);
   EXPECT_EQ(PathAt(3).CompoundNo, 6);
   EXPECT_EQ(Tree(), "R[G[P0,G[P1],P2,P3],P4,P5]");
-  EXPECT_EQ(window->Tree.Selected(), nullptr);
+  EXPECT_EQ(ui->Tree.Selected(), nullptr);
   // On a path node it does nothing.
   Select(Group()->Children[0]);
-  window->ToolButton15->click();
+  ui->ToolButton15->click();
   EXPECT_EQ(PathAt(0).CompoundNo, 0);
 }
 
 TEST_F(EditingTest, MovesByKeyboard) {
   Activate();
-  window->TreeView1->setFocus();
+  ui->TreeView1->setFocus();
   Select(Root()->Children[2]);  // P5, after P4
   Key(Qt::Key_PageUp, Qt::ControlModifier);
   EXPECT_EQ(Tree(), "R[G[P0,G[P1],C2[P2,P3]],P5,P4]");
-  EXPECT_EQ(window->Tree.Selected()->Path, &PathAt(5));
+  EXPECT_EQ(ui->Tree.Selected()->Path, &PathAt(5));
   Key(Qt::Key_PageDown, Qt::ControlModifier);
   EXPECT_EQ(Tree(), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
   // A first-child group leaves its parent.
@@ -207,7 +207,7 @@ TEST_F(EditingTest, MovesByKeyboard) {
 
 TEST_F(EditingTest, AttributeKeysAndToggleList) {
   Activate();
-  for (tpath& p : window->Model.PathList)
+  for (tpath& p : ui->Model.PathList)
     p.Filled = false;
   Select(Group());
   Key(Qt::Key_S, Qt::ControlModifier);  // Solid Selected
@@ -227,7 +227,7 @@ TEST_F(EditingTest, AttributeKeysAndToggleList) {
   for (std::size_t i = 0; i < 4; ++i)
     EXPECT_TRUE(PathAt(i).Flagged) << i;
   EXPECT_EQ(Tree(), "R[P4,P5]");
-  window->cFlag->click();  // the other list: exactly the flagged paths
+  ui->cFlag->click();  // the other list: exactly the flagged paths
   EXPECT_EQ(Tree(), "R[G[P0,G[P1],C2[P2,P3]]]");
   Select(Group()->Children[1]);
   Key(Qt::Key_F8);  // with "Toggle List": back to the first list
@@ -237,7 +237,7 @@ TEST_F(EditingTest, AttributeKeysAndToggleList) {
 
 TEST_F(EditingTest, ColourButtonAndColourDialog) {
   Select(Group());
-  window->csel1->SetSelectionColor(0x00336699);  // a colour picked from the drop-down
+  ui->csel1->SetSelectionColor(0x00336699);  // a colour picked from the drop-down
   for (std::size_t i = 0; i < 4; ++i) {
     EXPECT_EQ(PathAt(i).FillColor, 0x00336699) << i;
     EXPECT_EQ(PathAt(i).LineColor, 0x00336699) << i;
@@ -245,7 +245,7 @@ TEST_F(EditingTest, ColourButtonAndColourDialog) {
   EXPECT_NE(PathAt(4).FillColor, 0x00336699);
   // Selecting a node shows its colour without changing any path.
   Select(Root()->Children[1]);
-  EXPECT_EQ(window->csel1->SelectionColor(), 0xFFFFFF);
+  EXPECT_EQ(ui->csel1->SelectionColor(), 0xFFFFFF);
   EXPECT_EQ(PathAt(4).LineColor, 0xFFFF00);
 
   // The colour dialog confirmed with the colour it was opened with changes nothing.
@@ -254,7 +254,7 @@ TEST_F(EditingTest, ColourButtonAndColourDialog) {
     if (auto* dialog = qobject_cast<QColorDialog*>(QApplication::activeModalWidget()))
       dialog->accept();
   });
-  window->csel1Click();
+  ui->csel1Click();
   EXPECT_EQ(PathAt(4).LineColor, 0x0000FF);
   EXPECT_EQ(PathAt(4).FillColor, 0xFFFFFF);
   // Another colour from the dialog reaches the path.
@@ -264,19 +264,19 @@ TEST_F(EditingTest, ColourButtonAndColourDialog) {
       dialog->accept();
     }
   });
-  window->csel1Click();
+  ui->csel1Click();
   EXPECT_EQ(PathAt(4).FillColor, 0x302010);
   EXPECT_EQ(PathAt(4).LineColor, 0x302010);
 }
 
 TEST_F(EditingTest, ImportTakesTheEditedTree) {
   Activate();
-  window->TreeView1->setFocus();
+  ui->TreeView1->setFocus();
   Select(Root()->Children[2]);
   Key(Qt::Key_PageUp, Qt::ControlModifier);  // P5 before P4
   Select(Group()->Children[0]);
   Key(Qt::Key_L, Qt::ControlModifier);  // the red square unfilled
-  window->Button1->click();
+  ui->Button1->click();
   ASSERT_TRUE(std::filesystem::exists(DotFile())) << (messages.empty() ? "" : messages.front());
   const std::string bytes = testing::ReadWholeFile(DotFile());
   ASSERT_TRUE(CheckDotStructure(bytes).Ok);
@@ -300,7 +300,7 @@ TEST_F(EditingTest, ImportTakesTheEditedTree) {
 }
 
 TEST_F(EditingTest, ToolBarGradientAndUserGuidePicture) {
-  const QImage bar = window->ToolBar1->grab().toImage();
+  const QImage bar = ui->ToolBar1->grab().toImage();
   // Row 0 white, row 32 the grey 127; the left edge has no button over it in row 0.
   EXPECT_EQ(bar.pixelColor(bar.width() - 2, 0), QColor(255, 255, 255));
   EXPECT_EQ(bar.pixelColor(bar.width() - 2, 32), QColor(127, 127, 127));

@@ -17,6 +17,7 @@
 #include <QUrl>
 #include <sstream>
 
+#include "application.h"
 #include "cli.h"
 #include "colorpickerbutton.h"
 #include "windowtest.h"
@@ -25,58 +26,57 @@ namespace aiimport::testing {
 namespace {
 
 TEST_F(WindowTest, CaptionsButtonsAndStartState) {
-  EXPECT_TRUE(window->windowTitle().startsWith("AI/EPS Import Module"));
-  EXPECT_TRUE(window->windowTitle().endsWith(" (Tarvel Edition)"));
-  EXPECT_EQ(QApplication::applicationDisplayName(), "Adobe Illustrator Import Module V2.5");
+  EXPECT_TRUE(window->windowTitle().startsWith(QStringLiteral("AI/EPS Import Module")));
+  EXPECT_TRUE(window->windowTitle().endsWith(QStringLiteral(" (Tarvel Edition)")));
+  EXPECT_EQ(ApplicationTitle(), QStringLiteral("Adobe Illustrator Import Module V2.5"));
   EXPECT_EQ(window->centralWidget()->height() + window->statusBar()->height(), 554);
   EXPECT_EQ(window->width(), 794);
 
-  EXPECT_EQ(window->Button3->text(), "Select File");
-  EXPECT_EQ(window->Button2->text(), "Cancel");
-  EXPECT_EQ(window->Button1->text(), "Import");
-  EXPECT_TRUE(window->Button1->font().bold());
-  EXPECT_FALSE(window->Button1->isEnabled());
-  for (QPushButton* b : {window->Button3, window->Button2, window->Button1})
+  EXPECT_EQ(ui->Button3->text(), QStringLiteral("Select File"));
+  EXPECT_EQ(ui->Button2->text(), QStringLiteral("Cancel"));
+  EXPECT_EQ(ui->Button1->text(), QStringLiteral("Import"));
+  EXPECT_TRUE(ui->Button1->font().bold());
+  EXPECT_FALSE(ui->Button1->isEnabled());
+  for (QPushButton* b : {ui->Button3, ui->Button2, ui->Button1})
     EXPECT_EQ(b->width(), 75);
 
   // The tool bar, left to right (separators left out).
   std::vector<std::string> names;
-  for (QObject* child : window->ToolBar1->children())
+  for (QObject* child : ui->ToolBar1->children())
     if (auto* w = qobject_cast<QWidget*>(child); w && !w->objectName().isEmpty() && w->isVisible())
       names.push_back(w->objectName().toStdString());
   std::vector<std::string> ordered;
-  for (QAction* a : window->ToolBar1->actions())
-    if (QWidget* w = window->ToolBar1->widgetForAction(a); w && !w->objectName().isEmpty())
+  for (QAction* a : ui->ToolBar1->actions())
+    if (QWidget* w = ui->ToolBar1->widgetForAction(a); w && !w->objectName().isEmpty())
       ordered.push_back(w->objectName().toStdString());
   EXPECT_EQ(ordered, (std::vector<std::string>{"dzoomall", "dzoomin", "dzoom", "ToolButton5",
                                                "dviewsolid", "dviewlines", "dviewcw",
                                                "ToolButton12", "ToolButton15", "dopen", "dclosed",
                                                "dclear", "dsolid", "dflag", "csel1", "dhelp"}));
-  EXPECT_TRUE(window->dviewsolid->isChecked());
-  EXPECT_FALSE(window->dzoomall->isChecked() || window->dzoomin->isChecked() ||
-               window->dzoom->isChecked());
-  EXPECT_EQ(window->dflag->toolTip().left(11), "Toggle List");
-  EXPECT_EQ(window->csel1->width(), 45);
-  EXPECT_EQ(window->csel1->height(), 26);
-  EXPECT_EQ(window->dzoomall->width(), 27);
-  EXPECT_EQ(window->dzoomall->height(), 26);
+  EXPECT_TRUE(ui->dviewsolid->isChecked());
+  EXPECT_FALSE(ui->dzoomall->isChecked() || ui->dzoomin->isChecked() || ui->dzoom->isChecked());
+  EXPECT_EQ(ui->dflag->toolTip().left(11), QStringLiteral("Toggle List"));
+  EXPECT_EQ(ui->csel1->width(), 45);
+  EXPECT_EQ(ui->csel1->height(), 26);
+  EXPECT_EQ(ui->dzoomall->width(), 27);
+  EXPECT_EQ(ui->dzoomall->height(), 26);
 
   // The information panel's start states.
-  EXPECT_FALSE(window->cFlag->isChecked());
-  EXPECT_TRUE(window->cfills->isChecked());
-  EXPECT_TRUE(window->cLines->isChecked());
-  EXPECT_TRUE(window->Flip_Vertical->isChecked());
-  EXPECT_FALSE(window->cAutofix->isChecked());
-  EXPECT_FALSE(window->cReduce->isChecked());
-  EXPECT_EQ(window->cFlag->text(), "Toggle List");
-  EXPECT_EQ(window->cfills->text(), "Fills (solid)");
-  EXPECT_EQ(window->cLines->text(), "Strokes (no fill)");
-  EXPECT_EQ(window->cAutofix->text(), "Auto-Fix Holes");
-  EXPECT_EQ(window->cReduce->text(), "Reduce Nodes");
-  EXPECT_EQ(window->panel_info->height(), 141);
-  EXPECT_EQ(window->StatusPanel0->text(), "File");
-  EXPECT_TRUE(window->EnancedView1->isChecked());
-  EXPECT_FALSE(window->ParseEverything1->isChecked());
+  EXPECT_FALSE(ui->cFlag->isChecked());
+  EXPECT_TRUE(ui->cfills->isChecked());
+  EXPECT_TRUE(ui->cLines->isChecked());
+  EXPECT_TRUE(ui->Flip_Vertical->isChecked());
+  EXPECT_FALSE(ui->cAutofix->isChecked());
+  EXPECT_FALSE(ui->cReduce->isChecked());
+  EXPECT_EQ(ui->cFlag->text(), QStringLiteral("Toggle List"));
+  EXPECT_EQ(ui->cfills->text(), QStringLiteral("Fills (solid)"));
+  EXPECT_EQ(ui->cLines->text(), QStringLiteral("Strokes (no fill)"));
+  EXPECT_EQ(ui->cAutofix->text(), QStringLiteral("Auto-Fix Holes"));
+  EXPECT_EQ(ui->cReduce->text(), QStringLiteral("Reduce Nodes"));
+  EXPECT_EQ(ui->panel_info->height(), 141);
+  EXPECT_EQ(ui->StatusPanel0->text(), QStringLiteral("File"));
+  EXPECT_TRUE(ui->EnancedView1->isChecked());
+  EXPECT_FALSE(ui->ParseEverything1->isChecked());
 }
 
 TEST_F(WindowTest, MenusWithTheirShortcuts) {
@@ -87,153 +87,166 @@ TEST_F(WindowTest, MenusWithTheirShortcuts) {
   struct Item {
     QAction* action;
     const char* caption;
-    QKeySequence key;
+    const char* key;  // in the portable text form; "" for none
   };
   for (const Item& i : {
-           Item{window->Reload1, "Reload", {}},
-           Item{window->Exit1, "Exit", {}},
-           Item{window->Delete1, "Delete (Del)", {}},
-           Item{window->tofront1, "Bring to Front", QKeySequence("Shift+PgUp")},
-           Item{window->BreakApart1, "Send to Back", QKeySequence("Shift+PgDown")},
-           Item{window->UpOne1, "Up One Level", QKeySequence("Ctrl+PgUp")},
-           Item{window->downone1, "Down One Level", QKeySequence("Ctrl+PgDown")},
-           Item{window->FlagSelected1, "Toggle Selected", QKeySequence("F8")},
-           Item{window->OpenSelected1, "Open Selected", QKeySequence("Ctrl+O")},
-           Item{window->CloseSelected1, "Close Selected", QKeySequence("Ctrl+C")},
-           Item{window->SolidSelected1, "Solid Selected", QKeySequence("Ctrl+S")},
-           Item{window->ClearSelected1, "Clear Selected", QKeySequence("Ctrl+L")},
-           Item{window->ZoomAll1, "Zoom All", QKeySequence("F5")},
-           Item{window->Zoom1, "Zoom", QKeySequence("F2")},
-           Item{window->ZoomIN1, "Zoom to Object", {}},
-           Item{window->RedrawAll1, "Redraw All", QKeySequence("F3")},
-           Item{window->EnancedView1, "Enanced View", {}},
-           Item{window->ParseEverything1, "Parse Everything", {}},
-           Item{window->Help2, "&Help", {}},
+           Item{ui->Reload1, "Reload", ""},
+           Item{ui->Exit1, "Exit", ""},
+           Item{ui->Delete1, "Delete (Del)", ""},
+           Item{ui->tofront1, "Bring to Front", "Shift+PgUp"},
+           Item{ui->BreakApart1, "Send to Back", "Shift+PgDown"},
+           Item{ui->UpOne1, "Up One Level", "Ctrl+PgUp"},
+           Item{ui->downone1, "Down One Level", "Ctrl+PgDown"},
+           Item{ui->FlagSelected1, "Toggle Selected", "F8"},
+           Item{ui->OpenSelected1, "Open Selected", "Ctrl+O"},
+           Item{ui->CloseSelected1, "Close Selected", "Ctrl+C"},
+           Item{ui->SolidSelected1, "Solid Selected", "Ctrl+S"},
+           Item{ui->ClearSelected1, "Clear Selected", "Ctrl+L"},
+           Item{ui->ZoomAll1, "Zoom All", "F5"},
+           Item{ui->Zoom1, "Zoom", "F2"},
+           Item{ui->ZoomIN1, "Zoom to Object", ""},
+           Item{ui->RedrawAll1, "Redraw All", "F3"},
+           Item{ui->EnancedView1, "Enanced View", ""},
+           Item{ui->ParseEverything1, "Parse Everything", ""},
+           Item{ui->Help2, "&Help", ""},
        }) {
     EXPECT_EQ(i.action->text().toStdString(), i.caption);
-    EXPECT_EQ(i.action->shortcut(), i.key) << i.caption;
+    EXPECT_EQ(i.action->shortcut(), QKeySequence(QString::fromLatin1(i.key))) << i.caption;
   }
 }
 
 TEST_F(WindowTest, ReloadBuildsTheTreeAndThePanel) {
   Load(Sample("shapes.eps"));
-  EXPECT_TRUE(window->StatusPanel1->text().endsWith("shapes.eps"));
+  EXPECT_TRUE(ui->StatusPanel1->text().endsWith(QStringLiteral("shapes.eps")));
   // Level 1: a red square, the curves in a level-2 group, a compound (2); level 0: two more.
-  EXPECT_EQ(Shape(window->Tree, window->Model.PathList), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
-  const TreeNode* root = window->Tree.First();
+  EXPECT_EQ(Shape(ui->Tree, ui->Model.PathList), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
+  const TreeNode* root = ui->Tree.First();
   EXPECT_EQ(root->Caption(), "Master Group: ");
-  EXPECT_EQ(window->Tree.Selected(), root);
-  EXPECT_EQ(window->TreeView1->currentIndex().data().toString(), "Master Group: ");
-  EXPECT_EQ(window->label_nodes->text(), "Group (6 Paths)");
+  EXPECT_EQ(ui->Tree.Selected(), root);
+  EXPECT_EQ(ui->TreeView1->currentIndex().data().toString(), QStringLiteral("Master Group: "));
+  EXPECT_EQ(ui->label_nodes->text(), QStringLiteral("Group (6 Paths)"));
   // All paths of the file: x 36 to 252, y 36 to 198 points.
-  EXPECT_EQ(window->label_width->text(), "76.200 mm");
-  EXPECT_EQ(window->label_height->text(), "57.150 mm");
-  EXPECT_TRUE(window->Button1->isEnabled());
-  EXPECT_FALSE(window->p->Picture.isNull());
-  EXPECT_EQ(window->p->Picture.size(), window->p->size());
+  EXPECT_EQ(ui->label_width->text(), QStringLiteral("76.200 mm"));
+  EXPECT_EQ(ui->label_height->text(), QStringLiteral("57.150 mm"));
+  EXPECT_TRUE(ui->Button1->isEnabled());
+  EXPECT_FALSE(ui->p->Picture.isNull());
+  EXPECT_EQ(ui->p->Picture.size(), ui->p->size());
 }
 
 TEST_F(WindowTest, SelectionSetsTheButtonsAndTheColour) {
   Load(Sample("shapes.eps"));
-  const TreeNode* root = window->Tree.First();
+  const TreeNode* root = ui->Tree.First();
   TreeNode* composite = root->Children[0]->Children[2];
   TreeNode* stroke = root->Children[2];
   TreeNode* white = root->Children[1];
 
-  window->TreeView1->setCurrentIndex(window->TreeView1->model()->index(
-      2, 0, window->TreeView1->model()->index(0, 0, window->TreeView1->model()->index(0, 0))));
-  EXPECT_EQ(window->Tree.Selected(), composite);
-  EXPECT_EQ(window->label_nodes->text(), "Compound  (2 Paths)");
+  ui->TreeView1->setCurrentIndex(ui->TreeView1->model()->index(
+      2, 0, ui->TreeView1->model()->index(0, 0, ui->TreeView1->model()->index(0, 0))));
+  EXPECT_EQ(ui->Tree.Selected(), composite);
+  EXPECT_EQ(ui->label_nodes->text(), QStringLiteral("Compound  (2 Paths)"));
 
-  window->SelectNode(stroke);
-  window->TreeView1Change();
-  EXPECT_EQ(window->label_nodes->text(), "Path (2 nodes)");
-  EXPECT_TRUE(window->dopen->isChecked());
-  EXPECT_FALSE(window->dclosed->isChecked());
-  EXPECT_TRUE(window->dclear->isChecked());
-  EXPECT_FALSE(window->dsolid->isChecked());
-  EXPECT_EQ(window->csel1->SelectionColor(), 0);  // its line colour, black
-  EXPECT_TRUE(window->csel1->isEnabled());
+  ui->SelectNode(stroke);
+  ui->TreeView1Change();
+  EXPECT_EQ(ui->label_nodes->text(), QStringLiteral("Path (2 nodes)"));
+  EXPECT_TRUE(ui->dopen->isChecked());
+  EXPECT_FALSE(ui->dclosed->isChecked());
+  EXPECT_TRUE(ui->dclear->isChecked());
+  EXPECT_FALSE(ui->dsolid->isChecked());
+  EXPECT_EQ(ui->csel1->SelectionColor(), 0);  // its line colour, black
+  EXPECT_TRUE(ui->csel1->isEnabled());
 
-  window->SelectNode(white);
-  window->TreeView1Change();
-  EXPECT_TRUE(window->dclosed->isChecked());
-  EXPECT_TRUE(window->dsolid->isChecked());
-  EXPECT_EQ(window->csel1->SelectionColor(), 0xFFFFFF);  // filled: its fill colour
-  EXPECT_EQ(window->Shape2->palette().color(QPalette::Window), QColor(0, 255, 255));  // 1 0 0 0 K
+  ui->SelectNode(white);
+  ui->TreeView1Change();
+  EXPECT_TRUE(ui->dclosed->isChecked());
+  EXPECT_TRUE(ui->dsolid->isChecked());
+  EXPECT_EQ(ui->csel1->SelectionColor(), 0xFFFFFF);  // filled: its fill colour
+  EXPECT_EQ(ui->Shape2->palette().color(QPalette::Window), QColor(0, 255, 255));  // 1 0 0 0 K
   // Width and height now follow the extent the preview fitted: all tree paths.
-  EXPECT_EQ(window->label_width->text(), "76.200 mm");
+  EXPECT_EQ(ui->label_width->text(), QStringLiteral("76.200 mm"));
 }
 
 TEST_F(WindowTest, FiltersRebuildAndPrune) {
   Load(Sample("shapes.eps"));
-  window->cfills->click();  // fills hidden: only the open stroke is left
-  EXPECT_EQ(Shape(window->Tree, window->Model.PathList), "R[P5]");
-  EXPECT_EQ(window->label_nodes->text(), "Group (1 Paths)");
-  window->cLines->click();  // nothing left but the root
-  EXPECT_EQ(Shape(window->Tree, window->Model.PathList), "R");
-  EXPECT_EQ(window->label_nodes->text(), "Group (0 Paths)");
-  EXPECT_FALSE(window->dopen->isEnabled());
-  EXPECT_FALSE(window->csel1->isEnabled());
-  EXPECT_FALSE(window->Button1->isEnabled());  // a selected root without paths
+  ui->cfills->click();  // fills hidden: only the open stroke is left
+  EXPECT_EQ(Shape(ui->Tree, ui->Model.PathList), "R[P5]");
+  EXPECT_EQ(ui->label_nodes->text(), QStringLiteral("Group (1 Paths)"));
+  ui->cLines->click();  // nothing left but the root
+  EXPECT_EQ(Shape(ui->Tree, ui->Model.PathList), "R");
+  EXPECT_EQ(ui->label_nodes->text(), QStringLiteral("Group (0 Paths)"));
+  EXPECT_FALSE(ui->dopen->isEnabled());
+  EXPECT_FALSE(ui->csel1->isEnabled());
+  EXPECT_FALSE(ui->Button1->isEnabled());  // a selected root without paths
   Save(window.get(), "window-filtered.png");
-  window->cfills->click();
-  window->cLines->click();
-  EXPECT_EQ(Shape(window->Tree, window->Model.PathList), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
+  ui->cfills->click();
+  ui->cLines->click();
+  EXPECT_EQ(Shape(ui->Tree, ui->Model.PathList), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
 }
 
 TEST_F(WindowTest, ViewModesChangeThePicture) {
   Load(Sample("shapes.eps"));
-  const QImage solid = window->p->Picture;
+  const QImage solid = ui->p->Picture;
   Save(window.get(), "window-solid.png");
-  window->dviewlines->click();
-  EXPECT_TRUE(window->dviewlines->isChecked());
-  EXPECT_FALSE(window->dviewsolid->isChecked());
-  const QImage wire = window->p->Picture;
+  ui->dviewlines->click();
+  EXPECT_TRUE(ui->dviewlines->isChecked());
+  EXPECT_FALSE(ui->dviewsolid->isChecked());
+  const QImage wire = ui->p->Picture;
   Save(window.get(), "window-wireframe.png");
-  window->dviewcw->click();
-  const QImage orientation = window->p->Picture;
+  ui->dviewcw->click();
+  const QImage orientation = ui->p->Picture;
   Save(window.get(), "window-orientation.png");
-  window->dviewcw->click();  // pressing the down button again keeps it down
-  EXPECT_TRUE(window->dviewcw->isChecked());
+  ui->dviewcw->click();  // pressing the down button again keeps it down
+  EXPECT_TRUE(ui->dviewcw->isChecked());
   EXPECT_NE(solid, wire);
   EXPECT_NE(wire, orientation);
   // The red square of shapes.eps is filled in Solid mode only: look at its middle.
-  const auto& m = window->Mapping;
+  const auto& m = ui->Mapping;
   const int x = int(m.OffsetX + (72 - m.OriginX) * m.Scale),
             y = int(m.OffsetY + (72 - m.OriginY) * m.Scale);
   EXPECT_EQ(solid.pixelColor(x, y), QColor(255, 0, 0));
   EXPECT_EQ(wire.pixelColor(x, y), QColor(255, 255, 255));
 }
 
+TEST_F(WindowTest, APathRecolouredWithASystemColourIsDrawnInIt) {
+  Load(Sample("shapes.eps"));
+  ui->SelectNode(ui->Tree.First()->Children[1]);  // the white rectangle, 144..252 x 144..198
+  ui->TreeView1Change();
+  ui->csel1->SetSelectionColor(SystemColorValue(13));  // "highlight", as the drop-down gives it
+  ASSERT_EQ(ui->Model.PathList[4].FillColor, SystemColorValue(13));
+  const QColor highlight = window->palette().color(QPalette::Active, QPalette::Highlight);
+  ASSERT_NE(highlight, QColor(13, 0, 0));  // what the value's low bytes would give
+  const ScreenMapping& m = ui->Mapping;
+  const int x = static_cast<int>(MapX(m, 198)), y = static_cast<int>(MapY(m, 171));
+  EXPECT_EQ(ui->p->Picture.pixelColor(x, y), highlight);
+}
+
 TEST_F(WindowTest, ALoneHorizontalLineGivesAWhitePicture) {
   const auto file = drive_ / "line.eps";
   std::ofstream(file) << "%%EndSetup\n0 0 0 1 K\n10 20 m\n200 20 l\nS\n";
   Load(file.string());
-  ASSERT_EQ(window->Model.PathList.size(), 1u);
-  const QImage& picture = window->p->Picture;
+  ASSERT_EQ(ui->Model.PathList.size(), 1u);
+  const QImage& picture = ui->p->Picture;
   for (int y = 0; y < picture.height(); y += 3)
     for (int x = 0; x < picture.width(); x += 3)
       ASSERT_EQ(picture.pixel(x, y), qRgb(255, 255, 255)) << x << "," << y;
-  EXPECT_TRUE(window->Button1->isEnabled());  // the tree holds a path
+  EXPECT_TRUE(ui->Button1->isEnabled());  // the tree holds a path
 }
 
 TEST_F(WindowTest, ImportWritesWhatTheBatchModeWritesAndEnds) {
   Load(Sample("shapes.eps"));
-  window->cReduce->setChecked(true);
-  window->cAutofix->setChecked(true);
-  window->Button1->click();
+  ui->cReduce->setChecked(true);
+  ui->cAutofix->setChecked(true);
+  ui->Button1->click();
   EXPECT_TRUE(messages.empty()) << messages.front();
   ASSERT_TRUE(std::filesystem::exists(DotFile()));
   EXPECT_FALSE(window->isVisible());  // the program ends
   // "Auto-Fix Holes" drew the output in the preview: anticlockwise outlines in dark blue.
   bool darkBlue = false;
-  const QImage& picture = window->p->Picture;
+  const QImage& picture = ui->p->Picture;
   for (int y = 0; y < picture.height() && !darkBlue; ++y)
     for (int x = 0; x < picture.width() && !darkBlue; ++x)
       darkBlue = picture.pixelColor(x, y) == QColor(0, 0, 0x80);
   EXPECT_TRUE(darkBlue);
-  EXPECT_EQ(window->label_nodes->text(), "Generating Output");
+  EXPECT_EQ(ui->label_nodes->text(), QStringLiteral("Generating Output"));
 
   const auto batch = drive_ / "batch.dot";
   std::ostringstream out, err;
@@ -250,28 +263,28 @@ TEST_F(WindowTest, ImportIntoAFolderThatCannotBeMadeLeavesTheWindowOpen) {
   // "temp" under the Windows directory is a file: the folder cannot be made, nor the DOT file.
   std::filesystem::remove_all(drive_ / "windows" / "temp");
   std::ofstream(drive_ / "windows" / "temp") << "in the way";
-  window->Button1->click();
+  ui->Button1->click();
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0], "Error (b) maing Dir c:\\windows\\temp");
   EXPECT_EQ(messages[1].rfind("error: ", 0), 0u);
   EXPECT_TRUE(window->isVisible());
   EXPECT_TRUE(window->isEnabled());
-  EXPECT_EQ(Shape(window->Tree, window->Model.PathList), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
+  EXPECT_EQ(Shape(ui->Tree, ui->Model.PathList), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
   EXPECT_TRUE(std::filesystem::is_regular_file(drive_ / "windows" / "temp"));
 
   // Put right, a second "Import" writes the file and ends.
   std::filesystem::remove(drive_ / "windows" / "temp");
   messages.clear();
-  window->Button1->click();
+  ui->Button1->click();
   EXPECT_TRUE(std::filesystem::exists(DotFile()));
   EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(WindowTest, ImportWithNothingInTheTree) {
   Load(Sample("shapes.eps"));
-  window->cfills->click();
-  window->cLines->click();
-  window->Button1Click();  // the button is disabled; the command itself still refuses
+  ui->cfills->click();
+  ui->cLines->click();
+  ui->Button1Click();  // the button is disabled; the command itself still refuses
   EXPECT_EQ(messages, (std::vector<std::string>{"There are no paths to import!"}));
   EXPECT_TRUE(window->isVisible());
   EXPECT_FALSE(std::filesystem::exists(DotFile()));
@@ -298,15 +311,15 @@ TEST_F(WindowTest, AbortWhileLoading) {
   const auto file = drive_ / "big.eps";
   std::ofstream(file) << text;
   auto* dialog = new AbortingDialog(2);  // loading pumps at bytes 1 and 4097
-  window->fabort.reset(dialog);
+  ui->fabort.reset(dialog);
   Load(file.string());
-  EXPECT_TRUE(window->Tree.Empty());
-  EXPECT_TRUE(window->Model.PathList.empty());
-  EXPECT_FALSE(window->Button1->isEnabled());
+  EXPECT_TRUE(ui->Tree.Empty());
+  EXPECT_TRUE(ui->Model.PathList.empty());
+  EXPECT_FALSE(ui->Button1->isEnabled());
   EXPECT_TRUE(window->isEnabled());
   EXPECT_FALSE(dialog->isVisible());
   // The interpretation still runs, on no lines: its phase text is the last one shown.
-  EXPECT_EQ(dialog->Label1->text(), "Interpreting File    (0 Lines)");
+  EXPECT_EQ(dialog->Label1->text(), QStringLiteral("Interpreting File    (0 Lines)"));
 }
 
 TEST_F(WindowTest, AbortWhileInterpreting) {
@@ -317,27 +330,27 @@ TEST_F(WindowTest, AbortWhileInterpreting) {
   std::ofstream(file) << text;
   // One pump while loading (byte 1), then the interpreter's at lines 0, 100, 200.
   auto* dialog = new AbortingDialog(3);
-  window->fabort.reset(dialog);
+  ui->fabort.reset(dialog);
   Load(file.string());
   EXPECT_EQ(dialog->pumps, 3);
-  EXPECT_TRUE(window->Tree.Empty());
-  EXPECT_TRUE(window->Model.PathList.empty());
-  EXPECT_FALSE(window->Button1->isEnabled());
+  EXPECT_TRUE(ui->Tree.Empty());
+  EXPECT_TRUE(ui->Model.PathList.empty());
+  EXPECT_FALSE(ui->Button1->isEnabled());
   EXPECT_EQ(dialog->ProgressBar1->value(), 0);
-  EXPECT_EQ(dialog->Label1->text(), "Interpreting File    (301 Lines)");
+  EXPECT_EQ(dialog->Label1->text(), QStringLiteral("Interpreting File    (301 Lines)"));
 }
 
 TEST_F(WindowTest, ProgressDialogPicture) {
-  Tfabort* dialog = window->fabort.get();
+  Tfabort* dialog = ui->fabort.get();
   dialog->SetPhaseText("Interpreting File    (4,065,630 Lines)");
   dialog->SetMaximum(4065630);
   dialog->SetPosition(1500000);
   dialog->show();
   dialog->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
-  EXPECT_EQ(dialog->windowTitle(), "Processing File");
+  EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Processing File"));
   EXPECT_EQ(dialog->size(), QSize(255, 87));
-  EXPECT_EQ(dialog->Button1->text(), "Abort");
+  EXPECT_EQ(dialog->Button1->text(), QStringLiteral("Abort"));
   Save(dialog, "progress-dialog.png");
   // Esc presses "Abort": it only sets the flag.
   QTest::keyClick(dialog, Qt::Key_Escape);
@@ -348,20 +361,20 @@ TEST_F(WindowTest, ProgressDialogPicture) {
 
 TEST_F(WindowTest, ReloadAfterEditsRestoresTheFile) {
   Load(Sample("shapes.eps"));
-  window->cFlag->click();
-  EXPECT_TRUE(window->cFlag->isChecked());
-  window->Reload1->trigger();
-  EXPECT_FALSE(window->cFlag->isChecked());  // every reload unchecks it
-  EXPECT_EQ(Shape(window->Tree, window->Model.PathList), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
+  ui->cFlag->click();
+  EXPECT_TRUE(ui->cFlag->isChecked());
+  ui->Reload1->trigger();
+  EXPECT_FALSE(ui->cFlag->isChecked());  // every reload unchecks it
+  EXPECT_EQ(Shape(ui->Tree, ui->Model.PathList), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
 }
 
 TEST_F(WindowTest, ReadingOptionsWaitForTheNextReload) {
   Load(Sample("shapes.eps"));
-  const float y = window->Model.PathList[0].Items[0].Y1;
-  window->Flip_Vertical->click();
-  EXPECT_EQ(window->Model.PathList[0].Items[0].Y1, y);
-  window->Reload1->trigger();
-  EXPECT_EQ(window->Model.PathList[0].Items[0].Y1, -y);
+  const float y = ui->Model.PathList[0].Items[0].Y1;
+  ui->Flip_Vertical->click();
+  EXPECT_EQ(ui->Model.PathList[0].Items[0].Y1, y);
+  ui->Reload1->trigger();
+  EXPECT_EQ(ui->Model.PathList[0].Items[0].Y1, -y);
 }
 
 TEST_F(WindowTest, AnUnreadablePdfSaysWhyInTheStatusBar) {
@@ -369,11 +382,11 @@ TEST_F(WindowTest, AnUnreadablePdfSaysWhyInTheStatusBar) {
       std::filesystem::path(AIIMPORT_CORPUS_DIR) / "sindresorhus-fixture.ai";
   if (!std::filesystem::exists(truncated)) GTEST_SKIP() << "corpus folder absent";
   Load(Sample("shapes.eps"));
-  EXPECT_EQ(window->StatusPanel2->text(), "");
+  EXPECT_EQ(ui->StatusPanel2->text(), QString());
   Load(truncated.string());
-  EXPECT_EQ(window->StatusPanel2->text(),
-            "This PDF file is damaged or incomplete and cannot be read");
-  EXPECT_TRUE(window->Tree.Empty());
+  EXPECT_EQ(ui->StatusPanel2->text(),
+            QStringLiteral("This PDF file is damaged or incomplete and cannot be read"));
+  EXPECT_TRUE(ui->Tree.Empty());
   EXPECT_TRUE(messages.empty());  // no message box: the status bar says it
   Save(window.get(), "window-unreadable-pdf.png");
 }
@@ -387,11 +400,11 @@ TEST_F(WindowTest, DroppingADrawingLoadsIt) {
   QDropEvent drop(QPointF(300, 200), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(window.get(), &drop);
   QApplication::processEvents();
-  EXPECT_TRUE(window->StatusPanel1->text().endsWith("leaf-cr.ai"));
-  EXPECT_EQ(window->Model.PathList.size(), 2u);
+  EXPECT_TRUE(ui->StatusPanel1->text().endsWith(QStringLiteral("leaf-cr.ai")));
+  EXPECT_EQ(ui->Model.PathList.size(), 2u);
   // Other files are refused.
   auto* other = new QMimeData;
-  other->setUrls({QUrl::fromLocalFile("/tmp/picture.png")});
+  other->setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/picture.png"))});
   QDragEnterEvent refused(QPoint(300, 200), Qt::CopyAction, other, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(window.get(), &refused);
   EXPECT_FALSE(refused.isAccepted());
@@ -401,7 +414,7 @@ TEST_F(WindowTest, DroppingADrawingLoadsIt) {
 
 TEST_F(WindowTest, AMissingFileLeavesTheTreeEmpty) {
   Load((drive_ / "gone.ai").string());
-  EXPECT_TRUE(window->Tree.Empty());
+  EXPECT_TRUE(ui->Tree.Empty());
   EXPECT_TRUE(messages.empty());
 }
 
@@ -413,24 +426,26 @@ namespace {
 
 TEST_F(WindowTest, TheCommandLinesFileIsLoadedOnTheFirstPaint) {
   auto second = std::make_unique<Tfmain>(std::vector<std::string>{Sample("leaf-cr.ai"), "ignored"});
-  second->ShowMessage = [this](const QString& text, bool) {
+  TfmainTestAccess secondUi(*second);
+  secondUi.ShowMessage = [this](const QString& text, bool) {
     messages.push_back(text.toStdString());
   };
-  EXPECT_TRUE(second->Model.PathList.empty());
+  EXPECT_TRUE(secondUi.Model.PathList.empty());
   second->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(second.get()));
   QApplication::processEvents();
-  EXPECT_EQ(second->Model.PathList.size(), 2u);
+  EXPECT_EQ(secondUi.Model.PathList.size(), 2u);
   EXPECT_EQ(
-      QDir::fromNativeSeparators(second->StatusPanel1->text()).toStdString(),
+      QDir::fromNativeSeparators(secondUi.StatusPanel1->text()).toStdString(),
       QFileInfo(QString::fromStdString(Sample("leaf-cr.ai"))).absoluteFilePath().toStdString());
   // A first argument that names no file leaves the window empty.
   auto third = std::make_unique<Tfmain>(std::vector<std::string>{"/no/such/drawing.ai"});
+  TfmainTestAccess thirdUi(*third);
   third->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(third.get()));
   QApplication::processEvents();
-  EXPECT_TRUE(third->Tree.Empty());
-  EXPECT_EQ(third->StatusPanel1->text(), "");
+  EXPECT_TRUE(thirdUi.Tree.Empty());
+  EXPECT_EQ(thirdUi.StatusPanel1->text(), QString());
 }
 
 TEST_F(WindowTest, EscapeAndExitCloseWithoutOutput) {
@@ -441,40 +456,31 @@ TEST_F(WindowTest, EscapeAndExitCloseWithoutOutput) {
   EXPECT_FALSE(window->isVisible());
   EXPECT_FALSE(std::filesystem::exists(DotFile()));
   window->show();
-  window->Exit1->trigger();
+  ui->Exit1->trigger();
   EXPECT_FALSE(window->isVisible());
   EXPECT_FALSE(std::filesystem::exists(DotFile()));
-}
-
-TEST_F(WindowTest, HelpWithoutTheViewerSaysNothing) {
-  window->dhelp->click();
-  window->Help2->trigger();
-  EXPECT_TRUE(messages.empty());
-  EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(WindowTest, TheTreesHintIsTheCaptionUnderTheMouse) {
   Load(Sample("shapes.eps"));
   const QModelIndex group =
-      window->TreeView1->model()->index(0, 0, window->TreeView1->model()->index(0, 0));
-  const QRect row = window->TreeView1->visualRect(group);
-  QTest::mouseMove(window->TreeView1->viewport(), row.center());
-  EXPECT_EQ(window->TreeView1->toolTip(), "Group");
-  QTest::mouseMove(window->TreeView1->viewport(),
-                   QPoint(5, window->TreeView1->viewport()->height() - 2));
-  EXPECT_EQ(window->TreeView1->toolTip(), "");
+      ui->TreeView1->model()->index(0, 0, ui->TreeView1->model()->index(0, 0));
+  const QRect row = ui->TreeView1->visualRect(group);
+  QTest::mouseMove(ui->TreeView1->viewport(), row.center());
+  EXPECT_EQ(ui->TreeView1->toolTip(), QStringLiteral("Group"));
+  QTest::mouseMove(ui->TreeView1->viewport(), QPoint(5, ui->TreeView1->viewport()->height() - 2));
+  EXPECT_EQ(ui->TreeView1->toolTip(), QString());
 }
 
 TEST_F(WindowTest, ZoomToObjectFromTheMenuFitsOnceWithoutPressingTheButton) {
   Load(Sample("shapes.eps"));
-  window->SelectNode(
-      window->Tree.First()->Children[1]);  // the white rectangle, 144..252 x 144..198
-  window->ZoomIN1->trigger();
-  EXPECT_FALSE(window->dzoomin->isChecked());
-  EXPECT_EQ(window->Model.ViewExtent, (FloatRect{144, 144, 252, 198}));
-  window->dzoomin->click();
-  EXPECT_TRUE(window->dzoomin->isChecked());
-  EXPECT_EQ(window->Model.ViewExtent, (FloatRect{144, 144, 252, 198}));
+  ui->SelectNode(ui->Tree.First()->Children[1]);  // the white rectangle, 144..252 x 144..198
+  ui->ZoomIN1->trigger();
+  EXPECT_FALSE(ui->dzoomin->isChecked());
+  EXPECT_EQ(ui->Model.ViewExtent, (FloatRect{144, 144, 252, 198}));
+  ui->dzoomin->click();
+  EXPECT_TRUE(ui->dzoomin->isChecked());
+  EXPECT_EQ(ui->Model.ViewExtent, (FloatRect{144, 144, 252, 198}));
 }
 
 }  // namespace

@@ -41,18 +41,27 @@ inline std::string Shape(const ObjectTree& tree, const std::deque<tpath>& list) 
   std::unordered_map<const tpath*, std::size_t> index;
   for (std::size_t i = 0; i < list.size(); ++i)
     index[&list[i]] = i;
-  auto name = [&index](const TreeNode* n) -> std::string {
+  // The letter and number are appended to a string that holds the letter already: GCC 12
+  // warns wrongly (-Wrestrict) about the copy in "C" + std::to_string(...) at -O3.
+  auto name = [&index](const TreeNode* n) {
+    std::string text(1, '?');
     switch (n->Kind) {
       case NodeKind::Root:
-        return "R";
+        text[0] = 'R';
+        break;
       case NodeKind::Group:
-        return "G";
+        text[0] = 'G';
+        break;
       case NodeKind::Composite:
-        return "C" + std::to_string(n->Number);
+        text[0] = 'C';
+        text += std::to_string(n->Number);
+        break;
       case NodeKind::Path:
-        return "P" + std::to_string(index.at(n->Path));
+        text[0] = 'P';
+        text += std::to_string(index.at(n->Path));
+        break;
     }
-    return "?";
+    return text;
   };
   // Pre-order with closing brackets, without recursion (trees may be very deep).
   std::string out;

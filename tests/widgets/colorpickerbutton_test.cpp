@@ -1,11 +1,16 @@
 // The colour picker button and its popup driven through the window system's event path (QTest
 // on the windows, so that the popup's mouse grab routes the events as it does on screen).
 #include <gtest/gtest.h>
+#include <QMetaProperty>
+#include <QShortcut>
+#include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "colorpickerbutton.h"
 #include "colorpopup.h"
@@ -23,7 +28,7 @@ class ColorPickerButtonTest : public ::testing::Test {
     button = new TColorPickerButton(host.get());
     button->setGeometry(50, 10, 45, 26);  // as csel1
     button->SetFlat(true);
-    button->SetCustomText("Custom Colors");
+    button->SetCustomText(QStringLiteral("Custom Colors"));
     button->OnChange = [this](TColorPickerButton*) { ++changes; };
     button->OnClick = [this](TColorPickerButton*) { ++clicks; };
     button->OnDefaultSelect = [this](TColorPickerButton*) { ++defaultSelects; };
@@ -107,6 +112,53 @@ TEST_F(ColorPickerButtonTest, HoverAndClickOnACellTakesItsColourOnce) {
   EXPECT_EQ(changes, 1);
 }
 
+TEST_F(ColorPickerButtonTest, TheColorPropertyAndItsSignal) {
+  const QMetaProperty property =
+      button->metaObject()->property(button->metaObject()->indexOfProperty("color"));
+  ASSERT_TRUE(property.isValid());
+  EXPECT_TRUE(property.isWritable());
+  ASSERT_TRUE(property.hasNotifySignal());
+  EXPECT_EQ(property.notifySignal().name(), QByteArray("colorChanged"));
+
+  QSignalSpy spy(button, &TColorPickerButton::colorChanged);
+  std::vector<std::string> order;  // the signal comes right before OnChange
+  QObject::connect(button, &TColorPickerButton::colorChanged, [&] { order.push_back("signal"); });
+  button->OnChange = [&](TColorPickerButton*) { order.push_back("OnChange"); };
+
+  // Written as a property: the colour value itself, a system colour unchanged.
+  struct Case {
+    const char* Name;
+    TColor Value;
+  };
+  const Case cases[] = {
+      {"red", 0x0000FF}, {"button face", SystemColorValue(15)}, {"white", 0xFFFFFF}};
+  for (const Case& c : cases) {
+    spy.clear();
+    order.clear();
+    ASSERT_TRUE(button->setProperty("color", c.Value)) << c.Name;
+    EXPECT_EQ(button->SelectionColor(), c.Value) << c.Name;
+    EXPECT_EQ(button->property("color").toInt(), c.Value) << c.Name;
+    ASSERT_EQ(spy.count(), 1) << c.Name;
+    EXPECT_EQ(spy.at(0).at(0).toInt(), c.Value) << c.Name;
+    EXPECT_EQ(order, (std::vector<std::string>{"signal", "OnChange"})) << c.Name;
+  }
+  // The same value again, by either way: nothing.
+  spy.clear();
+  button->SetSelectionColor(0xFFFFFF);
+  button->setProperty("color", 0xFFFFFF);
+  EXPECT_EQ(spy.count(), 0);
+
+  // The user's choice in the popup: blue (cell 13), once.
+  OpenByMouse();
+  ClickInPopup(CellCentre(13));
+  ASSERT_EQ(spy.count(), 1);
+  EXPECT_EQ(spy.at(0).at(0).toInt(), 0xFF0000);
+  // Escape in an open popup changes nothing.
+  OpenByMouse();
+  QTest::keyClick(PopupWindow(), Qt::Key_Escape);
+  EXPECT_EQ(spy.count(), 1);
+}
+
 TEST_F(ColorPickerButtonTest, EnterRightAfterOpeningFiresOnDefaultSelect) {
   button->SetSelectionColor(0xFF0000);
   changes = 0;
@@ -184,6 +236,33 @@ TEST_F(ColorPickerButtonTest, EscapeCancels) {
   EXPECT_EQ(dropChanges, 2);
 }
 
+TEST_F(ColorPickerButtonTest, KeysTypedOnTheHostWindowGoToTheOpenPopup) {
+  // The host's own shortcuts, Esc among them, as a window has them.
+  int hostEscapes = 0, hostF8 = 0;
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), host.get());
+  QObject::connect(escape, &QShortcut::activated, [&] { ++hostEscapes; });
+  auto* f8 = new QShortcut(QKeySequence(Qt::Key_F8), host.get());
+  QObject::connect(f8, &QShortcut::activated, [&] { ++hostF8; });
+  host->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(host.get()));
+
+  OpenByMouse();
+  QTest::keyClick(HostWindow(), Qt::Key_F8);
+  EXPECT_EQ(hostF8, 0);
+  EXPECT_TRUE(button->DroppedDown());
+  QTest::keyClick(HostWindow(), Qt::Key_Escape);
+  EXPECT_EQ(hostEscapes, 0);
+  EXPECT_FALSE(button->DroppedDown());
+  EXPECT_EQ(button->SelectionColor(), 0);
+  EXPECT_EQ(changes, 0);
+
+  // Closed, the host's shortcuts work again.
+  QTest::keyClick(HostWindow(), Qt::Key_F8);
+  QTest::keyClick(HostWindow(), Qt::Key_Escape);
+  EXPECT_EQ(hostF8, 1);
+  EXPECT_EQ(hostEscapes, 1);
+}
+
 TEST_F(ColorPickerButtonTest, PressOutsideThePopupCancels) {
   OpenByMouse();
   // A press on the host window far from the popup reaches the popup through its grab.
@@ -213,27 +292,27 @@ TEST_F(ColorPickerButtonTest, Hints) {
   const TPopupLayout& l = popup->Layout();
   auto hint = popup->HintAt(CellCentre(13), false);
   ASSERT_TRUE(hint);
-  EXPECT_EQ(hint->Text, "Blue");
+  EXPECT_EQ(hint->Text, QStringLiteral("Blue"));
   EXPECT_EQ(hint->Area, QRect(100, 22, 18, 18));
 
   // The intensity bar: at its right edge, 8 pixels above the pointer, for 5 s.
   hint = popup->HintAt(QPoint(l.IntensityBar.Left + 3, l.IntensityBar.Top + 20), false);
   ASSERT_TRUE(hint);
-  EXPECT_EQ(hint->Text, "Intensity: 100%");
+  EXPECT_EQ(hint->Text, QStringLiteral("Intensity: 100%"));
   EXPECT_EQ(hint->Pos, QPoint(l.IntensityBar.Right, l.IntensityBar.Top + 12));
   EXPECT_EQ(hint->Timeout, 5000);
 
   const int cx = l.CombArea.Left + l.Radius, cy = l.CombArea.Top + l.Radius;
   hint = popup->HintAt(QPoint(cx + 41, cy + 24), false);
   ASSERT_TRUE(hint);
-  EXPECT_EQ(hint->Text, "red: 255, green: 0, blue: 127");
+  EXPECT_EQ(hint->Text, QStringLiteral("red: 255, green: 0, blue: 127"));
   EXPECT_EQ(hint->Timeout, 5000);
 
   // The custom button asks OnHint, else shows the button's own hint; no cell asks with -1.
-  button->SetHint("Colour");
+  button->SetHint(QStringLiteral("Colour"));
   hint = popup->HintAt(QPoint(l.CustomButton.Left + 5, l.CustomButton.Top + 5), false);
   ASSERT_TRUE(hint);
-  EXPECT_EQ(hint->Text, "Colour");
+  EXPECT_EQ(hint->Text, QStringLiteral("Colour"));
   int asked = 0;
   button->OnHint = [&](TColorPickerButton*, int cell, QString& text) {
     ++asked;
@@ -241,12 +320,12 @@ TEST_F(ColorPickerButtonTest, Hints) {
   };
   hint = popup->HintAt(QPoint(l.CustomButton.Left + 5, l.CustomButton.Top + 5), false);
   ASSERT_TRUE(hint);
-  EXPECT_EQ(hint->Text, "-2");
+  EXPECT_EQ(hint->Text, QStringLiteral("-2"));
   EXPECT_EQ(hint->Area, QRect(l.CustomButton.Left, l.CustomButton.Top, l.CustomButton.Width(),
                               l.CustomButton.Height()));
   hint = popup->HintAt(QPoint(3, 3), false);
   ASSERT_TRUE(hint);
-  EXPECT_EQ(hint->Text, "-1");
+  EXPECT_EQ(hint->Text, QStringLiteral("-1"));
   EXPECT_EQ(asked, 2);
 
   button->SetShowHint(false);

@@ -44,7 +44,7 @@ TEST(PopupLayout, CustomButtonAndSample) {
   const TPopupLayout l = Layout(false, true, false);
   EXPECT_EQ(l.Window, (TRect{0, 0, 164, 127}));
   EXPECT_EQ(l.CustomButton, (TRect{10, 98, 154, 123}));
-  // (3, 3, 15, 15) moved by (154 - 18 - 2, 98 + (25 - 15 - 2 - 1) div 2).
+  // (3, 3, 15, 15) moved by (154 - 18 - 2, 98 + (25 - 15 - 2 - 1) / 2), integer division.
   EXPECT_EQ(l.Sample, (TRect{137, 104, 149, 116}));
   EXPECT_EQ(l.CombArea.Top, 127);
 }
@@ -152,7 +152,7 @@ TEST(Honeycomb, ColorCombPositionsAndColours) {
   ASSERT_EQ(combs.size(), 127u);
   EXPECT_EQ(combs[0], (TComb{0, 0, 0xFFFFFF}));
   // Side 0 (towards magenta on the right, then red at the lower right), ring 1: one comb at
-  // 1/6 of the corner (54.56 / 6 = 9.09), green 1 - 1/6 -> Round(212.49999) = 212.
+  // 1/6 of the corner (54.56 / 6 = 9.09), green 1 - 1/6 -> 212.49999 rounds to 212.
   EXPECT_EQ(combs[1], (TComb{9, 0, PackRgb(255, 212, 255)}));
   // Ring 6 of side 0 starts at index 1 + 1 + 2 + 3 + 4 + 5 = 16, in the corner colour.
   EXPECT_EQ(combs[16], (TComb{55, 0, PackRgb(255, 0, 255)}));
@@ -249,7 +249,7 @@ TEST(IntensityBar, PointerAndMarker) {
   EXPECT_EQ(IntensityAt(l, 400), 0.0f);
   EXPECT_EQ(IntensityAt(l, 0), 1.0f);
   EXPECT_EQ(IntensityMarkerY(l, 1.0f), 109);
-  EXPECT_EQ(IntensityMarkerY(l, 0.5f), 161);  // 109 + Round(51.5)
+  EXPECT_EQ(IntensityMarkerY(l, 0.5f), 161);  // 109 + 51.5 rounded half to even (52)
   EXPECT_EQ(IntensityMarkerY(l, 0.0f), 212);
   EXPECT_EQ(IntensityBarGrey(103, 0), 255);
   EXPECT_EQ(IntensityBarGrey(103, 50), 131);  // 53 * 255 / 103 = 131.2
@@ -326,7 +326,8 @@ TEST(ButtonFace, IndicatorArrowAndDivider) {
   EXPECT_EQ(captioned.Text, (TRect{5, 7, 25, 20}));
   EXPECT_EQ(captioned.Indicator, (TRect{5, 17, 25, 23}));
 
-  // Glyph on top of the caption, pressed: margin (49 - 33 + 1) div 2 = 8, spacing 4.
+  // Glyph on top of the caption, pressed: margin (49 - 33 + 1) / 2 = 8 (integer division),
+  // spacing 4.
   TFaceInput top;
   top.Client = {1, 1, 60, 50};
   top.GlyphWidth = top.GlyphHeight = 16;

@@ -28,13 +28,15 @@ QString PictureDir() {
 }
 
 // A child widget is taken from its parent's picture, with the parent's background behind it.
-QImage Save(QWidget* widget, const QString& name) {
+QImage Save(QWidget* widget, const char* file) {
+  const QString name = QString::fromUtf8(file);
   const QPixmap pixmap =
       widget->isWindow() ? widget->grab() : widget->parentWidget()->grab(widget->geometry());
   const QImage image = pixmap.toImage().convertToFormat(QImage::Format_RGB32);
-  EXPECT_TRUE(image.save(PictureDir() + "/" + name + ".png")) << name.toStdString();
+  EXPECT_TRUE(image.save(PictureDir() + u'/' + name + QStringLiteral(".png")))
+      << name.toStdString();
   image.scaled(image.size() * 4, Qt::IgnoreAspectRatio, Qt::FastTransformation)
-      .save(PictureDir() + "/" + name + "-x4.png");
+      .save(PictureDir() + u'/' + name + QStringLiteral("-x4.png"));
   return image;
 }
 
@@ -60,7 +62,7 @@ class PicturesTest : public ::testing::Test {
     button = new TColorPickerButton(host.get());
     button->setGeometry(7, 5, 45, 26);
     button->SetFlat(true);
-    button->SetCustomText("Custom Colors");
+    button->SetCustomText(QStringLiteral("Custom Colors"));
     button->SetSelectionColor(0x0000FF);  // red
     host->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(host.get()));
@@ -136,7 +138,7 @@ TEST_F(PicturesTest, ButtonStates) {
 }
 
 TEST_F(PicturesTest, PopupStandardGrid) {
-  button->SetCustomText("");
+  button->SetCustomText(QString());
   button->SetSelectionColor(0xFF0000);  // blue, cell 13
   button->SetDroppedDown(true);
   TColorPopup* popup = button->Popup();
@@ -199,7 +201,7 @@ TEST_F(PicturesTest, PopupWithSystemColoursAndDefaultText) {
     EXPECT_EQ(Px(image, 20, 93), Hex(ButtonFace(pal)));
   }
   button->SetDroppedDown(false);
-  button->SetDefaultText("&Automatic");
+  button->SetDefaultText(QStringLiteral("&Automatic"));
   button->SetSelectionColor(SystemColorValue(13));  // highlight, cell 53
   button->SetDroppedDown(true);
   TColorPopup* popup = button->Popup();

@@ -10,12 +10,6 @@
 
 namespace aiimport {
 
-QColor ToQColor(TColor color) {
-  const auto value = static_cast<uint32_t>(color);
-  return QColor(static_cast<int>(value & 0xFFu), static_cast<int>((value >> 8) & 0xFFu),
-                static_cast<int>((value >> 16) & 0xFFu));
-}
-
 namespace {
 
 // How the figure being collected is finished: the settings chosen for its last path.
@@ -65,7 +59,7 @@ void ChooseSettings(PendingSettings& pending, const tpath& path, DrawMode mode) 
 // are set only when they change.
 class FigurePainter {
  public:
-  explicit FigurePainter(QPainter& canvas) : canvas_(canvas) {}
+  FigurePainter(QPainter& canvas, const QPalette& palette) : canvas_(canvas), palette_(palette) {}
 
   void Finish(const QPainterPath& figure, const PendingSettings& pending) {
     if (!pending.Fill && pending.PenStyle == Qt::SolidLine) {
@@ -95,7 +89,7 @@ class FigurePainter {
 
   void Apply(const PendingSettings& s) {
     if (!penSet_ || s.PenColor != penColor_ || s.PenStyle != penStyle_) {
-      QPen pen(ToQColor(s.PenColor));
+      QPen pen(ToQColor(s.PenColor, palette_));
       pen.setWidth(1);
       pen.setCosmetic(true);
       pen.setStyle(s.PenStyle);
@@ -111,7 +105,7 @@ class FigurePainter {
     const std::optional<TColor> brush = s.Fill ? std::optional<TColor>(s.BrushColor) : std::nullopt;
     if (!brushSet_ || brush != brush_) {
       if (brush) {
-        canvas_.setBrush(ToQColor(*brush));
+        canvas_.setBrush(ToQColor(*brush, palette_));
       } else {
         canvas_.setBrush(Qt::NoBrush);
       }
@@ -121,6 +115,7 @@ class FigurePainter {
   }
 
   QPainter& canvas_;
+  const QPalette& palette_;  // the system colours
   QPainterPath batch_;
   std::optional<TColor> batchColor_;
   bool penSet_ = false;
@@ -166,7 +161,8 @@ class PointMapper {
 }  // namespace
 
 DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int factor,
-                    DrawMode mode, const ScreenMapping& mapping, QPointF* position) {
+                    DrawMode mode, const ScreenMapping& mapping, QPointF* position,
+                    const QPalette& palette) {
   DrawStats stats;
   if (paths.empty()) return stats;
 
@@ -175,7 +171,7 @@ DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int f
   const PointMapper map(mapping, factor);
   QPointF current = position ? *position : QPointF(0, 0);
 
-  FigurePainter painter(canvas);
+  FigurePainter painter(canvas, palette);
   PendingSettings pending;
   QPainterPath figure;
   figure.setFillRule(Qt::OddEvenFill);
@@ -302,15 +298,15 @@ namespace {
 QImage WhiteImage(int64_t width, int64_t height) {
   if (width <= 0 || height <= 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) return QImage();
   QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
-  if (!image.isNull()) image.fill(ToQColor(PreviewWhite));
+  if (!image.isNull()) image.fill(QColor(Qt::white));  // PreviewWhite
   return image;
 }
 
 void Draw(QImage& target, std::span<const tpath* const> paths, int factor, DrawMode mode,
-          const ScreenMapping& mapping, QPointF& position) {
+          const ScreenMapping& mapping, QPointF& position, const QPalette& palette) {
   if (target.isNull()) return;
   QPainter painter(&target);
-  DrawPaths(painter, paths, factor, mode, mapping, &position);
+  DrawPaths(painter, paths, factor, mode, mapping, &position, palette);
 }
 
 }  // namespace
@@ -336,7 +332,7 @@ PreviewPicture RenderPreview(const PreviewInput& input, FloatRect& viewExtent, S
   QPointF position(0, 0);
   if (input.Request == RenderRequest::RepaintAll) {
     target = WhiteImage(int64_t{input.Width} * factor, int64_t{input.Height} * factor);
-    Draw(target, input.TreePaths, factor, input.ViewMode, *mapping, position);
+    Draw(target, input.TreePaths, factor, input.ViewMode, *mapping, position, input.Palette);
   } else {
     if (cache &&
         cache->Matches(input.TreePaths, viewExtent, input.Width, input.Height, input.Enhanced)) {
@@ -344,13 +340,14 @@ PreviewPicture RenderPreview(const PreviewInput& input, FloatRect& viewExtent, S
       position = cache->EndPosition();
     } else {
       target = WhiteImage(int64_t{input.Width} * factor, int64_t{input.Height} * factor);
-      Draw(target, input.TreePaths, factor, DrawMode::Background, *mapping, position);
+      Draw(target, input.TreePaths, factor, DrawMode::Background, *mapping, position,
+           input.Palette);
       if (cache) {
         cache->Store(input.TreePaths, viewExtent, input.Width, input.Height, input.Enhanced, target,
                      position);
       }
     }
-    Draw(target, input.SelectedPaths, factor, input.ViewMode, *mapping, position);
+    Draw(target, input.SelectedPaths, factor, input.ViewMode, *mapping, position, input.Palette);
   }
 
   if (!target.isNull()) out.Image = input.Enhanced ? HalveBitmap(target) : target;

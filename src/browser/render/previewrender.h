@@ -9,6 +9,7 @@
 #include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <QPalette>
 #include <QPointF>
 
 #include <cstddef>
@@ -21,6 +22,7 @@
 
 #include "pathunit.h"
 #include "preview.h"
+#include "qtcolour.h"
 
 namespace aiimport {
 
@@ -31,10 +33,6 @@ inline constexpr TColor PreviewSilver = 0xC0C0C0;
 inline constexpr TColor PreviewBlue = 0xFF0000;
 inline constexpr TColor PreviewRed = 0x0000FF;
 inline constexpr TColor PreviewDarkBlue = 0x800000;
-
-// A colour value as a QColor: red from the low byte, green from the next, blue from the third;
-// the high byte is ignored.
-QColor ToQColor(TColor color);
 
 // What one DrawPaths call did: paths whose points were emitted, and paths skipped because
 // their mapped box lay wholly outside the clip rectangle.
@@ -49,9 +47,11 @@ struct DrawStats {
 // never finished and so not drawn. Every coordinate is factor * (offset + R((v - origin) *
 // scale)); pens are one device pixel wide. `position` carries the current drawing position
 // across calls (a line or curve that starts a figure starts there); null starts at (0, 0).
-// Null entries of the list are skipped.
+// Null entries of the list are skipped. A system colour is taken from the palette (by default
+// the application's).
 DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int factor,
-                    DrawMode mode, const ScreenMapping& mapping, QPointF* position = nullptr);
+                    DrawMode mode, const ScreenMapping& mapping, QPointF* position = nullptr,
+                    const QPalette& palette = QPalette());
 
 // Half the width and height of the source (an odd last column or row is dropped), each of the
 // three colour bytes the average of the 2 x 2 source pixels, rounded down. RGB32 result; a null
@@ -97,6 +97,7 @@ struct PreviewInput {
   bool Enhanced = true;                 // "Enanced View": drawn at twice the size and halved
   int32_t Width = 0;                    // the paint box
   int32_t Height = 0;
+  QPalette Palette;  // where system colours come from (the application's unless set)
 };
 
 // What a drawing produces.

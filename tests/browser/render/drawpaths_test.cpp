@@ -363,11 +363,55 @@ TEST(HalveBitmapTest, OddLastColumnAndRowAreDropped) {
   EXPECT_EQ(HalveBitmap(rgb888).pixel(0, 0), qRgb(3, 3, 3));
 }
 
-TEST(ColourValues, LowByteIsRed) {
-  EXPECT_EQ(ToQColor(0x0000FF), QColor(255, 0, 0));
-  EXPECT_EQ(ToQColor(0xFF0000), QColor(0, 0, 255));
-  EXPECT_EQ(ToQColor(0x123456), QColor(0x56, 0x34, 0x12));
-  EXPECT_EQ(ToQColor(static_cast<TColor>(0x8000000F)), QColor(0x0F, 0, 0));
+TEST(ColourValues, LowByteIsRedAndSystemColoursComeFromThePalette) {
+  QPalette palette;
+  palette.setColor(QPalette::Active, QPalette::Button, QColor(10, 20, 30));    // 15 button face
+  palette.setColor(QPalette::Disabled, QPalette::Text, QColor(40, 50, 60));    // 17 gray text
+  palette.setColor(QPalette::Inactive, QPalette::Mid, QColor(70, 80, 90));     // 3 inactive caption
+  palette.setColor(QPalette::Active, QPalette::ToolTipBase, QColor(1, 2, 3));  // 24 info background
+  struct Case {
+    TColor Value;
+    QColor Expected;
+  };
+  const Case cases[] = {
+      {0x0000FF, QColor(255, 0, 0)},
+      {0xFF0000, QColor(0, 0, 255)},
+      {0x123456, QColor(0x56, 0x34, 0x12)},
+      {0x7F123456, QColor(0x56, 0x34, 0x12)},  // the high byte of an ordinary value is ignored
+      {static_cast<TColor>(0x8000000F), QColor(10, 20, 30)},
+      {SystemColorValue(17), QColor(40, 50, 60)},
+      {SystemColorValue(3), QColor(70, 80, 90)},
+      {SystemColorValue(24), QColor(1, 2, 3)},
+      {SystemColorValue(25), QColor(0, 0, 0)},  // past the table
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ToQColor(c.Value, palette), c.Expected) << std::hex << c.Value;
+  EXPECT_EQ(FromQColor(QColor(0x56, 0x34, 0x12)), 0x123456);
+  EXPECT_EQ(FromQColor(QColor::fromHsv(0, 255, 255)), 0x0000FF);  // through its RGB values
+}
+
+TEST(DrawPathsSolid, SystemColoursAreTakenFromThePalette) {
+  // Menu (4) and window text (8), coloured unlike anything else in the picture.
+  QPalette palette;
+  palette.setColor(QPalette::Active, QPalette::Window, QColor(0x11, 0x22, 0x33));
+  palette.setColor(QPalette::Active, QPalette::Text, QColor(0x44, 0x55, 0x66));
+  std::deque<tpath> paths;
+  paths.push_back(Rect(10, 10, 40, 40, {true, false, SystemColorValue(8), White, 0}));
+  paths.push_back(Rect(60, 10, 90, 40, {true, true, Black, SystemColorValue(4), 1}));
+  QImage image = WhiteCanvas(100, 50);
+  QPainter painter(&image);
+  DrawPaths(painter, Pointers(paths), 1, DrawMode::Solid, Identity, nullptr, palette);
+  painter.end();
+  const TColor text = 0x665544, menu = 0x332211;
+  EXPECT_EQ(PixelAt(image, 10, 25), text) << Describe(image, 5, 5, 45, 45);  // left edge
+  EXPECT_EQ(PixelAt(image, 25, 10), text);                                   // top edge
+  EXPECT_TRUE(IsWhite(image, 25, 25));                                       // not filled
+  // A filled path's outline is drawn in its fill colour too.
+  EXPECT_EQ(PixelAt(image, 75, 25), menu);
+  EXPECT_EQ(PixelAt(image, 60, 25), menu);
+  // Every pixel is white or one of the two.
+  EXPECT_EQ(CountColor(image, White) + CountColor(image, text) + CountColor(image, menu),
+            image.width() * image.height());
 }
 
 }  // namespace

@@ -155,6 +155,28 @@ TEST(RenderPreviewTest, SelectionOverSilverAndRepaintAllWithoutSilver) {
   EXPECT_EQ(PixelAt(picture.Image, 125, 55), Silver);
 }
 
+TEST(RenderPreviewTest, ASystemColourIsThePalettesColour) {
+  // A path recoloured with the system colour "window text" (8): the palette's text colour.
+  std::deque<tpath> paths{Rect(0, 0, 40, 50, {true, false, SystemColorValue(8), White, 0})};
+  const auto tree = Pointers(paths);
+  PreviewInput input;
+  input.TreePaths = tree;
+  input.SelectedPaths = tree;
+  input.HasSelectedNode = true;
+  input.Request = RenderRequest::KeepExtent;
+  input.ViewMode = DrawMode::Solid;
+  input.Enhanced = false;
+  input.Width = 210;
+  input.Height = 110;
+  input.Palette.setColor(QPalette::Active, QPalette::Text, QColor(0x44, 0x55, 0x66));
+  FloatRect extent{0, 0, 100, 50};  // mapping (2, 0, 0, 5, 5)
+  const PreviewPicture picture = RenderPreview(input, extent);
+  const TColor text = 0x665544;
+  EXPECT_EQ(PixelAt(picture.Image, 5, 55), text);    // world (0, 25): the left edge
+  EXPECT_EQ(PixelAt(picture.Image, 45, 55), White);  // not filled
+  EXPECT_EQ(CountColor(picture.Image, text) + CountColor(picture.Image, White), 210 * 110);
+}
+
 TEST(RenderPreviewTest, EnhancedModePutsPointsOnTheSamePixels) {
   std::deque<tpath> paths{Rect(0, 0, 100, 50, {true, false, 0, 0, 0}),
                           Rect(20, 10, 60, 40, {true, true, 0, Green, 1}),
