@@ -12,7 +12,7 @@ namespace aiimport {
 
 // Changes whenever the generator writes different bytes for the same options, so that files
 // kept from an earlier version are not mistaken for current ones.
-inline constexpr int SyntheticVersion = 3;
+inline constexpr int SyntheticVersion = 4;
 
 // What the drawing is made of.
 enum class SyntheticShape {

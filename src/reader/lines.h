@@ -44,9 +44,10 @@ class LineList {
     const char* at_;
     const char* end_;
   };
-  // A cursor whose Next is line `first`.
+  // A cursor whose Next is line `first` (a cursor at the end when there is no such line).
   Cursor From(std::size_t first) const {
     const char* text = text_.get();
+    if (first >= count_) return Cursor(text + textSize_, text + textSize_);
     Cursor cursor(text + index_[first / IndexStep], text + textSize_);
     for (std::size_t skip = first % IndexStep; skip > 0; --skip)
       cursor.Next();

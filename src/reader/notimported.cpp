@@ -169,8 +169,9 @@ NotImportedCounts CountNotImported(const LineList& lines, const InterpretOptions
   bool parsing = options.ParseEverything;
   std::string scratch;
   const std::size_t count = lines.size();
+  LineList::Cursor cursor = lines.From(0);
   for (std::size_t i = 0; i < count; ++i) {
-    const std::string_view raw = lines[i];
+    const std::string_view raw = cursor.Next();
     std::string_view line = raw;
     while (!line.empty() && line.front() == ' ')
       line.remove_prefix(1);

@@ -47,6 +47,21 @@ TEST(NotImported, HiddenLayerPathsAreThePathsTheInterpreterReads) {
   }
 }
 
+// Every line is scanned once, in order, however many there are (the list keeps the start of
+// only some of its lines), and an empty list counts nothing.
+TEST(NotImported, EveryLineOfALongListAndNoLineOfAnEmptyOne) {
+  std::vector<std::string> lines = {"%%EndSetup"};
+  for (int i = 0; i < 1000; ++i) {
+    lines.push_back("0 To");
+    lines.push_back("%AI5_BeginPlace");
+    lines.push_back("0 0 m");
+  }
+  const NotImportedCounts counts = Count(lines);
+  EXPECT_EQ(counts.TextObjects, 1000u);
+  EXPECT_EQ(counts.Images, 1000u);
+  EXPECT_EQ(Count({}), NotImportedCounts{});
+}
+
 struct CountCase {
   std::string Name;
   std::vector<std::string> Lines;
