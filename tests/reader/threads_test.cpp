@@ -341,7 +341,11 @@ void ExpectSameFileReading(const std::filesystem::path& file) {
     EXPECT_EQ(one.Progress.positions, many.Progress.positions) << file;
     EXPECT_EQ(one.Progress.counters, many.Progress.counters) << file;
     EXPECT_EQ(one.Progress.phases, many.Progress.phases) << file;
-    EXPECT_EQ(one.Progress.pumps, many.Progress.pumps) << file;
+    // Ghostscript's conversion pumps events while it waits for the child, as often as the
+    // child's speed makes it; every other route pumps at fixed places.
+    EXPECT_EQ(readOne.Route, readMany.Route) << file;
+    if (readOne.Route != ReadRoute::GhostscriptPage)
+      EXPECT_EQ(one.Progress.pumps, many.Progress.pumps) << file;
   }
 }
 
