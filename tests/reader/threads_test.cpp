@@ -344,8 +344,9 @@ void ExpectSameFileReading(const std::filesystem::path& file) {
     // Ghostscript's conversion pumps events while it waits for the child, as often as the
     // child's speed makes it; every other route pumps at fixed places.
     EXPECT_EQ(readOne.Route, readMany.Route) << file;
-    if (readOne.Route != ReadRoute::GhostscriptPage)
+    if (readOne.Route != ReadRoute::GhostscriptPage) {
       EXPECT_EQ(one.Progress.pumps, many.Progress.pumps) << file;
+    }
   }
 }
 
