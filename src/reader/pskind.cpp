@@ -1,6 +1,12 @@
 #include "pskind.h"
 
+#include <cstring>
+#include <future>
+#include <string>
+#include <system_error>
+
 #include "interpreter.h"
+#include "parallel.h"
 
 namespace aiimport {
 
@@ -60,15 +66,19 @@ ByteRange PostScriptSection(const char* data, std::size_t size) {
           static_cast<std::size_t>(std::min<uint64_t>(offset + length, size))};
 }
 
-PostScriptKind ClassifyPostScript(const char* data, std::size_t size) {
-  PostScriptKind kind;
-  kind.DosEpsHeader = HasDosEpsHeader(data, size);
-  kind.PostScript = kind.DosEpsHeader || (size >= 2 && data[0] == '%' && data[1] == '!');
+namespace {
 
-  const ByteRange section = PostScriptSection(data, size);
-  const char* p = data + section.Begin;
-  const char* const end = data + section.End;
-  bool creatorSeen = false;
+// What the lines from p to end say: a stretch of the file surveyed alone.
+struct Survey {
+  bool CreatorSeen = false;
+  bool CreatorIllustrator = false;
+  bool IllustratorComments = false;
+  bool DataBlock = false;
+  bool StartMarker = false;
+};
+
+Survey SurveyLines(const char* p, const char* const end) {
+  Survey s;
   std::string scratch, tidyScratch;
   while (p < end) {
     const RawLine raw = NextRawLine(p, end);
@@ -81,17 +91,59 @@ PostScriptKind ClassifyPostScript(const char* data, std::size_t size) {
     if (c != '%' && c != 'C' && c != 'c') continue;
     const std::string_view line = TidyLine(LoaderView(raw, scratch), tidyScratch);
 
-    if (!kind.StartMarker && IsStartMarkerLine(line)) kind.StartMarker = true;
+    if (!s.StartMarker && IsStartMarkerLine(line)) s.StartMarker = true;
     if (c != '%') continue;
-    if (!creatorSeen && line.substr(0, 10) == "%%Creator:") {
-      creatorSeen = true;
-      kind.CreatorIllustrator = ContainsIgnoreCase(line.substr(10), "Illustrator");
+    if (!s.CreatorSeen && line.substr(0, 10) == "%%Creator:") {
+      s.CreatorSeen = true;
+      s.CreatorIllustrator = ContainsIgnoreCase(line.substr(10), "Illustrator");
     }
     if (line.size() > 3 && line.substr(0, 3) == "%AI" && line[3] >= '0' && line[3] <= '9') {
-      kind.IllustratorComments = true;
-      if (line == "%AI9_PrivateDataBegin") kind.DataBlock = true;
+      s.IllustratorComments = true;
+      if (line == "%AI9_PrivateDataBegin") s.DataBlock = true;
     }
   }
+  return s;
+}
+
+// Below this size the second half is not worth a thread.
+constexpr std::size_t TwoHalvesBytes = std::size_t{4} << 20;
+
+}  // namespace
+
+PostScriptKind ClassifyPostScript(const char* data, std::size_t size) {
+  PostScriptKind kind;
+  kind.DosEpsHeader = HasDosEpsHeader(data, size);
+  kind.PostScript = kind.DosEpsHeader || (size >= 2 && data[0] == '%' && data[1] == '!');
+
+  const ByteRange section = PostScriptSection(data, size);
+  const char* const begin = data + section.Begin;
+  const char* const end = data + section.End;
+  // A large file is surveyed in two halves, the second on another thread; the halves meet
+  // after a line feed, where a line ends whatever came before it.
+  const char* cut = end;
+  if (section.End - section.Begin >= TwoHalvesBytes && ThreadCount() > 1) {
+    const char* middle = begin + (section.End - section.Begin) / 2;
+    if (const void* feed = std::memchr(middle, '\n', static_cast<std::size_t>(end - middle)))
+      cut = static_cast<const char*>(feed) + 1;
+  }
+  Survey first, second;
+  if (cut < end) {
+    std::future<Survey> rest;
+    try {
+      rest = std::async(std::launch::async, SurveyLines, cut, end);
+    } catch (const std::system_error&) {
+      // No thread to be had: the second half here, after the first.
+    }
+    first = SurveyLines(begin, cut);
+    second = rest.valid() ? rest.get() : SurveyLines(cut, end);
+  } else {
+    first = SurveyLines(begin, end);
+  }
+  kind.CreatorIllustrator =
+      first.CreatorSeen ? first.CreatorIllustrator : second.CreatorIllustrator;
+  kind.IllustratorComments = first.IllustratorComments || second.IllustratorComments;
+  kind.DataBlock = first.DataBlock || second.DataBlock;
+  kind.StartMarker = first.StartMarker || second.StartMarker;
   return kind;
 }
 

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <exception>
+#include <future>
 #include <memory>
+#include <system_error>
 #include <utility>
 
 #include "epsdata.h"
+#include "parallel.h"
 #include "pathcollector.h"
 #include "pdfpage.h"
 #include "pdfsource.h"
@@ -121,12 +124,27 @@ class Reading {
     if (result_.Load.Status == LoadStatus::Loaded && text.Data)
       result_.Load.Status = LoadText(lines, std::move(text.Data), text.Size, progress_);
     result_.Lines = lines.size();
+    // The count of what is not imported only reads the lines: with threads to spare it runs
+    // beside the interpreter.
+    std::future<NotImportedCounts> notImported;
+    if (!lines.empty() && ThreadCount() > 1) {
+      try {
+        notImported = std::async(std::launch::async, [&lines, &interpret] {
+          return CountNotImported(lines, interpret);
+        });
+      } catch (const std::system_error&) {
+        // No thread to be had: counted after the interpreter.
+      }
+    }
     PathCollector collector(model_);
     result_.Interpretation = InterpretLines(lines, interpret, state_, collector, progress_);
     result_.InterpretedExtent = model_.ViewExtent;
     result_.Aborted = result_.Load.Status == LoadStatus::Aborted || progress_.AbortRequested();
-    if (!result_.Aborted && !lines.empty())
-      result_.NotImported = CountNotImported(lines, interpret);
+    const NotImportedCounts counts = notImported.valid() ? notImported.get()
+                                     : !result_.Aborted && !lines.empty()
+                                         ? CountNotImported(lines, interpret)
+                                         : NotImportedCounts{};
+    if (!result_.Aborted) result_.NotImported = counts;
   }
 
   // The first page of the PDF in `pdf`. A PDF file whose page holds text goes through

@@ -12,6 +12,7 @@
 #include "lines.h"
 #include "pathcollector.h"
 #include "pskind.h"
+#include "threadsetting.h"
 
 namespace {
 
@@ -80,6 +81,50 @@ TEST_P(Kind, IsToldFromTheBytes) {
 
 INSTANTIATE_TEST_SUITE_P(Files, Kind, ::testing::ValuesIn(KindCases()),
                          [](const auto& info) { return info.param.Name; });
+
+// A large file is surveyed in two halves on two threads: every finding is the same as with
+// one thread, wherever in the file its line stands, and the first %%Creator still decides.
+TEST(Kind, LargeFilesAreToldAsSmallOnesWithAnyThreadCount) {
+  const std::string filler = [] {
+    std::string f;
+    while (f.size() < (std::size_t{5} << 20))
+      f += "0 0 m\n10 10 l\nS\n";
+    return f;
+  }();
+  std::vector<KindCase> cases;
+  for (const KindCase& c : KindCases()) {
+    if (c.File.rfind("%!PS", 0) != 0) continue;
+    const std::size_t firstEnd = c.File.find_first_of("\r\n") + 1;
+    const std::string head = c.File.substr(0, firstEnd), rest = c.File.substr(firstEnd);
+    cases.push_back({c.Name + "AtTheEnd", head + filler + rest, c.PostScript, c.Dos, c.Creator,
+                     c.Comments, c.Block, c.Start});
+    cases.push_back({c.Name + "AtTheStart", head + rest + "\n" + filler, c.PostScript, c.Dos,
+                     c.Creator, c.Comments, c.Block, c.Start});
+  }
+  cases.push_back({"FirstCreatorInTheFirstHalf",
+                   "%!PS\n%%Creator: cairo\n" + filler + "%%Creator: Adobe Illustrator\n", true,
+                   false, false, false, false, false});
+  // The middle of the file on the carriage return, then on the line feed, of a CR LF pair.
+  const std::size_t n = std::size_t{3} << 20;
+  for (const std::size_t shorter : {16u, 14u})
+    cases.push_back({"CrLfAtTheMiddle" + std::to_string(shorter),
+                     "%!PS\r\n" + std::string(n, 'x') + "\r\n" + std::string(n - shorter, 'y') +
+                         "\r\n%AI5_FileFormat 3\r\n",
+                     true, false, false, true, false, false});
+  ASSERT_GT(cases.size(), 8u);
+  for (const unsigned threads : {1u, 2u, 4u}) {
+    aiimport::testing::ThreadsSetting setting(threads);
+    for (const KindCase& c : cases) {
+      SCOPED_TRACE(c.Name + ", threads " + std::to_string(threads));
+      const PostScriptKind k = ClassifyPostScript(c.File.data(), c.File.size());
+      EXPECT_EQ(k.PostScript, c.PostScript);
+      EXPECT_EQ(k.CreatorIllustrator, c.Creator);
+      EXPECT_EQ(k.IllustratorComments, c.Comments);
+      EXPECT_EQ(k.DataBlock, c.Block);
+      EXPECT_EQ(k.StartMarker, c.Start);
+    }
+  }
+}
 
 // The start marker is found exactly where the reader starts reading: a line after it is read
 // as a path when and only when the classification found one.
