@@ -77,14 +77,14 @@ inline QPDFObjectHandle MakeStream(QPDF& pdf, const std::string& data, bool flat
   return stream;
 }
 
-inline std::string Write(const Page& spec) {
+inline std::string Write(const Page& want) {
   QPDF pdf;
   pdf.emptyPDF();
   std::map<std::string, QPDFObjectHandle> objects;
-  for (const auto& [name, object] : spec.Objects)
+  for (const auto& [name, object] : want.Objects)
     objects[name] = object.Data ? MakeStream(pdf, *object.Data, object.Flate)
                                 : QPDFObjectHandle::newReserved(&pdf);
-  for (const auto& [name, object] : spec.Objects) {
+  for (const auto& [name, object] : want.Objects) {
     QPDFObjectHandle parsed = Parse(pdf, object.Dict, objects);
     if (object.Data) {
       QPDFObjectHandle dict = objects[name].getDict();
@@ -96,35 +96,35 @@ inline std::string Write(const Page& spec) {
   }
   QPDFObjectHandle page =
       pdf.makeIndirectObject(Parse(pdf,
-                                   "<< /Type /Page /MediaBox " + spec.MediaBox + " /Resources " +
-                                       spec.Resources + " " + spec.Extra + " >>",
+                                   "<< /Type /Page /MediaBox " + want.MediaBox + " /Resources " +
+                                       want.Resources + " " + want.Extra + " >>",
                                    objects));
-  if (!spec.NoContents) {
+  if (!want.NoContents) {
     auto content = [&](std::size_t i) {
-      const auto raw = spec.RawFilters.find(i);
-      if (raw == spec.RawFilters.end())
-        return MakeStream(pdf, spec.Contents[i], spec.FlateContents);
+      const auto raw = want.RawFilters.find(i);
+      if (raw == want.RawFilters.end())
+        return MakeStream(pdf, want.Contents[i], want.FlateContents);
       QPDFObjectHandle stream = pdf.newStream();
-      stream.replaceStreamData(spec.Contents[i], QPDFObjectHandle::newName(raw->second),
+      stream.replaceStreamData(want.Contents[i], QPDFObjectHandle::newName(raw->second),
                                QPDFObjectHandle::newNull());
       return stream;
     };
-    if (spec.Contents.size() == 1) {
+    if (want.Contents.size() == 1) {
       page.replaceKey("/Contents", content(0));
     } else {
       QPDFObjectHandle array = QPDFObjectHandle::newArray();
-      for (std::size_t i = 0; i < spec.Contents.size(); ++i)
+      for (std::size_t i = 0; i < want.Contents.size(); ++i)
         array.appendItem(content(i));
       page.replaceKey("/Contents", array);
     }
   }
-  if (!spec.Catalog.empty()) {
-    QPDFObjectHandle extra = Parse(pdf, "<< " + spec.Catalog + " >>", objects);
+  if (!want.Catalog.empty()) {
+    QPDFObjectHandle extra = Parse(pdf, "<< " + want.Catalog + " >>", objects);
     for (const std::string& key : extra.getKeys())
       pdf.getRoot().replaceKey(key, extra.getKey(key));
   }
   pdf.addPage(page, false);
-  for (int i = 0; i < spec.MorePages; ++i) {
+  for (int i = 0; i < want.MorePages; ++i) {
     QPDFObjectHandle more = pdf.makeIndirectObject(
         QPDFObjectHandle::parse("<< /Type /Page /MediaBox [0 0 100 100] >>"));
     more.replaceKey("/Contents", pdf.newStream("0 0 m 1 1 l S"));
