@@ -135,8 +135,8 @@ inline std::string Write(const Page& want) {
   writer.setCompressStreams(false);
   writer.setDecodeLevel(qpdf_dl_none);
   writer.setStaticID(true);
-  if (spec.Passwords)
-    writer.setR6EncryptionParameters(spec.Passwords->first.c_str(), spec.Passwords->second.c_str(),
+  if (want.Passwords)
+    writer.setR6EncryptionParameters(want.Passwords->first.c_str(), want.Passwords->second.c_str(),
                                      true, true, true, true, true, true, qpdf_r3p_full, true);
   writer.write();
   auto buffer = writer.getBufferSharedPointer();
