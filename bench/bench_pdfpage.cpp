@@ -27,6 +27,7 @@
 #include "pathcollector.h"
 #include "pdfdocument.h"
 #include "pdfpage.h"
+#include "testfiles.h"
 
 AIIMPORT_BENCH_TRACK_HEAP
 
@@ -199,22 +200,7 @@ std::string PagePdf(const std::string& content) {
       "<< /Type /XObject /Subtype /Form /BBox [0 0 20 20] /Length " + std::to_string(form.size()) +
           " >>\nstream\n" + form + "\nendstream",
   };
-  std::string out = "%PDF-1.7\n%\xE2\xE3\xCF\xD3\n";
-  std::vector<std::size_t> offsets;
-  for (std::size_t i = 0; i < objects.size(); ++i) {
-    offsets.push_back(out.size());
-    out += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-  }
-  const std::size_t xref = out.size();
-  out += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-  for (std::size_t off : offsets) {
-    char line[24];
-    std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
-    out += line;
-  }
-  out += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
-         " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-  return out;
+  return aiimport::testing::PdfFromObjects(objects, "1.7");
 }
 
 struct Prepared {

@@ -16,6 +16,7 @@
 #include "pathunit.h"
 #include "pdfpage.h"
 #include "progress.h"
+#include "testfiles.h"
 
 namespace {
 
@@ -52,22 +53,7 @@ std::string PageAround(const std::string& content) {
              "0 0 m 1 1 l S /Self Do"),
       Stream("/Subtype /Form /BBox [0 0 50 50] /OC 7 0 R", "0 0 m 1 1 l 2 0 l f"),
   };
-  std::string out = "%PDF-1.7\n";
-  std::vector<std::size_t> offsets;
-  for (std::size_t i = 0; i < objects.size(); ++i) {
-    offsets.push_back(out.size());
-    out += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-  }
-  const std::size_t xref = out.size();
-  out += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-  for (std::size_t off : offsets) {
-    char line[24];
-    std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
-    out += line;
-  }
-  out += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
-         " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-  return out;
+  return aiimport::testing::PdfFromObjects(objects, "1.7");
 }
 
 struct Reading {

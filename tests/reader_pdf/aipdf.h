@@ -161,22 +161,7 @@ inline std::string Write(const AiPdf& file) {
 // A PDF assembled by hand: object n + 1 is bodies[n] (what stands between "obj" and "endobj"),
 // the catalog must be object 1. The cross-reference table gives the true offsets.
 inline std::string Raw(const std::vector<std::string>& bodies) {
-  std::string out = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
-  std::vector<std::size_t> offsets;
-  for (std::size_t i = 0; i < bodies.size(); ++i) {
-    offsets.push_back(out.size());
-    out += std::to_string(i + 1) + " 0 obj\n" + bodies[i] + "\nendobj\n";
-  }
-  const std::size_t xref = out.size();
-  out += "xref\n0 " + std::to_string(bodies.size() + 1) + "\n0000000000 65535 f \n";
-  for (std::size_t off : offsets) {
-    char line[24];
-    std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
-    out += line;
-  }
-  out += "trailer\n<< /Size " + std::to_string(bodies.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
-         std::to_string(xref) + "\n%%EOF\n";
-  return Seed(out);
+  return Seed(aiimport::testing::PdfFromObjects(bodies, "1.4"));
 }
 
 // A stream object body for Raw.

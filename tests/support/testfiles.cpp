@@ -1,5 +1,6 @@
 #include "testfiles.h"
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -19,6 +20,25 @@ void WriteWholeFile(const std::filesystem::path& path, const std::string& bytes)
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
   if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string PdfFromObjects(const std::vector<std::string>& bodies, const std::string& version) {
+  std::string out = "%PDF-" + version + "\n%\xE2\xE3\xCF\xD3\n";
+  std::vector<std::size_t> offsets;
+  for (std::size_t i = 0; i < bodies.size(); ++i) {
+    offsets.push_back(out.size());
+    out += std::to_string(i + 1) + " 0 obj\n" + bodies[i] + "\nendobj\n";
+  }
+  const std::size_t xref = out.size();
+  out += "xref\n0 " + std::to_string(bodies.size() + 1) + "\n0000000000 65535 f \n";
+  for (std::size_t off : offsets) {
+    char line[24];
+    std::snprintf(line, sizeof line, "%010zu 00000 n \n", off);
+    out += line;
+  }
+  out += "trailer\n<< /Size " + std::to_string(bodies.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+         std::to_string(xref) + "\n%%EOF\n";
+  return out;
 }
 
 }  // namespace aiimport::testing

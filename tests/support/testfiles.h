@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace aiimport::testing {
 
@@ -11,5 +12,10 @@ std::string ReadWholeFile(const std::filesystem::path& path);
 
 // Writes the bytes as the whole file; throws std::runtime_error when it cannot be written.
 void WriteWholeFile(const std::filesystem::path& path, const std::string& bytes);
+
+// A PDF file assembled by hand: object n + 1 is bodies[n] (what stands between "obj" and
+// "endobj"), the catalog must be object 1, and the cross-reference table gives the true offsets.
+// `version` is the header's, such as "1.4".
+std::string PdfFromObjects(const std::vector<std::string>& bodies, const std::string& version);
 
 }  // namespace aiimport::testing
