@@ -6,7 +6,12 @@
 #include <QRectF>
 
 #include <algorithm>
+#include <exception>
+#include <functional>
+#include <new>
 #include <optional>
+#include <system_error>
+#include <thread>
 
 namespace aiimport {
 
@@ -145,6 +150,10 @@ bool BoxVisible(const ScreenBox& box, int factor, const QRectF& clip) {
          bottom >= clip.top();
 }
 
+// How often a drawing looks at its cancel flag (in paths): a few hundred paths take well under
+// a millisecond.
+constexpr std::size_t CancelCheckPaths = 256;
+
 class PointMapper {
  public:
   PointMapper(const ScreenMapping& m, int factor) : m_(m), factor_(factor) {}
@@ -162,7 +171,7 @@ class PointMapper {
 
 DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int factor,
                     DrawMode mode, const ScreenMapping& mapping, QPointF* position,
-                    const QPalette& palette) {
+                    const QPalette& palette, const std::atomic<bool>* cancel) {
   DrawStats stats;
   if (paths.empty()) return stats;
 
@@ -183,7 +192,12 @@ DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int f
     if (figure.isEmpty()) figure.moveTo(current);
   };
 
+  std::size_t sinceCheck = 0;
   for (const tpath* entry : paths) {
+    if (cancel && ++sinceCheck == CancelCheckPaths) {
+      sinceCheck = 0;
+      if (cancel->load(std::memory_order_relaxed)) return stats;
+    }
     if (!entry) continue;
     const tpath& path = *entry;
 
@@ -302,16 +316,206 @@ QImage WhiteImage(int64_t width, int64_t height) {
   return image;
 }
 
-void Draw(QImage& target, std::span<const tpath* const> paths, int factor, DrawMode mode,
-          const ScreenMapping& mapping, QPointF& position, const QPalette& palette) {
-  if (target.isNull()) return;
-  QPainter painter(&target);
-  DrawPaths(painter, paths, factor, mode, mapping, &position, palette);
+// Whether every colour a drawing can take is opaque: the fixed ones and the ordinary colour
+// values are, a system colour is when the palette's is.
+bool PaletteOpaque(const QPalette& palette) {
+  for (int n = 0; n <= 24; ++n)
+    if (SystemColor(n, palette).alpha() != 255) return false;
+  return true;
+}
+
+// Where the drawing position stands before the entry `end` of the list, when it stood at
+// `start` before the first: at the last point placed by the last path before `end` that was
+// drawn (not culled) and places one.
+QPointF PositionBefore(std::span<const tpath* const> paths, std::size_t end, int factor,
+                       const ScreenMapping& mapping, const QRectF& clip, QPointF start) {
+  const PointMapper map(mapping, factor);
+  for (std::size_t i = end; i-- > 0;) {
+    const tpath* path = paths[i];
+    if (!path || !BoxVisible(MapBox(mapping, *path), factor, clip)) continue;
+    for (auto it = path->Items.rbegin(); it != path->Items.rend(); ++it) {
+      if (it->Kind == 0 || it->Kind == 1) return map(it->X1, it->Y1);
+      if (it->Kind == 2) return map(it->X3, it->Y3);
+    }
+  }
+  return start;
+}
+
+// The places where a list may be cut into parts drawn on their own: the starts of figures
+// before which a drawing of the whole list has put everything earlier onto the canvas. That is
+// where FigurePainter's collected strokes are empty: before a figure that is filled or dotted,
+// after one, and where the stroke colour changes. (Strokes collected into one painter call are
+// not independent of each other: the painter's line drawing carries its last direction from
+// one sub-path to the next.) A part starts with no figure open, as the whole drawing is there.
+std::vector<std::size_t> CutPlaces(std::span<const tpath* const> paths, DrawMode mode) {
+  std::vector<std::size_t> places;
+  PendingSettings pending;
+  int32_t figureNo = -1;
+  bool any = false;
+  // The settings the last finished figure was drawn with; none before the first.
+  std::optional<PendingSettings> finished;
+  PendingSettings open;  // the open figure's settings so far
+  const auto collected = [](const PendingSettings& s) {
+    return !s.Fill && s.PenStyle == Qt::SolidLine;
+  };
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const tpath* path = paths[i];
+    if (!path) continue;
+    const bool starts = any && (path->CompoundNo != figureNo || mode == DrawMode::Orientation);
+    if (starts) {
+      if (figureNo >= 0) finished = open;  // the open figure is finished here
+      // The figure starting here: its settings are those of its last path.
+      PendingSettings next = pending;
+      int32_t number = path->CompoundNo;
+      for (std::size_t j = i; j < paths.size(); ++j) {
+        const tpath* q = paths[j];
+        if (!q) continue;
+        if (j > i && (q->CompoundNo != number || mode == DrawMode::Orientation)) break;
+        ChooseSettings(next, *q, mode);
+      }
+      const bool emptyBefore = !finished || !collected(*finished) || number < 0 ||
+                               !collected(next) || next.PenColor != finished->PenColor;
+      // A figure that is never finished (negative number) draws nothing: the next finished
+      // one decides, so only cut before it when nothing is collected at all.
+      if (emptyBefore && (number >= 0 || !finished || !collected(*finished))) places.push_back(i);
+    }
+    figureNo = path->CompoundNo;
+    any = true;
+    ChooseSettings(pending, *path, mode);
+    open = pending;
+  }
+  return places;
+}
+
+// Lays `layer` over `target` (both the same size): every pixel the layer painted replaces the
+// target's. Painted pixels are opaque, the others fully transparent.
+void LayOver(QImage& target, const QImage& layer) {
+  const int width = target.width();
+  for (int y = 0; y < target.height(); ++y) {
+    const auto* from = reinterpret_cast<const QRgb*>(layer.constScanLine(y));
+    auto* to = reinterpret_cast<QRgb*>(target.scanLine(y));
+    for (int x = 0; x < width; ++x)
+      if (qAlpha(from[x]) != 0) to[x] = from[x];
+  }
+}
+
+// One part of a drawing: a run of paths in one mode, from a given drawing position, onto the
+// target itself (only the first part of a drawing) or onto a transparent layer of its own.
+struct Part {
+  std::span<const tpath* const> Paths;
+  DrawMode Mode = DrawMode::Wireframe;
+  QPointF Position;
+  bool OnTarget = false;
+  QImage Layer;
+  std::exception_ptr Failed;
+};
+
+// Cuts a pass into at most `most` parts of about the same number of points, at CutPlaces.
+void AddParts(std::vector<Part>& parts, std::span<const tpath* const> paths, DrawMode mode,
+              QPointF start, std::size_t most, std::size_t minPoints, int factor,
+              const ScreenMapping& mapping, const QRectF& clip) {
+  std::size_t points = 0;
+  for (const tpath* path : paths)
+    if (path) points += path->Items.size();
+  const std::size_t wanted = std::min<std::size_t>(
+      most, std::max<std::size_t>(1, points / std::max<std::size_t>(1, minPoints)));
+  std::vector<std::size_t> cuts{0};
+  if (wanted > 1) {
+    const std::vector<std::size_t> places = CutPlaces(paths, mode);
+    const std::size_t share = points / wanted;
+    std::size_t sum = 0, next = 0;
+    for (std::size_t i = 0; i < paths.size() && cuts.size() < wanted; ++i) {
+      while (next < places.size() && places[next] < i)
+        ++next;
+      if (next < places.size() && places[next] == i && sum >= share * cuts.size())
+        cuts.push_back(i);
+      if (paths[i]) sum += paths[i]->Items.size();
+    }
+  }
+  cuts.push_back(paths.size());
+  for (std::size_t k = 0; k + 1 < cuts.size(); ++k) {
+    Part part;
+    part.Paths = paths.subspan(cuts[k], cuts[k + 1] - cuts[k]);
+    part.Mode = mode;
+    part.Position = k == 0 ? start : PositionBefore(paths, cuts[k], factor, mapping, clip, start);
+    parts.push_back(std::move(part));
+  }
+}
+
+// Draws the parts side by side on `threads` threads and lays the layers over the target in
+// order; `beforeLayers` runs once the target's own part is drawn. False when cancelled.
+bool RunParts(QImage& target, std::vector<Part>& parts, int factor, const ScreenMapping& mapping,
+              const QPalette& palette, const RenderControl& control,
+              const std::function<void()>& beforeLayers = {}) {
+  std::atomic<std::size_t> next{0};
+  const auto work = [&] {
+    for (std::size_t k; (k = next.fetch_add(1)) < parts.size();) {
+      Part& part = parts[k];
+      try {
+        QImage* canvas = &target;
+        if (!part.OnTarget) {
+          part.Layer = QImage(target.size(), QImage::Format_ARGB32_Premultiplied);
+          if (part.Layer.isNull()) throw std::bad_alloc();
+          part.Layer.fill(Qt::transparent);
+          canvas = &part.Layer;
+        }
+        QPainter painter(canvas);
+        DrawPaths(painter, part.Paths, factor, part.Mode, mapping, &part.Position, palette,
+                  control.Cancel);
+      } catch (...) {
+        part.Failed = std::current_exception();
+      }
+    }
+  };
+  std::vector<std::thread> threads;
+  const std::size_t helpers = std::min<std::size_t>(control.Threads, parts.size()) - 1;
+  try {
+    for (std::size_t k = 0; k < helpers; ++k)
+      threads.emplace_back(work);
+  } catch (const std::system_error&) {
+    // No more threads to be had: the ones there are do the work.
+  }
+  work();
+  for (std::thread& t : threads)
+    t.join();
+  for (const Part& part : parts)
+    if (part.Failed) std::rethrow_exception(part.Failed);
+  if (control.Cancel && control.Cancel->load(std::memory_order_relaxed)) return false;
+  if (beforeLayers) beforeLayers();
+  for (const Part& part : parts)
+    if (!part.OnTarget) LayOver(target, part.Layer);
+  return true;
+}
+
+bool Layered(const QPalette& palette, const RenderControl& control) {
+  return control.Threads > 1 && PaletteOpaque(palette);
 }
 
 }  // namespace
 
-PreviewPicture RenderPreview(const PreviewInput& input, FloatRect& viewExtent, SilverCache* cache) {
+bool DrawPathsLayered(QImage& target, std::span<const tpath* const> paths, int factor,
+                      DrawMode mode, const ScreenMapping& mapping, QPointF& position,
+                      const QPalette& palette, const RenderControl& control) {
+  if (target.isNull()) return true;
+  std::vector<Part> parts;
+  if (Layered(palette, control)) {
+    const QRectF clip(0, 0, target.width(), target.height());
+    AddParts(parts, paths, mode, position, control.Threads, control.MinPointsPerLayer, factor,
+             mapping, clip);
+  }
+  if (parts.size() <= 1) {
+    QPainter painter(&target);
+    DrawPaths(painter, paths, factor, mode, mapping, &position, palette, control.Cancel);
+    return !(control.Cancel && control.Cancel->load(std::memory_order_relaxed));
+  }
+  parts.front().OnTarget = true;
+  if (!RunParts(target, parts, factor, mapping, palette, control)) return false;
+  position = parts.back().Position;
+  return true;
+}
+
+PreviewPicture RenderPreview(const PreviewInput& input, FloatRect& viewExtent, SilverCache* cache,
+                             const RenderControl& control) {
   PreviewPicture out;
   out.Image = WhiteImage(input.Width, input.Height);
   out.Mapping = ScreenMapping{};
@@ -332,22 +536,48 @@ PreviewPicture RenderPreview(const PreviewInput& input, FloatRect& viewExtent, S
   QPointF position(0, 0);
   if (input.Request == RenderRequest::RepaintAll) {
     target = WhiteImage(int64_t{input.Width} * factor, int64_t{input.Height} * factor);
-    Draw(target, input.TreePaths, factor, input.ViewMode, *mapping, position, input.Palette);
+    out.Complete = DrawPathsLayered(target, input.TreePaths, factor, input.ViewMode, *mapping,
+                                    position, input.Palette, control);
+  } else if (cache && cache->Matches(input.TreePaths, viewExtent, input.Width, input.Height,
+                                     input.Enhanced)) {
+    target = cache->Image();
+    position = cache->EndPosition();
+    out.Complete = DrawPathsLayered(target, input.SelectedPaths, factor, input.ViewMode, *mapping,
+                                    position, input.Palette, control);
   } else {
-    if (cache &&
-        cache->Matches(input.TreePaths, viewExtent, input.Width, input.Height, input.Enhanced)) {
-      target = cache->Image();
-      position = cache->EndPosition();
+    target = WhiteImage(int64_t{input.Width} * factor, int64_t{input.Height} * factor);
+    if (!target.isNull() && Layered(input.Palette, control)) {
+      // The silver pass on the target while the selection is drawn on layers beside it: the
+      // selection starts where the silver pass leaves the drawing position.
+      const QRectF clip(0, 0, target.width(), target.height());
+      std::vector<Part> parts;
+      Part silver;
+      silver.Paths = input.TreePaths;
+      silver.Mode = DrawMode::Background;
+      silver.Position = position;
+      silver.OnTarget = true;
+      parts.push_back(std::move(silver));
+      const QPointF selectionStart =
+          PositionBefore(input.TreePaths, input.TreePaths.size(), factor, *mapping, clip, position);
+      AddParts(parts, input.SelectedPaths, input.ViewMode, selectionStart,
+               std::max(1u, control.Threads * 2 - 1), control.MinPointsPerLayer, factor, *mapping,
+               clip);
+      out.Complete = RunParts(target, parts, factor, *mapping, input.Palette, control, [&] {
+        if (cache)
+          cache->Store(input.TreePaths, viewExtent, input.Width, input.Height, input.Enhanced,
+                       target.copy(), parts.front().Position);
+      });
     } else {
-      target = WhiteImage(int64_t{input.Width} * factor, int64_t{input.Height} * factor);
-      Draw(target, input.TreePaths, factor, DrawMode::Background, *mapping, position,
-           input.Palette);
-      if (cache) {
+      out.Complete = DrawPathsLayered(target, input.TreePaths, factor, DrawMode::Background,
+                                      *mapping, position, input.Palette, control);
+      if (cache && out.Complete) {
         cache->Store(input.TreePaths, viewExtent, input.Width, input.Height, input.Enhanced, target,
                      position);
       }
+      out.Complete =
+          out.Complete && DrawPathsLayered(target, input.SelectedPaths, factor, input.ViewMode,
+                                           *mapping, position, input.Palette, control);
     }
-    Draw(target, input.SelectedPaths, factor, input.ViewMode, *mapping, position, input.Palette);
   }
 
   if (!target.isNull()) out.Image = input.Enhanced ? HalveBitmap(target) : target;
