@@ -42,6 +42,7 @@
 #include "icons.h"
 #include "importchain.h"
 #include "infopanel.h"
+#include "parallel.h"
 #include "qtcolour.h"
 #include "readfile.h"
 #include "treemodel.h"
@@ -343,6 +344,7 @@ Tfmain::Tfmain(std::vector<std::string> arguments, QWidget* parent)
 Tfmain::~Tfmain() {
   // FormDestroy: the paths go, the tree is emptied.
   closing_ = true;
+  StopDrawing();
   fabort.reset();
   qApp->removeEventFilter(this);
   Tree.Clear();
@@ -717,9 +719,11 @@ void Tfmain::LoadFile(const QString& fileName) {
 
 void Tfmain::Reload1Click() {
   if (!isEnabled()) return;  // a reload is running
-  // The preview goes white and the tree empty.
+  StopDrawing();
+  // The preview goes white, the tree empty, and the last file's status is gone.
   p->Canvas().fill(Qt::white);
   p->update();
+  StatusPanel2->setText(QString());
   {
     Remember updating(UiUpdating, true);
     cFlag->setChecked(false);
@@ -744,15 +748,26 @@ void Tfmain::Reload1Click() {
   fabort->activateWindow();
   QApplication::processEvents();
 
-  // However the reading ends, also with an error: the window back and focused, and the view
-  // refreshed from what the path list holds.
+  // However the reading ends, also with an error: the dialog gone, the line counter wiped from
+  // the preview, the tree filled from what the path list holds while the window is still
+  // disabled (its controls must not look usable before the tree is there), then the window
+  // back and focused. A large drawing goes on on the drawing thread.
   const auto finish = [this] {
+    fabort->hide();
+    p->Canvas().fill(Qt::white);
+    p->update();
+    Q_EMIT ReadingFinished();
+  };
+  const std::function<void()> enable = [this] {
     UiUpdating = false;
     setEnabled(true);
-    fabort->hide();
     activateWindow();
     raise();
     QApplication::processEvents();
+  };
+  struct Enable {
+    const std::function<void()>& enable;
+    ~Enable() { enable(); }
   };
   ReadResult read;
   try {
@@ -760,11 +775,12 @@ void Tfmain::Reload1Click() {
     read = ReadSourceFile(Model, Interpreter, SourceFileName, ReadingOptions(), *fabort);
   } catch (...) {
     finish();
-    StatusPanel2->setText(QString());
+    Enable enableAfter{enable};
     RefreshView();
     throw;  // reported by the general error handling
   }
   finish();
+  Enable enableAfter{enable};
   RefreshView();
   // The status bar's last panel says why a file could not be read or gave nothing, how it was
   // read when that is not the plain way, and what it holds that was not imported.
@@ -773,6 +789,7 @@ void Tfmain::Reload1Click() {
 }
 
 void Tfmain::LoadFromCommandLine() {
+  StopDrawing();
   ClearPaths(Model.PathList);
   ClearPaths(Output.OutputList);
   SourceFileName.clear();
@@ -837,6 +854,7 @@ void Tfmain::RefreshView() {
       ~Restore() { QApplication::restoreOverrideCursor(); }
     } restore;
     try {
+      StopDrawing();
       BuildTree(Tree, Model.PathList, Filters());
       Model.ViewExtent = ComputeViewExtent(Model.PathList, true);
       silver_.Invalidate();
@@ -884,13 +902,15 @@ void Tfmain::cLinesClick() {
 }
 
 void Tfmain::RenderPreview(RenderRequest request) {
+  StopDrawing();
   const std::vector<tpath*> treePaths = TreePaths(Tree);
   const std::vector<tpath*> selectedPaths = SelectedPaths(Tree);
-  const std::vector<const tpath*> all(treePaths.begin(), treePaths.end());
-  const std::vector<const tpath*> selected(selectedPaths.begin(), selectedPaths.end());
-  PreviewInput input;
-  input.TreePaths = all;
-  input.SelectedPaths = selected;
+  PreviewJob job;
+  job.TreePaths.assign(treePaths.begin(), treePaths.end());
+  job.SelectedPaths.assign(selectedPaths.begin(), selectedPaths.end());
+  PreviewInput& input = job.Input;
+  input.TreePaths = job.TreePaths;
+  input.SelectedPaths = job.SelectedPaths;
   input.HasSelectedNode = Tree.Selected() != nullptr;
   input.Request = request;
   input.ViewMode = ViewModeFromButtons(dviewsolid->isChecked(), dviewcw->isChecked());
@@ -898,11 +918,78 @@ void Tfmain::RenderPreview(RenderRequest request) {
   input.Width = p->width();
   input.Height = p->height();
   input.Palette = palette();
-  PreviewPicture picture = aiimport::RenderPreview(input, Model.ViewExtent, &silver_);
+  job.Threads = ThreadCount();
+  ++drawing_;
+
+  // The extent to fit and "Import" are settled now, as the drawing would settle them, so that
+  // the commands and the information panel see them while the drawing is made.
+  if (input.HasSelectedNode) {
+    if (request == RenderRequest::FitAll) {
+      Model.ViewExtent = ComputeViewExtent(input.TreePaths, false);
+      input.Request = RenderRequest::KeepExtent;
+    } else if (request == RenderRequest::FitSelection) {
+      Model.ViewExtent = ComputeViewExtent(input.SelectedPaths, false);
+      input.Request = RenderRequest::KeepExtent;
+    }
+    Button1->setEnabled(!input.TreePaths.empty());
+  }
+  job.Extent = Model.ViewExtent;
+
+  // The points to draw: the selection's, and the silver pass's unless its picture is kept.
+  const auto points = [](const std::vector<const tpath*>& list) {
+    std::size_t n = 0;
+    for (const tpath* path : list)
+      n += path->Items.size();
+    return n;
+  };
+  std::size_t work = points(job.SelectedPaths);
+  if (input.Request == RenderRequest::RepaintAll ||
+      !silver_.Matches(input.TreePaths, job.Extent, input.Width, input.Height, input.Enhanced))
+    work += points(job.TreePaths);
+  if (!input.HasSelectedNode || work <= BackgroundDrawingPoints) {
+    RenderControl control;
+    control.Threads = job.Threads;
+    ShowPicture(aiimport::RenderPreview(input, Model.ViewExtent, &silver_, control));
+    return;
+  }
+  drawingSize_ = p->size();
+  const uint64_t number = drawing_;
+  QPointer<Tfmain> window(this);
+  drawer_.Start(
+      std::move(job),
+      [window, number](PreviewPicture picture) {
+        QMetaObject::invokeMethod(
+            window,
+            [window, number, picture = std::move(picture)]() mutable {
+              if (window && number == window->drawing_) window->ShowPicture(std::move(picture));
+            },
+            Qt::QueuedConnection);
+      },
+      [window, number](std::exception_ptr error) {
+        QMetaObject::invokeMethod(
+            window,
+            [window, number, error] {
+              if (!window || number != window->drawing_) return;
+              window->drawingSize_.reset();
+              window->Guarded([error] { std::rethrow_exception(error); });
+            },
+            Qt::QueuedConnection);
+      });
+}
+
+void Tfmain::StopDrawing() {
+  drawer_.Stop();
+  if (drawingSize_) ++drawing_;  // a picture already on its way is not shown
+  drawingSize_.reset();
+}
+
+void Tfmain::ShowPicture(PreviewPicture picture) {
+  drawingSize_.reset();
   Mapping = picture.Mapping;
   if (picture.ImportEnabled) Button1->setEnabled(*picture.ImportEnabled);
   p->Picture = picture.Image.isNull() ? QImage() : std::move(picture.Image);
   p->Refresh();
+  Q_EMIT PreviewShown();
 }
 
 void Tfmain::pPaint() {
@@ -914,7 +1001,9 @@ void Tfmain::pPaint() {
     p->Canvas().fill(Qt::white);
     return;
   }
-  if (p->Picture.size() != p->size() && isEnabled()) RenderPreview(RenderRequest::KeepExtent);
+  // A new size is drawn anew, unless a drawing for this size is on its way.
+  if (p->Picture.size() != p->size() && isEnabled() && drawingSize_ != p->size())
+    RenderPreview(RenderRequest::KeepExtent);
 }
 
 void Tfmain::DrawLineCounter(std::string_view text) {
@@ -1041,6 +1130,7 @@ void Tfmain::DeleteExecute() {
 }
 
 void Tfmain::BreakApartExecute() {
+  StopDrawing();
   struct Rebuild {
     Tfmain& w;
     ~Rebuild() { w.silver_.Invalidate(); }
@@ -1079,6 +1169,7 @@ void Tfmain::tobackExecute() {
 
 void Tfmain::dopenClick(QObject* sender) {
   if (!Tree.Selected()) return;
+  StopDrawing();  // the paths change
   PathChange change = PathChange::None;
   if (sender == dopen) change = PathChange::Open;
   if (sender == dclosed) change = PathChange::Close;
@@ -1127,6 +1218,7 @@ void Tfmain::dropEvent(QDropEvent* event) {
 // --- import --------------------------------------------------------------------------------
 
 void Tfmain::Button1Click() {
+  StopDrawing();  // the import may draw on the preview
   SystemHostPlatform platform = WindowHostPlatform(ShowMessage);
   const std::string fileName = PrepareHostDotFile(platform);
 
