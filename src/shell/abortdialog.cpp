@@ -83,7 +83,9 @@ void Tfabort::EndBusy() {
 }
 
 void Tfabort::ProcessEvents() {
+  if (pumped_.isValid() && pumped_.elapsed() < 10) return;
   QApplication::processEvents();
+  pumped_.start();
 }
 
 std::string Tfabort::ThousandsSeparator() const {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <functional>
 #include <string>
 
@@ -35,6 +36,8 @@ class Tfabort : public QDialog, public Progress {
   void ShowStatus(std::string_view text) override;  // the line counter
   void BeginBusy() override;
   void EndBusy() override;
+  // Handles the events waiting, at most every 10 ms: the readers ask every hundred lines,
+  // thousands of times a second, and the screen and the keyboard need far fewer.
   void ProcessEvents() override;
   std::string ThousandsSeparator() const override;
 
@@ -47,7 +50,8 @@ class Tfabort : public QDialog, public Progress {
 
  private:
   int64_t maximum_ = 100;
-  int shift_ = 0;  // the bar holds int: large maxima are scaled down by 2^shift_
+  QElapsedTimer pumped_;  // since the last handling of events
+  int shift_ = 0;         // the bar holds int: large maxima are scaled down by 2^shift_
 };
 
 }  // namespace aiimport

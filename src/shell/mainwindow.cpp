@@ -151,15 +151,17 @@ void TPaintBox::Refresh() {
   if (!painting_) update();
 }
 
-void TPaintBox::paintEvent(QPaintEvent*) {
+void TPaintBox::paintEvent(QPaintEvent* event) {
   painting_ = true;
   owner_->Guarded([this] { owner_->pPaint(); });
   painting_ = false;
   QPainter painter(this);
+  // Only the part to be painted is copied.
+  const QRect exposed = event->rect();
   if (Picture.isNull())
-    painter.fillRect(rect(), Qt::white);
+    painter.fillRect(exposed, Qt::white);
   else
-    painter.drawImage(0, 0, Picture);
+    painter.drawImage(exposed, Picture, exposed);
   if (FocusRect) {
     // The platform's focus rectangle: dotted, inverting what lies below it, so that it shows on
     // any colour and vanishes when the picture is drawn again.
@@ -1007,8 +1009,8 @@ void Tfmain::pPaint() {
 }
 
 void Tfmain::DrawLineCounter(std::string_view text) {
-  aiimport::DrawLineCounter(p->Canvas(), std::string(text), p->font());
-  p->repaint();
+  // Shown at the next handling of events; only the counter's cell is painted again.
+  p->update(aiimport::DrawLineCounter(p->Canvas(), std::string(text), p->font()));
 }
 
 // --- zoom and mouse ------------------------------------------------------------------------

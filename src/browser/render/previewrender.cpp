@@ -585,17 +585,19 @@ PreviewPicture RenderPreview(const PreviewInput& input, FloatRect& viewExtent, S
   return out;
 }
 
-void DrawLineCounter(QImage& image, const std::string& text, const QFont& font,
-                     const QColor& textColor, const QColor& background) {
-  if (image.isNull()) return;
+QRect DrawLineCounter(QImage& image, const std::string& text, const QFont& font,
+                      const QColor& textColor, const QColor& background) {
+  if (image.isNull()) return {};
   QPainter painter(&image);
   painter.setFont(font);
   const QFontMetrics metrics = painter.fontMetrics();
   const QString caption = QString::fromStdString(text);
   // The text cell's top-left corner at (0, 0), its background filled, as a text-out does.
-  painter.fillRect(QRect(0, 0, metrics.horizontalAdvance(caption), metrics.height()), background);
+  const QRect cell(0, 0, metrics.horizontalAdvance(caption), metrics.height());
+  painter.fillRect(cell, background);
   painter.setPen(textColor);
   painter.drawText(QPoint(0, metrics.ascent()), caption);
+  return cell;
 }
 
 }  // namespace aiimport

@@ -143,8 +143,8 @@ PreviewPicture RenderPreview(const PreviewInput& input, FloatRect& viewExtent,
                              SilverCache* cache = nullptr, const RenderControl& control = {});
 
 // The interpreter's line counter: the text at (0, 0) of the picture in the given font and
-// colours, on an opaque background.
-void DrawLineCounter(QImage& image, const std::string& text, const QFont& font,
-                     const QColor& textColor = Qt::black, const QColor& background = Qt::white);
+// colours, on an opaque background. Returns the rectangle it painted.
+QRect DrawLineCounter(QImage& image, const std::string& text, const QFont& font,
+                      const QColor& textColor = Qt::black, const QColor& background = Qt::white);
 
 }  // namespace aiimport
