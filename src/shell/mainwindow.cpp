@@ -786,8 +786,8 @@ void Tfmain::Reload1Click() {
   RefreshView();
   // The status bar's last panel says why a file could not be read or gave nothing, how it was
   // read when that is not the plain way, and what it holds that was not imported.
-  StatusPanel2->setText(QString::fromStdString(
-      ReadingStatus(read, TreePaths(Tree).size(), fabort->ThousandsSeparator())));
+  StatusPanel2->setText(
+      QString::fromStdString(ReadingStatus(read, treePathCount_, fabort->ThousandsSeparator())));
 }
 
 void Tfmain::LoadFromCommandLine() {
@@ -857,9 +857,12 @@ void Tfmain::RefreshView() {
     } restore;
     try {
       StopDrawing();
-      BuildTree(Tree, Model.PathList, Filters());
+      // Every path's box first (the tree does not use them): a large drawing can then start
+      // on the drawing thread while the tree is filled.
       Model.ViewExtent = ComputeViewExtent(Model.PathList, true);
       silver_.Invalidate();
+      StartDrawingAhead();
+      BuildTree(Tree, Model.PathList, Filters());
       // The root opens one level, so that the file's groups are in view.
       if (TreeNode* first = Tree.First()) TreeView1->expand(model_->IndexOf(first));
       SelectNode(Tree.First());
@@ -903,17 +906,16 @@ void Tfmain::cLinesClick() {
   RefreshView();
 }
 
-void Tfmain::RenderPreview(RenderRequest request) {
-  StopDrawing();
-  const std::vector<tpath*> treePaths = TreePaths(Tree);
-  const std::vector<tpath*> selectedPaths = SelectedPaths(Tree);
+PreviewJob Tfmain::MakePreviewJob(RenderRequest request, std::vector<const tpath*> treePaths,
+                                  std::vector<const tpath*> selectedPaths,
+                                  bool hasSelectedNode) const {
   PreviewJob job;
-  job.TreePaths.assign(treePaths.begin(), treePaths.end());
-  job.SelectedPaths.assign(selectedPaths.begin(), selectedPaths.end());
+  job.TreePaths = std::move(treePaths);
+  job.SelectedPaths = std::move(selectedPaths);
   PreviewInput& input = job.Input;
   input.TreePaths = job.TreePaths;
   input.SelectedPaths = job.SelectedPaths;
-  input.HasSelectedNode = Tree.Selected() != nullptr;
+  input.HasSelectedNode = hasSelectedNode;
   input.Request = request;
   input.ViewMode = ViewModeFromButtons(dviewsolid->isChecked(), dviewcw->isChecked());
   input.Enhanced = EnancedView1->isChecked();
@@ -921,7 +923,49 @@ void Tfmain::RenderPreview(RenderRequest request) {
   input.Height = p->height();
   input.Palette = palette();
   job.Threads = ThreadCount();
-  ++drawing_;
+  return job;
+}
+
+void Tfmain::StartDrawingAhead() {
+  // The silver picture of what the tree will show once filled: the paths that pass the
+  // filters, in the order of the file, fitted to the view. It is drawn into the kept silver
+  // picture while the tree is filled; RenderPreview then draws the selection over it.
+  std::vector<const tpath*> paths;
+  std::size_t points = 0;
+  const TreeFilters filters = Filters();
+  for (const tpath& path : Model.PathList) {
+    if (!PassesFilters(path, filters)) continue;
+    paths.push_back(&path);
+    points += path.Items.size();
+  }
+  if (paths.empty() || points <= BackgroundDrawingPoints) return;
+  PreviewJob job = MakePreviewJob(RenderRequest::FitAll, std::move(paths), {}, true);
+  ahead_ = job;  // kept to compare with
+  StartDrawing(std::move(job), false);
+}
+
+void Tfmain::RenderPreview(RenderRequest request) {
+  const std::vector<tpath*> treeList = TreePaths(Tree);
+  std::vector<const tpath*> treePaths(treeList.begin(), treeList.end());
+  std::vector<const tpath*> selectedPaths;
+  const TreeNode* first = Tree.First();
+  if (first && Tree.Selected() == first && !first->Path && Tree.TopLevel().size() == 1) {
+    selectedPaths = treePaths;  // the only top-level node holds every path
+  } else {
+    const std::vector<tpath*> list = SelectedPaths(Tree);
+    selectedPaths.assign(list.begin(), list.end());
+  }
+  treePathCount_ = treePaths.size();
+  PreviewJob job = MakePreviewJob(request, std::move(treePaths), std::move(selectedPaths),
+                                  Tree.Selected() != nullptr);
+  PreviewInput& input = job.Input;
+
+  // The silver picture started while the tree was filled is the one this drawing needs: it is
+  // finished, and this drawing made after it.
+  const bool after = ahead_ && drawingSize_ && SameSilver(*ahead_, job) &&
+                     (request == RenderRequest::FitAll || request == RenderRequest::KeepExtent);
+  ahead_.reset();
+  if (!after) StopDrawing();
 
   // The extent to fit and "Import" are settled now, as the drawing would settle them, so that
   // the commands and the information panel see them while the drawing is made.
@@ -936,6 +980,10 @@ void Tfmain::RenderPreview(RenderRequest request) {
     Button1->setEnabled(!input.TreePaths.empty());
   }
   job.Extent = Model.ViewExtent;
+  if (after) {
+    StartDrawing(std::move(job), true);
+    return;
+  }
 
   // The points to draw: the selection's, and the silver pass's unless its picture is kept.
   const auto points = [](const std::vector<const tpath*>& list) {
@@ -949,13 +997,26 @@ void Tfmain::RenderPreview(RenderRequest request) {
       !silver_.Matches(input.TreePaths, job.Extent, input.Width, input.Height, input.Enhanced))
     work += points(job.TreePaths);
   if (!input.HasSelectedNode || work <= BackgroundDrawingPoints) {
+    ++drawing_;
     RenderControl control;
     control.Threads = job.Threads;
     ShowPicture(aiimport::RenderPreview(input, Model.ViewExtent, &silver_, control));
     return;
   }
-  drawingSize_ = p->size();
-  const uint64_t number = drawing_;
+  StartDrawing(std::move(job), false);
+}
+
+bool Tfmain::SameSilver(const PreviewJob& a, const PreviewJob& b) {
+  const PreviewInput &x = a.Input, &y = b.Input;
+  return a.TreePaths == b.TreePaths && x.HasSelectedNode && y.HasSelectedNode &&
+         x.Enhanced == y.Enhanced && x.Width == y.Width && x.Height == y.Height &&
+         x.Palette == y.Palette;
+}
+
+void Tfmain::StartDrawing(PreviewJob job, bool afterCurrent) {
+  if (!afterCurrent) StopDrawing();
+  drawingSize_ = QSize(job.Input.Width, job.Input.Height);
+  const uint64_t number = ++drawing_;
   QPointer<Tfmain> window(this);
   drawer_.Start(
       std::move(job),
@@ -976,7 +1037,8 @@ void Tfmain::RenderPreview(RenderRequest request) {
               window->Guarded([error] { std::rethrow_exception(error); });
             },
             Qt::QueuedConnection);
-      });
+      },
+      afterCurrent);
 }
 
 void Tfmain::StopDrawing() {

@@ -213,6 +213,16 @@ class Tfmain : public QMainWindow {
   // the paths change or go and before the silver picture is dropped.
   void StopDrawing();
   void ShowPicture(PreviewPicture picture);
+  // The drawing of the given lists as the buttons and the paint box ask for it.
+  PreviewJob MakePreviewJob(RenderRequest request, std::vector<const tpath*> treePaths,
+                            std::vector<const tpath*> selectedPaths, bool hasSelectedNode) const;
+  // Starts, right after a reading, the silver picture the filled tree will need (a large one
+  // only), drawn while the tree is filled.
+  void StartDrawingAhead();
+  // On the drawing thread; after the drawing under way, or stopping it.
+  void StartDrawing(PreviewJob job, bool afterCurrent);
+  // Whether two drawings need the same silver picture.
+  static bool SameSilver(const PreviewJob& a, const PreviewJob& b);
   void pPaint();  // the preview is painted
 
   void ZoomAllExecute();  // "Zoom to All", View › Zoom All
@@ -272,6 +282,8 @@ class Tfmain : public QMainWindow {
   std::size_t BackgroundDrawingPoints = 50000;
   uint64_t drawing_ = 0;              // the number of the latest drawing
   std::optional<QSize> drawingSize_;  // the paint-box size of a drawing under way
+  std::optional<PreviewJob> ahead_;   // the silver picture started ahead of the tree
+  std::size_t treePathCount_ = 0;     // the tree's paths at the last drawing
   bool closing_ = false;
 };
 

@@ -37,9 +37,10 @@ class PreviewWorker {
   PreviewWorker(const PreviewWorker&) = delete;
   PreviewWorker& operator=(const PreviewWorker&) = delete;
 
-  // Starts a drawing (a drawing under way is stopped first). A cancelled drawing calls
-  // neither function.
-  void Start(PreviewJob job, Done done, Failed failed);
+  // Starts a drawing: a drawing under way is stopped first, or, with `afterCurrent`, finished
+  // first (its silver picture can then serve this one). A cancelled drawing calls neither
+  // function.
+  void Start(PreviewJob job, Done done, Failed failed, bool afterCurrent = false);
   // Stops the drawing under way, if any, and waits for its thread.
   void Stop();
 

@@ -66,25 +66,59 @@ class FigurePainter {
  public:
   FigurePainter(QPainter& canvas, const QPalette& palette) : canvas_(canvas), palette_(palette) {}
 
-  void Finish(const QPainterPath& figure, const PendingSettings& pending) {
-    if (!pending.Fill && pending.PenStyle == Qt::SolidLine) {
+  // Only part of the figures reach the canvas: from the first one that starts a clean cut at
+  // or after `from` points of the list, up to the first one that starts a clean cut at or after
+  // `to` points. A clean cut is where a drawing of the whole list has put everything before the
+  // figure onto the canvas and nothing of it: no strokes are collected, or they are drawn
+  // before the figure is (it is filled or dotted, or of another colour). Strokes collected
+  // into one painter call are not independent of each other (the painter's line drawing
+  // carries its last direction from one sub-path to the next), so the parts of a list drawn
+  // this way together set exactly the pixels of the whole drawing. Before its part a painter
+  // collects the figures as for drawing and drops them, so that it finds the same cuts.
+  void SetRange(std::size_t from, std::size_t to) {
+    from_ = from;
+    to_ = to;
+    state_ = from == 0 ? State::Drawing : State::Before;
+  }
+
+  // Finishes the figure whose first path comes after `start` points of the list. False once
+  // the part is over: nothing after it is drawn.
+  bool Finish(const QPainterPath& figure, const PendingSettings& pending, std::size_t start) {
+    const bool collect = !pending.Fill && pending.PenStyle == Qt::SolidLine;
+    if (!batchColor_ || !collect || *batchColor_ != pending.PenColor) {
+      if (state_ == State::Before && start >= from_) {
+        batch_.clear();
+        batchColor_.reset();
+        state_ = State::Drawing;
+      } else if (state_ == State::Drawing && start >= to_) {
+        Flush();
+        state_ = State::After;
+      }
+    }
+    if (state_ == State::After) return false;
+    if (collect) {
       if (batchColor_ && *batchColor_ != pending.PenColor) Flush();
       batchColor_ = pending.PenColor;
       batch_.addPath(figure);
       if (batch_.elementCount() > MaxBatchElements) Flush();
-      return;
+      return true;
     }
     Flush();
-    Apply(pending);
-    canvas_.drawPath(figure);
+    if (state_ == State::Drawing) {
+      Apply(pending);
+      canvas_.drawPath(figure);
+    }
+    return true;
   }
 
   void Flush() {
     if (!batchColor_) return;
-    PendingSettings stroke;
-    stroke.PenColor = *batchColor_;
-    Apply(stroke);
-    canvas_.drawPath(batch_);
+    if (state_ == State::Drawing) {
+      PendingSettings stroke;
+      stroke.PenColor = *batchColor_;
+      Apply(stroke);
+      canvas_.drawPath(batch_);
+    }
     batch_.clear();
     batchColor_.reset();
   }
@@ -128,6 +162,10 @@ class FigurePainter {
   Qt::PenStyle penStyle_ = Qt::SolidLine;
   bool brushSet_ = false;
   std::optional<TColor> brush_;
+  enum class State { Before, Drawing, After };
+  State state_ = State::Drawing;
+  std::size_t from_ = 0;
+  std::size_t to_ = SIZE_MAX;
 };
 
 // The clip rectangle of the canvas in device pixels, as edges (right = left + width).
@@ -169,9 +207,12 @@ class PointMapper {
 
 }  // namespace
 
-DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int factor,
-                    DrawMode mode, const ScreenMapping& mapping, QPointF* position,
-                    const QPalette& palette, const std::atomic<bool>* cancel) {
+namespace {
+
+// DrawPaths for the part of the list that FigurePainter::SetRange(from, to) picks.
+DrawStats DrawPart(QPainter& canvas, std::span<const tpath* const> paths, int factor, DrawMode mode,
+                   const ScreenMapping& mapping, QPointF* position, const QPalette& palette,
+                   const std::atomic<bool>* cancel, std::size_t from, std::size_t to) {
   DrawStats stats;
   if (paths.empty()) return stats;
 
@@ -181,10 +222,13 @@ DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int f
   QPointF current = position ? *position : QPointF(0, 0);
 
   FigurePainter painter(canvas, palette);
+  painter.SetRange(from, to);
   PendingSettings pending;
   QPainterPath figure;
   figure.setFillRule(Qt::OddEvenFill);
-  int32_t figureNo = -1;  // no figure open
+  int32_t figureNo = -1;        // no figure open
+  std::size_t points = 0;       // points of the paths before this one
+  std::size_t figureStart = 0;  // points before the open figure's first path
 
   // A line or curve that comes first in a figure starts at the current position. (A cleared
   // QPainterPath still holds a move to (0, 0); isEmpty is true while it holds only a move.)
@@ -193,6 +237,7 @@ DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int f
   };
 
   std::size_t sinceCheck = 0;
+  bool going = true;
   for (const tpath* entry : paths) {
     if (cancel && ++sinceCheck == CancelCheckPaths) {
       sinceCheck = 0;
@@ -202,11 +247,16 @@ DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int f
     const tpath& path = *entry;
 
     if (path.CompoundNo != figureNo || mode == DrawMode::Orientation) {
-      if (figureNo >= 0) painter.Finish(figure, pending);
+      if (figureNo >= 0 && !painter.Finish(figure, pending, figureStart)) {
+        going = false;
+        break;
+      }
       figureNo = path.CompoundNo;
+      figureStart = points;
       figure.clear();
       figure.setFillRule(Qt::OddEvenFill);
     }
+    points += path.Items.size();
     ChooseSettings(pending, path, mode);
 
     if (!BoxVisible(MapBox(mapping, path), factor, clip)) {
@@ -238,11 +288,21 @@ DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int f
       }
     }
   }
-  if (figureNo >= 0) painter.Finish(figure, pending);
-  painter.Flush();
+  if (going) {
+    if (figureNo >= 0) painter.Finish(figure, pending, figureStart);
+    painter.Flush();
+  }
 
   if (position) *position = current;
   return stats;
+}
+
+}  // namespace
+
+DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int factor,
+                    DrawMode mode, const ScreenMapping& mapping, QPointF* position,
+                    const QPalette& palette, const std::atomic<bool>* cancel) {
+  return DrawPart(canvas, paths, factor, mode, mapping, position, palette, cancel, 0, SIZE_MAX);
 }
 
 QImage HalveBitmap(const QImage& source) {
@@ -341,52 +401,6 @@ QPointF PositionBefore(std::span<const tpath* const> paths, std::size_t end, int
   return start;
 }
 
-// The places where a list may be cut into parts drawn on their own: the starts of figures
-// before which a drawing of the whole list has put everything earlier onto the canvas. That is
-// where FigurePainter's collected strokes are empty: before a figure that is filled or dotted,
-// after one, and where the stroke colour changes. (Strokes collected into one painter call are
-// not independent of each other: the painter's line drawing carries its last direction from
-// one sub-path to the next.) A part starts with no figure open, as the whole drawing is there.
-std::vector<std::size_t> CutPlaces(std::span<const tpath* const> paths, DrawMode mode) {
-  std::vector<std::size_t> places;
-  PendingSettings pending;
-  int32_t figureNo = -1;
-  bool any = false;
-  // The settings the last finished figure was drawn with; none before the first.
-  std::optional<PendingSettings> finished;
-  PendingSettings open;  // the open figure's settings so far
-  const auto collected = [](const PendingSettings& s) {
-    return !s.Fill && s.PenStyle == Qt::SolidLine;
-  };
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    const tpath* path = paths[i];
-    if (!path) continue;
-    const bool starts = any && (path->CompoundNo != figureNo || mode == DrawMode::Orientation);
-    if (starts) {
-      if (figureNo >= 0) finished = open;  // the open figure is finished here
-      // The figure starting here: its settings are those of its last path.
-      PendingSettings next = pending;
-      int32_t number = path->CompoundNo;
-      for (std::size_t j = i; j < paths.size(); ++j) {
-        const tpath* q = paths[j];
-        if (!q) continue;
-        if (j > i && (q->CompoundNo != number || mode == DrawMode::Orientation)) break;
-        ChooseSettings(next, *q, mode);
-      }
-      const bool emptyBefore = !finished || !collected(*finished) || number < 0 ||
-                               !collected(next) || next.PenColor != finished->PenColor;
-      // A figure that is never finished (negative number) draws nothing: the next finished
-      // one decides, so only cut before it when nothing is collected at all.
-      if (emptyBefore && (number >= 0 || !finished || !collected(*finished))) places.push_back(i);
-    }
-    figureNo = path->CompoundNo;
-    any = true;
-    ChooseSettings(pending, *path, mode);
-    open = pending;
-  }
-  return places;
-}
-
 // Lays `layer` over `target` (both the same size): every pixel the layer painted replaces the
 // target's. Painted pixels are opaque, the others fully transparent.
 void LayOver(QImage& target, const QImage& layer) {
@@ -402,51 +416,41 @@ void LayOver(QImage& target, const QImage& layer) {
 // One part of a drawing: a run of paths in one mode, from a given drawing position, onto the
 // target itself (only the first part of a drawing) or onto a transparent layer of its own.
 struct Part {
-  std::span<const tpath* const> Paths;
+  std::span<const tpath* const> Paths;  // the whole pass: the part is picked by From and To
+  std::size_t From = 0;
+  std::size_t To = SIZE_MAX;
   DrawMode Mode = DrawMode::Wireframe;
-  QPointF Position;
+  QPointF Position;  // where the pass starts
   bool OnTarget = false;
   QImage Layer;
   std::exception_ptr Failed;
 };
 
-// Cuts a pass into at most `most` parts of about the same number of points, at CutPlaces.
+// Cuts a pass into at most `most` parts of about the same number of points (where
+// FigurePainter finds clean cuts).
 void AddParts(std::vector<Part>& parts, std::span<const tpath* const> paths, DrawMode mode,
-              QPointF start, std::size_t most, std::size_t minPoints, int factor,
-              const ScreenMapping& mapping, const QRectF& clip) {
+              QPointF start, std::size_t most, std::size_t minPoints) {
   std::size_t points = 0;
   for (const tpath* path : paths)
     if (path) points += path->Items.size();
-  const std::size_t wanted = std::min<std::size_t>(
+  const std::size_t count = std::min<std::size_t>(
       most, std::max<std::size_t>(1, points / std::max<std::size_t>(1, minPoints)));
-  std::vector<std::size_t> cuts{0};
-  if (wanted > 1) {
-    const std::vector<std::size_t> places = CutPlaces(paths, mode);
-    const std::size_t share = points / wanted;
-    std::size_t sum = 0, next = 0;
-    for (std::size_t i = 0; i < paths.size() && cuts.size() < wanted; ++i) {
-      while (next < places.size() && places[next] < i)
-        ++next;
-      if (next < places.size() && places[next] == i && sum >= share * cuts.size())
-        cuts.push_back(i);
-      if (paths[i]) sum += paths[i]->Items.size();
-    }
-  }
-  cuts.push_back(paths.size());
-  for (std::size_t k = 0; k + 1 < cuts.size(); ++k) {
+  for (std::size_t k = 0; k < count; ++k) {
     Part part;
-    part.Paths = paths.subspan(cuts[k], cuts[k + 1] - cuts[k]);
+    part.Paths = paths;
+    part.From = k == 0 ? 0 : points / count * k;
+    part.To = k + 1 == count ? SIZE_MAX : points / count * (k + 1);
     part.Mode = mode;
-    part.Position = k == 0 ? start : PositionBefore(paths, cuts[k], factor, mapping, clip, start);
+    part.Position = start;
     parts.push_back(std::move(part));
   }
 }
 
 // Draws the parts side by side on `threads` threads and lays the layers over the target in
-// order; `beforeLayers` runs once the target's own part is drawn. False when cancelled.
+// order; `between` runs once the first `first` parts are on the target. False when cancelled.
 bool RunParts(QImage& target, std::vector<Part>& parts, int factor, const ScreenMapping& mapping,
-              const QPalette& palette, const RenderControl& control,
-              const std::function<void()>& beforeLayers = {}) {
+              const QPalette& palette, const RenderControl& control, std::size_t first = 0,
+              const std::function<void()>& between = {}) {
   std::atomic<std::size_t> next{0};
   const auto work = [&] {
     for (std::size_t k; (k = next.fetch_add(1)) < parts.size();) {
@@ -460,8 +464,8 @@ bool RunParts(QImage& target, std::vector<Part>& parts, int factor, const Screen
           canvas = &part.Layer;
         }
         QPainter painter(canvas);
-        DrawPaths(painter, part.Paths, factor, part.Mode, mapping, &part.Position, palette,
-                  control.Cancel);
+        DrawPart(painter, part.Paths, factor, part.Mode, mapping, &part.Position, palette,
+                 control.Cancel, part.From, part.To);
       } catch (...) {
         part.Failed = std::current_exception();
       }
@@ -481,9 +485,11 @@ bool RunParts(QImage& target, std::vector<Part>& parts, int factor, const Screen
   for (const Part& part : parts)
     if (part.Failed) std::rethrow_exception(part.Failed);
   if (control.Cancel && control.Cancel->load(std::memory_order_relaxed)) return false;
-  if (beforeLayers) beforeLayers();
-  for (const Part& part : parts)
-    if (!part.OnTarget) LayOver(target, part.Layer);
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    if (k == first && between) between();
+    if (!parts[k].OnTarget) LayOver(target, parts[k].Layer);
+  }
+  if (first >= parts.size() && between) between();
   return true;
 }
 
@@ -499,9 +505,7 @@ bool DrawPathsLayered(QImage& target, std::span<const tpath* const> paths, int f
   if (target.isNull()) return true;
   std::vector<Part> parts;
   if (Layered(palette, control)) {
-    const QRectF clip(0, 0, target.width(), target.height());
-    AddParts(parts, paths, mode, position, control.Threads, control.MinPointsPerLayer, factor,
-             mapping, clip);
+    AddParts(parts, paths, mode, position, control.Threads, control.MinPointsPerLayer);
   }
   if (parts.size() <= 1) {
     QPainter painter(&target);
@@ -547,26 +551,24 @@ PreviewPicture RenderPreview(const PreviewInput& input, FloatRect& viewExtent, S
   } else {
     target = WhiteImage(int64_t{input.Width} * factor, int64_t{input.Height} * factor);
     if (!target.isNull() && Layered(input.Palette, control)) {
-      // The silver pass on the target while the selection is drawn on layers beside it: the
-      // selection starts where the silver pass leaves the drawing position.
+      // The silver pass and the selection cut into parts drawn side by side, the selection
+      // starting where the silver pass leaves the drawing position.
       const QRectF clip(0, 0, target.width(), target.height());
       std::vector<Part> parts;
-      Part silver;
-      silver.Paths = input.TreePaths;
-      silver.Mode = DrawMode::Background;
-      silver.Position = position;
-      silver.OnTarget = true;
-      parts.push_back(std::move(silver));
+      AddParts(parts, input.TreePaths, DrawMode::Background, position, control.Threads,
+               control.MinPointsPerLayer);
+      parts.front().OnTarget = true;
+      const std::size_t silverParts = parts.size();
       const QPointF selectionStart =
           PositionBefore(input.TreePaths, input.TreePaths.size(), factor, *mapping, clip, position);
-      AddParts(parts, input.SelectedPaths, input.ViewMode, selectionStart,
-               std::max(1u, control.Threads * 2 - 1), control.MinPointsPerLayer, factor, *mapping,
-               clip);
-      out.Complete = RunParts(target, parts, factor, *mapping, input.Palette, control, [&] {
-        if (cache)
-          cache->Store(input.TreePaths, viewExtent, input.Width, input.Height, input.Enhanced,
-                       target.copy(), parts.front().Position);
-      });
+      AddParts(parts, input.SelectedPaths, input.ViewMode, selectionStart, control.Threads,
+               control.MinPointsPerLayer);
+      out.Complete =
+          RunParts(target, parts, factor, *mapping, input.Palette, control, silverParts, [&] {
+            if (cache)
+              cache->Store(input.TreePaths, viewExtent, input.Width, input.Height, input.Enhanced,
+                           target.copy(), parts[silverParts - 1].Position);
+          });
     } else {
       out.Complete = DrawPathsLayered(target, input.TreePaths, factor, DrawMode::Background,
                                       *mapping, position, input.Palette, control);

@@ -105,6 +105,32 @@ TEST(DrawPathsLayered, RandomDrawingsGiveTheSinglePassPixels) {
   }
 }
 
+TEST(DrawPathsLayered, LongRunsOfOneColourAreCutWhereTheirStrokesAreDrawn) {
+  // The silver pass strokes every path in one colour: its parts can only start where the whole
+  // drawing hands its collected strokes to the painter, every 16384 painter-path elements.
+  // Fifty thousand elements make a few such places.
+  const std::deque<tpath> paths = RandomDrawing(77, 12000);
+  const auto list = Pointers(paths);
+  for (DrawMode mode : {DrawMode::Background, DrawMode::Wireframe}) {
+    QImage single = WhiteCanvas(Size * 2, Size * 2);
+    QPointF singleAt;
+    {
+      QPainter painter(&single);
+      DrawPaths(painter, list, 2, mode, Identity, &singleAt);
+    }
+    for (unsigned threads : {2u, 3u, 5u}) {
+      QImage image = WhiteCanvas(Size * 2, Size * 2);
+      QPointF at;
+      RenderControl control;
+      control.Threads = threads;
+      control.MinPointsPerLayer = 1;
+      EXPECT_TRUE(DrawPathsLayered(image, list, 2, mode, Identity, at, {}, control));
+      EXPECT_TRUE(image == single) << "mode " << static_cast<int>(mode) << ", threads " << threads;
+      EXPECT_EQ(at, singleAt);
+    }
+  }
+}
+
 TEST(DrawPathsLayered, ATranslucentSystemColourDrawsInOnePass) {
   // A translucent colour blends with what lies below it, which a layer does not hold: the
   // drawing is then not cut, and the pixels are still the single pass's.
