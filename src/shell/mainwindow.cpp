@@ -732,6 +732,12 @@ void Tfmain::Reload1Click() {
     TreeView1->collapseAll();
     Tree.Clear();
   }
+  // Nor does the panel describe the last file's selection while this one is read.
+  UpdateInfoPanel();
+  for (QLabel* label : {label_nodes, label_width, label_height})
+    label->clear();
+  SetShapeColour(Shape1, 0xFFFFFF);
+  SetShapeColour(Shape2, 0xFFFFFF);
   silver_.Invalidate();
   std::error_code ec;
   if (SourceFileName.empty() || !std::filesystem::is_regular_file(SourceFileName, ec)) {

@@ -26,6 +26,8 @@ TEST_F(WindowTest, ControlsStayDisabledUntilTheTreeIsFilled) {
   // file is read.
   const std::filesystem::path broken = drive_ / "broken.ai";
   std::ofstream(broken) << "%PDF-1.4\n1 0 obj\n<<";
+  Load(Sample("shapes.eps"));
+  ASSERT_FALSE(ui->label_nodes->text().isEmpty());
   Load(broken.string());
   ASSERT_FALSE(ui->StatusPanel2->text().isEmpty());
 
@@ -41,14 +43,16 @@ TEST_F(WindowTest, ControlsStayDisabledUntilTheTreeIsFilled) {
                       ui->Button1->isEnabled(), AllWhite(ui->p->Picture)});
   });
   bool readingDone = false;
-  QString statusAfterReading;
+  QString statusAfterReading, captionAfterReading = QStringLiteral("?");
   QObject::connect(window.get(), &Tfmain::ReadingFinished, &watching, [&] {
     readingDone = true;
     statusAfterReading = ui->StatusPanel2->text();
+    captionAfterReading = ui->label_nodes->text() + ui->label_width->text();
   });
   Load(Sample("shapes.eps"));
   ASSERT_TRUE(readingDone);
   EXPECT_EQ(statusAfterReading, QString());
+  EXPECT_EQ(captionAfterReading, QString());
   // The tree emptied at the start, then filled: when it is filled the window is still
   // disabled, and the preview holds no line counter (the interpreter drew one at line 0).
   ASSERT_FALSE(resets.empty());
