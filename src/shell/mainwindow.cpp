@@ -34,6 +34,8 @@
 #include <QVBoxLayout>
 #include <exception>
 #include <filesystem>
+#include <system_error>
+#include <thread>
 
 #include "abortdialog.h"
 #include "application.h"
@@ -116,6 +118,34 @@ class WindowConvertView : public Progress, public OrientationCanvas {
   QElapsedTimer pumped_;
   std::optional<QPainter> painter_;  // open on the picture between two pumps
 };
+
+constexpr std::size_t MinPathsPerBoxThread = 20000;
+
+// Every path's box, the list cut into runs for the threads the long steps use (each path's box
+// is its own, so the boxes are the same whatever the number).
+void BoxEveryPath(std::deque<tpath>& paths) {
+  const std::size_t threads =
+      std::min<std::size_t>(ThreadCount(), paths.size() / MinPathsPerBoxThread + 1);
+  const std::size_t share = paths.size() / std::max<std::size_t>(1, threads);
+  const auto run = [&paths, share, threads](std::size_t k) {
+    const std::size_t end = k + 1 == threads ? paths.size() : share * (k + 1);
+    for (std::size_t i = share * k; i < end; ++i)
+      PathBox(paths[i]);
+  };
+  std::vector<std::thread> workers;
+  std::size_t k = 1;
+  try {
+    for (; k < threads; ++k)
+      workers.emplace_back(run, k);
+  } catch (const std::system_error&) {
+    // No more threads: this one does the rest.
+  }
+  run(0);
+  for (std::size_t rest = k; rest < threads; ++rest)
+    run(rest);
+  for (std::thread& worker : workers)
+    worker.join();
+}
 
 // The host directory's platform with the window's messages (`show`, which outlives it).
 SystemHostPlatform WindowHostPlatform(
@@ -865,7 +895,8 @@ void Tfmain::RefreshView() {
       StopDrawing();
       // Every path's box first (the tree does not use them): a large drawing can then start
       // on the drawing thread while the tree is filled.
-      Model.ViewExtent = ComputeViewExtent(Model.PathList, true);
+      BoxEveryPath(Model.PathList);
+      Model.ViewExtent = ComputeViewExtent(Model.PathList, false);
       silver_.Invalidate();
       StartDrawingAhead();
       BuildTree(Tree, Model.PathList, Filters());
