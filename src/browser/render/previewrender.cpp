@@ -426,8 +426,8 @@ struct Part {
   std::exception_ptr Failed;
 };
 
-// Cuts a pass into at most `most` parts of about the same number of points (where
-// FigurePainter finds clean cuts).
+// Cuts a pass into at most `most` parts that take about as long to draw (each starting where
+// FigurePainter finds a clean cut).
 void AddParts(std::vector<Part>& parts, std::span<const tpath* const> paths, DrawMode mode,
               QPointF start, std::size_t most, std::size_t minPoints) {
   std::size_t points = 0;
@@ -435,11 +435,23 @@ void AddParts(std::vector<Part>& parts, std::span<const tpath* const> paths, Dra
     if (path) points += path->Items.size();
   const std::size_t count = std::min<std::size_t>(
       most, std::max<std::size_t>(1, points / std::max<std::size_t>(1, minPoints)));
+  // A part first collects everything before its share without drawing it, at about a
+  // quarter of the cost of drawing: later parts get smaller shares so that all take about as
+  // long. With c the first share, share k + 1 ends at c + (1 - 1/4) * (where share k starts).
+  double sum = 0, power = 1;
+  for (std::size_t k = 0; k < count; ++k, power *= 0.75)
+    sum += power;
+  std::vector<std::size_t> bounds{0};
+  double bound = 0;
+  for (std::size_t k = 1; k < count; ++k) {
+    bound = 1 / sum + 0.75 * bound;
+    bounds.push_back(static_cast<std::size_t>(bound * static_cast<double>(points)));
+  }
   for (std::size_t k = 0; k < count; ++k) {
     Part part;
     part.Paths = paths;
-    part.From = k == 0 ? 0 : points / count * k;
-    part.To = k + 1 == count ? SIZE_MAX : points / count * (k + 1);
+    part.From = bounds[k];
+    part.To = k + 1 == count ? SIZE_MAX : bounds[k + 1];
     part.Mode = mode;
     part.Position = start;
     parts.push_back(std::move(part));
