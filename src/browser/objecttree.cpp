@@ -169,6 +169,13 @@ void AddPathNode(ObjectTree& tree, tpath* path, TreeNode* parent, const TreeFilt
 // A node goes in pass 1 + (the last pass of its children): a pass walks in order and a parent
 // comes before its children, so one walk finds what all the passes would delete.
 void PruneTree(ObjectTree& tree) {
+  // The first pass deletes nothing when every group and composite holds something: then
+  // nothing is pruned at all (a walk that allocates nothing, most files' case).
+  bool anyEmpty = false;
+  for (const TreeNode* n = tree.First(); n && !anyEmpty; n = tree.Next(n))
+    anyEmpty = !n->Path && n->Children.empty();
+  if (!anyEmpty) return;
+
   constexpr uint64_t Never = std::numeric_limits<uint64_t>::max();
   std::vector<TreeNode*> order;
   std::vector<std::size_t> parentOf;

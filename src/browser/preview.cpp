@@ -6,7 +6,7 @@ namespace aiimport {
 
 int32_t MapDistance(float value, float origin, float scale) {
   const long double difference = static_cast<long double>(value) - origin;
-  return RoundSaturated(difference * scale);
+  return RoundSaturatedQuick(difference * scale);
 }
 
 ScreenBox MapBox(const ScreenMapping& m, const tpath& path) {

@@ -4,6 +4,7 @@
 // input (NaN, infinities and values far outside the target range included).
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <optional>
 
@@ -46,6 +47,26 @@ inline bool ConversionsRoundToNearest() {
 #else
   return false;
 #endif
+}
+
+// Whether this thread's extended-precision (x87) conversions round to nearest with halves to
+// even: the processor's default, which this program never changes.
+inline bool ExtendedConversionsRoundToNearest() {
+#if defined(__x86_64__) || defined(__i386__)
+  unsigned short control = 0;
+  __asm__ volatile("fnstcw %0" : "=m"(control));
+  return (control & 0x0C00u) == 0;  // the rounding-control bits of the x87 control word
+#else
+  return false;
+#endif
+}
+
+// RoundSaturated(v), in one processor conversion when v lies inside the int32 range and the
+// thread rounds to nearest (the pixel mapping of the preview calls it for every point).
+inline int32_t RoundSaturatedQuick(long double v) {
+  if (v > -2147483648.5L && v < 2147483647.5L && ExtendedConversionsRoundToNearest())
+    return static_cast<int32_t>(std::lrint(v));
+  return RoundSaturated(v);
 }
 
 // RoundHalfEven(v) as an int32 in one processor conversion, for -2147483648.5 <= v <

@@ -71,7 +71,9 @@ void Tfabort::SetPosition(int64_t position) {
 }
 
 void Tfabort::ShowStatus(std::string_view text) {
+  if (counted_.isValid() && counted_.elapsed() < 10) return;
   if (LineCounter) LineCounter(text);
+  counted_.start();
 }
 
 void Tfabort::BeginBusy() {
@@ -83,7 +85,9 @@ void Tfabort::EndBusy() {
 }
 
 void Tfabort::ProcessEvents() {
+  if (pumped_.isValid() && pumped_.elapsed() < 10) return;
   QApplication::processEvents();
+  pumped_.start();
 }
 
 std::string Tfabort::ThousandsSeparator() const {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <functional>
 #include <string>
 
@@ -32,9 +33,12 @@ class Tfabort : public QDialog, public Progress {
   void SetPhaseText(const std::string& text) override;
   void SetMaximum(int64_t maximum) override;
   void SetPosition(int64_t position) override;
-  void ShowStatus(std::string_view text) override;  // the line counter
+  // The line counter, drawn at most every 10 ms (the readers count every hundred lines).
+  void ShowStatus(std::string_view text) override;
   void BeginBusy() override;
   void EndBusy() override;
+  // Handles the events waiting, at most every 10 ms: the readers ask every hundred lines,
+  // thousands of times a second, and the screen and the keyboard need far fewer.
   void ProcessEvents() override;
   std::string ThousandsSeparator() const override;
 
@@ -47,7 +51,9 @@ class Tfabort : public QDialog, public Progress {
 
  private:
   int64_t maximum_ = 100;
-  int shift_ = 0;  // the bar holds int: large maxima are scaled down by 2^shift_
+  QElapsedTimer pumped_;   // since the last handling of events
+  QElapsedTimer counted_;  // since the line counter was last drawn
+  int shift_ = 0;          // the bar holds int: large maxima are scaled down by 2^shift_
 };
 
 }  // namespace aiimport

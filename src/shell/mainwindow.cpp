@@ -34,6 +34,8 @@
 #include <QVBoxLayout>
 #include <exception>
 #include <filesystem>
+#include <system_error>
+#include <thread>
 
 #include "abortdialog.h"
 #include "application.h"
@@ -42,6 +44,7 @@
 #include "icons.h"
 #include "importchain.h"
 #include "infopanel.h"
+#include "parallel.h"
 #include "qtcolour.h"
 #include "readfile.h"
 #include "treemodel.h"
@@ -116,6 +119,34 @@ class WindowConvertView : public Progress, public OrientationCanvas {
   std::optional<QPainter> painter_;  // open on the picture between two pumps
 };
 
+constexpr std::size_t MinPathsPerBoxThread = 20000;
+
+// Every path's box, the list cut into runs for the threads the long steps use (each path's box
+// is its own, so the boxes are the same whatever the number).
+void BoxEveryPath(std::deque<tpath>& paths) {
+  const std::size_t threads =
+      std::min<std::size_t>(ThreadCount(), paths.size() / MinPathsPerBoxThread + 1);
+  const std::size_t share = paths.size() / std::max<std::size_t>(1, threads);
+  const auto run = [&paths, share, threads](std::size_t k) {
+    const std::size_t end = k + 1 == threads ? paths.size() : share * (k + 1);
+    for (std::size_t i = share * k; i < end; ++i)
+      PathBox(paths[i]);
+  };
+  std::vector<std::thread> workers;
+  std::size_t k = 1;
+  try {
+    for (; k < threads; ++k)
+      workers.emplace_back(run, k);
+  } catch (const std::system_error&) {
+    // No more threads: this one does the rest.
+  }
+  run(0);
+  for (std::size_t rest = k; rest < threads; ++rest)
+    run(rest);
+  for (std::thread& worker : workers)
+    worker.join();
+}
+
 // The host directory's platform with the window's messages (`show`, which outlives it).
 SystemHostPlatform WindowHostPlatform(
     const std::function<void(const QString& text, bool error)>& show) {
@@ -150,15 +181,17 @@ void TPaintBox::Refresh() {
   if (!painting_) update();
 }
 
-void TPaintBox::paintEvent(QPaintEvent*) {
+void TPaintBox::paintEvent(QPaintEvent* event) {
   painting_ = true;
   owner_->Guarded([this] { owner_->pPaint(); });
   painting_ = false;
   QPainter painter(this);
+  // Only the part to be painted is copied.
+  const QRect exposed = event->rect();
   if (Picture.isNull())
-    painter.fillRect(rect(), Qt::white);
+    painter.fillRect(exposed, Qt::white);
   else
-    painter.drawImage(0, 0, Picture);
+    painter.drawImage(exposed, Picture, exposed);
   if (FocusRect) {
     // The platform's focus rectangle: dotted, inverting what lies below it, so that it shows on
     // any colour and vanishes when the picture is drawn again.
@@ -343,6 +376,7 @@ Tfmain::Tfmain(std::vector<std::string> arguments, QWidget* parent)
 Tfmain::~Tfmain() {
   // FormDestroy: the paths go, the tree is emptied.
   closing_ = true;
+  StopDrawing();
   fabort.reset();
   qApp->removeEventFilter(this);
   Tree.Clear();
@@ -717,15 +751,23 @@ void Tfmain::LoadFile(const QString& fileName) {
 
 void Tfmain::Reload1Click() {
   if (!isEnabled()) return;  // a reload is running
-  // The preview goes white and the tree empty.
+  StopDrawing();
+  // The preview goes white, the tree empty, and the last file's status is gone.
   p->Canvas().fill(Qt::white);
   p->update();
+  StatusPanel2->setText(QString());
   {
     Remember updating(UiUpdating, true);
     cFlag->setChecked(false);
     TreeView1->collapseAll();
     Tree.Clear();
   }
+  // Nor does the panel describe the last file's selection while this one is read.
+  UpdateInfoPanel();
+  for (QLabel* label : {label_nodes, label_width, label_height})
+    label->clear();
+  SetShapeColour(Shape1, 0xFFFFFF);
+  SetShapeColour(Shape2, 0xFFFFFF);
   silver_.Invalidate();
   std::error_code ec;
   if (SourceFileName.empty() || !std::filesystem::is_regular_file(SourceFileName, ec)) {
@@ -744,15 +786,26 @@ void Tfmain::Reload1Click() {
   fabort->activateWindow();
   QApplication::processEvents();
 
-  // However the reading ends, also with an error: the window back and focused, and the view
-  // refreshed from what the path list holds.
+  // However the reading ends, also with an error: the dialog gone, the line counter wiped from
+  // the preview, the tree filled from what the path list holds while the window is still
+  // disabled (its controls must not look usable before the tree is there), then the window
+  // back and focused. A large drawing goes on on the drawing thread.
   const auto finish = [this] {
+    fabort->hide();
+    p->Canvas().fill(Qt::white);
+    p->update();
+    Q_EMIT ReadingFinished();
+  };
+  const std::function<void()> enable = [this] {
     UiUpdating = false;
     setEnabled(true);
-    fabort->hide();
     activateWindow();
     raise();
     QApplication::processEvents();
+  };
+  struct Enable {
+    const std::function<void()>& enable;
+    ~Enable() { enable(); }
   };
   ReadResult read;
   try {
@@ -760,19 +813,21 @@ void Tfmain::Reload1Click() {
     read = ReadSourceFile(Model, Interpreter, SourceFileName, ReadingOptions(), *fabort);
   } catch (...) {
     finish();
-    StatusPanel2->setText(QString());
+    Enable enableAfter{enable};
     RefreshView();
     throw;  // reported by the general error handling
   }
   finish();
+  Enable enableAfter{enable};
   RefreshView();
   // The status bar's last panel says why a file could not be read or gave nothing, how it was
   // read when that is not the plain way, and what it holds that was not imported.
-  StatusPanel2->setText(QString::fromStdString(
-      ReadingStatus(read, TreePaths(Tree).size(), fabort->ThousandsSeparator())));
+  StatusPanel2->setText(
+      QString::fromStdString(ReadingStatus(read, treePathCount_, fabort->ThousandsSeparator())));
 }
 
 void Tfmain::LoadFromCommandLine() {
+  StopDrawing();
   ClearPaths(Model.PathList);
   ClearPaths(Output.OutputList);
   SourceFileName.clear();
@@ -837,9 +892,14 @@ void Tfmain::RefreshView() {
       ~Restore() { QApplication::restoreOverrideCursor(); }
     } restore;
     try {
-      BuildTree(Tree, Model.PathList, Filters());
-      Model.ViewExtent = ComputeViewExtent(Model.PathList, true);
+      StopDrawing();
+      // Every path's box first (the tree does not use them): a large drawing can then start
+      // on the drawing thread while the tree is filled.
+      BoxEveryPath(Model.PathList);
+      Model.ViewExtent = ComputeViewExtent(Model.PathList, false);
       silver_.Invalidate();
+      StartDrawingAhead();
+      BuildTree(Tree, Model.PathList, Filters());
       // The root opens one level, so that the file's groups are in view.
       if (TreeNode* first = Tree.First()) TreeView1->expand(model_->IndexOf(first));
       SelectNode(Tree.First());
@@ -883,26 +943,154 @@ void Tfmain::cLinesClick() {
   RefreshView();
 }
 
-void Tfmain::RenderPreview(RenderRequest request) {
-  const std::vector<tpath*> treePaths = TreePaths(Tree);
-  const std::vector<tpath*> selectedPaths = SelectedPaths(Tree);
-  const std::vector<const tpath*> all(treePaths.begin(), treePaths.end());
-  const std::vector<const tpath*> selected(selectedPaths.begin(), selectedPaths.end());
-  PreviewInput input;
-  input.TreePaths = all;
-  input.SelectedPaths = selected;
-  input.HasSelectedNode = Tree.Selected() != nullptr;
+PreviewJob Tfmain::MakePreviewJob(RenderRequest request, std::vector<const tpath*> treePaths,
+                                  std::vector<const tpath*> selectedPaths,
+                                  bool hasSelectedNode) const {
+  PreviewJob job;
+  job.TreePaths = std::move(treePaths);
+  job.SelectedPaths = std::move(selectedPaths);
+  PreviewInput& input = job.Input;
+  input.TreePaths = job.TreePaths;
+  input.SelectedPaths = job.SelectedPaths;
+  input.HasSelectedNode = hasSelectedNode;
   input.Request = request;
   input.ViewMode = ViewModeFromButtons(dviewsolid->isChecked(), dviewcw->isChecked());
   input.Enhanced = EnancedView1->isChecked();
   input.Width = p->width();
   input.Height = p->height();
   input.Palette = palette();
-  PreviewPicture picture = aiimport::RenderPreview(input, Model.ViewExtent, &silver_);
+  job.Threads = ThreadCount();
+  return job;
+}
+
+void Tfmain::StartDrawingAhead() {
+  // The silver picture of what the tree will show once filled: the paths that pass the
+  // filters, in the order of the file, fitted to the view. It is drawn into the kept silver
+  // picture while the tree is filled; RenderPreview then draws the selection over it.
+  std::vector<const tpath*> paths;
+  std::size_t points = 0;
+  const TreeFilters filters = Filters();
+  for (const tpath& path : Model.PathList) {
+    if (!PassesFilters(path, filters)) continue;
+    paths.push_back(&path);
+    points += path.Items.size();
+  }
+  if (paths.empty() || points <= BackgroundDrawingPoints) return;
+  PreviewJob job = MakePreviewJob(RenderRequest::FitAll, std::move(paths), {}, true);
+  ahead_ = job;  // kept to compare with
+  StartDrawing(std::move(job), false);
+}
+
+void Tfmain::RenderPreview(RenderRequest request) {
+  const std::vector<tpath*> treeList = TreePaths(Tree);
+  std::vector<const tpath*> treePaths(treeList.begin(), treeList.end());
+  std::vector<const tpath*> selectedPaths;
+  const TreeNode* first = Tree.First();
+  if (first && Tree.Selected() == first && !first->Path && Tree.TopLevel().size() == 1) {
+    selectedPaths = treePaths;  // the only top-level node holds every path
+  } else {
+    const std::vector<tpath*> list = SelectedPaths(Tree);
+    selectedPaths.assign(list.begin(), list.end());
+  }
+  treePathCount_ = treePaths.size();
+  PreviewJob job = MakePreviewJob(request, std::move(treePaths), std::move(selectedPaths),
+                                  Tree.Selected() != nullptr);
+  PreviewInput& input = job.Input;
+
+  // The silver picture started while the tree was filled is the one this drawing needs: it is
+  // finished, and this drawing made after it.
+  const bool after = ahead_ && drawingSize_ && SameSilver(*ahead_, job) &&
+                     (request == RenderRequest::FitAll || request == RenderRequest::KeepExtent);
+  ahead_.reset();
+  if (!after) StopDrawing();
+
+  // The extent to fit and "Import" are settled now, as the drawing would settle them, so that
+  // the commands and the information panel see them while the drawing is made.
+  if (input.HasSelectedNode) {
+    if (request == RenderRequest::FitAll) {
+      Model.ViewExtent = ComputeViewExtent(input.TreePaths, false);
+      input.Request = RenderRequest::KeepExtent;
+    } else if (request == RenderRequest::FitSelection) {
+      Model.ViewExtent = ComputeViewExtent(input.SelectedPaths, false);
+      input.Request = RenderRequest::KeepExtent;
+    }
+    Button1->setEnabled(!input.TreePaths.empty());
+  }
+  job.Extent = Model.ViewExtent;
+  if (after) {
+    StartDrawing(std::move(job), true);
+    return;
+  }
+
+  // The points to draw: the selection's, and the silver pass's unless its picture is kept.
+  const auto points = [](const std::vector<const tpath*>& list) {
+    std::size_t n = 0;
+    for (const tpath* path : list)
+      n += path->Items.size();
+    return n;
+  };
+  std::size_t work = points(job.SelectedPaths);
+  if (input.Request == RenderRequest::RepaintAll ||
+      !silver_.Matches(input.TreePaths, job.Extent, input.Width, input.Height, input.Enhanced))
+    work += points(job.TreePaths);
+  if (!input.HasSelectedNode || work <= BackgroundDrawingPoints) {
+    ++drawing_;
+    RenderControl control;
+    control.Threads = job.Threads;
+    ShowPicture(aiimport::RenderPreview(input, Model.ViewExtent, &silver_, control));
+    return;
+  }
+  StartDrawing(std::move(job), false);
+}
+
+bool Tfmain::SameSilver(const PreviewJob& a, const PreviewJob& b) {
+  const PreviewInput &x = a.Input, &y = b.Input;
+  return a.TreePaths == b.TreePaths && x.HasSelectedNode && y.HasSelectedNode &&
+         x.Enhanced == y.Enhanced && x.Width == y.Width && x.Height == y.Height &&
+         x.Palette == y.Palette;
+}
+
+void Tfmain::StartDrawing(PreviewJob job, bool afterCurrent) {
+  if (!afterCurrent) StopDrawing();
+  drawingSize_ = QSize(job.Input.Width, job.Input.Height);
+  const uint64_t number = ++drawing_;
+  QPointer<Tfmain> window(this);
+  drawer_.Start(
+      std::move(job),
+      [window, number](PreviewPicture picture) {
+        QMetaObject::invokeMethod(
+            window,
+            [window, number, picture = std::move(picture)]() mutable {
+              if (window && number == window->drawing_) window->ShowPicture(std::move(picture));
+            },
+            Qt::QueuedConnection);
+      },
+      [window, number](std::exception_ptr error) {
+        QMetaObject::invokeMethod(
+            window,
+            [window, number, error] {
+              if (!window || number != window->drawing_) return;
+              window->drawingSize_.reset();
+              window->Guarded([error] { std::rethrow_exception(error); });
+            },
+            Qt::QueuedConnection);
+      },
+      afterCurrent);
+}
+
+void Tfmain::StopDrawing() {
+  drawer_.Stop();
+  if (drawingSize_) ++drawing_;  // a picture already on its way is not shown
+  drawingSize_.reset();
+}
+
+void Tfmain::ShowPicture(PreviewPicture picture) {
+  drawingSize_.reset();
   Mapping = picture.Mapping;
   if (picture.ImportEnabled) Button1->setEnabled(*picture.ImportEnabled);
   p->Picture = picture.Image.isNull() ? QImage() : std::move(picture.Image);
   p->Refresh();
+  Q_EMIT PreviewShown();
 }
 
 void Tfmain::pPaint() {
@@ -914,12 +1102,14 @@ void Tfmain::pPaint() {
     p->Canvas().fill(Qt::white);
     return;
   }
-  if (p->Picture.size() != p->size() && isEnabled()) RenderPreview(RenderRequest::KeepExtent);
+  // A new size is drawn anew, unless a drawing for this size is on its way.
+  if (p->Picture.size() != p->size() && isEnabled() && drawingSize_ != p->size())
+    RenderPreview(RenderRequest::KeepExtent);
 }
 
 void Tfmain::DrawLineCounter(std::string_view text) {
-  aiimport::DrawLineCounter(p->Canvas(), std::string(text), p->font());
-  p->repaint();
+  // Shown at the next handling of events; only the counter's cell is painted again.
+  p->update(aiimport::DrawLineCounter(p->Canvas(), std::string(text), p->font()));
 }
 
 // --- zoom and mouse ------------------------------------------------------------------------
@@ -1041,6 +1231,7 @@ void Tfmain::DeleteExecute() {
 }
 
 void Tfmain::BreakApartExecute() {
+  StopDrawing();
   struct Rebuild {
     Tfmain& w;
     ~Rebuild() { w.silver_.Invalidate(); }
@@ -1079,6 +1270,7 @@ void Tfmain::tobackExecute() {
 
 void Tfmain::dopenClick(QObject* sender) {
   if (!Tree.Selected()) return;
+  StopDrawing();  // the paths change
   PathChange change = PathChange::None;
   if (sender == dopen) change = PathChange::Open;
   if (sender == dclosed) change = PathChange::Close;
@@ -1127,6 +1319,7 @@ void Tfmain::dropEvent(QDropEvent* event) {
 // --- import --------------------------------------------------------------------------------
 
 void Tfmain::Button1Click() {
+  StopDrawing();  // the import may draw on the preview
   SystemHostPlatform platform = WindowHostPlatform(ShowMessage);
   const std::string fileName = PrepareHostDotFile(platform);
 

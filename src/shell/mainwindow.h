@@ -17,6 +17,7 @@
 #include "pathunit.h"
 #include "preview.h"
 #include "previewrender.h"
+#include "previewworker.h"
 #include "readfile.h"
 #include "zoom.h"
 
@@ -83,6 +84,12 @@ class Tfmain : public QMainWindow {
 
   // Shows an error to the user (the application's general error report).
   void ReportError(const QString& message);
+
+ Q_SIGNALS:
+  // A file has been read (also when that failed); the tree is filled next.
+  void ReadingFinished();
+  // The preview shows a complete drawing (drawn at once or on the drawing thread).
+  void PreviewShown();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -198,7 +205,24 @@ class Tfmain : public QMainWindow {
   void UpdateInfoPanel();  // the panel and the attribute buttons from the selection
   void TreeView1Change();  // the selection changed: drawn again, the panel updated
   void cLinesClick();      // a filter check box: the tree rebuilt
+  // Draws the preview: at once when the drawing is small, else on the drawing thread, the
+  // window answering meanwhile and the picture shown once complete. The extent, the
+  // information panel and "Import" are brought up to date at once either way.
   void RenderPreview(RenderRequest request);
+  // Stops a drawing under way on the drawing thread (its picture is never shown). Called before
+  // the paths change or go and before the silver picture is dropped.
+  void StopDrawing();
+  void ShowPicture(PreviewPicture picture);
+  // The drawing of the given lists as the buttons and the paint box ask for it.
+  PreviewJob MakePreviewJob(RenderRequest request, std::vector<const tpath*> treePaths,
+                            std::vector<const tpath*> selectedPaths, bool hasSelectedNode) const;
+  // Starts, right after a reading, the silver picture the filled tree will need (a large one
+  // only), drawn while the tree is filled.
+  void StartDrawingAhead();
+  // On the drawing thread; after the drawing under way, or stopping it.
+  void StartDrawing(PreviewJob job, bool afterCurrent);
+  // Whether two drawings need the same silver picture.
+  static bool SameSilver(const PreviewJob& a, const PreviewJob& b);
   void pPaint();  // the preview is painted
 
   void ZoomAllExecute();  // "Zoom to All", View › Zoom All
@@ -252,6 +276,14 @@ class Tfmain : public QMainWindow {
   std::vector<std::string> arguments_;
   TreeModel* model_ = nullptr;
   SilverCache silver_;
+  PreviewWorker drawer_{silver_};  // the drawing thread, which keeps the silver picture
+  // Drawings of more points than this (the silver pass counted when it is not kept) are made on
+  // the drawing thread: about 20 ms of drawing.
+  std::size_t BackgroundDrawingPoints = 50000;
+  uint64_t drawing_ = 0;              // the number of the latest drawing
+  std::optional<QSize> drawingSize_;  // the paint-box size of a drawing under way
+  std::optional<PreviewJob> ahead_;   // the silver picture started ahead of the tree
+  std::size_t treePathCount_ = 0;     // the tree's paths at the last drawing
   bool closing_ = false;
 };
 

@@ -101,5 +101,31 @@ TEST(ConvertToNearest, HalvesToEvenAcrossTheInt32Range) {
   }
 }
 
+TEST(RoundSaturatedQuick, HalvesToEvenAndSaturatesLikeTheCheckedHelper) {
+  ASSERT_TRUE(ExtendedConversionsRoundToNearest());
+  struct Row {
+    long double v;
+    int32_t expected;
+  };
+  const long double nan = std::numeric_limits<long double>::quiet_NaN();
+  const long double inf = std::numeric_limits<long double>::infinity();
+  for (const Row& r : {Row{0.5L, 0}, Row{1.5L, 2}, Row{2.5L, 2}, Row{-2.5L, -2}, Row{-3.5L, -4},
+                       Row{std::nextafter(0.5L, 0.0L), 0}, Row{std::nextafter(0.5L, 1.0L), 1},
+                       Row{2147483646.5L, 2147483646}, Row{2147483647.49L, 2147483647},
+                       Row{2147483647.5L, 2147483647}, Row{-2147483648.5L, -2147483647 - 1},
+                       Row{-2147483649.0L, -2147483647 - 1}, Row{1e30L, 2147483647},
+                       Row{inf, 2147483647}, Row{-inf, -2147483647 - 1}, Row{nan, 0}}) {
+    EXPECT_EQ(RoundSaturatedQuick(r.v), r.expected) << static_cast<double>(r.v);
+  }
+  // Extended products of the preview's kind: a difference of two floats times a float.
+  std::mt19937 random(5);
+  std::uniform_real_distribution<float> value(-5000, 5000), scale(0.01f, 40);
+  for (int i = 0; i < 200000; ++i) {
+    const long double v = (static_cast<long double>(value(random)) - value(random)) *
+                          (i % 4 == 0 ? 0.5f : scale(random));
+    ASSERT_EQ(RoundSaturatedQuick(v), RoundSaturated(v)) << static_cast<double>(v);
+  }
+}
+
 }  // namespace
 }  // namespace aiimport

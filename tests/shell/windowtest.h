@@ -49,6 +49,7 @@ class TfmainTestAccess {
         fabort(window.fabort),
         ShowMessage(window.ShowMessage),
         HelpViewers(window.HelpViewers),
+        BackgroundDrawingPoints(window.BackgroundDrawingPoints),
         ToolBar1(window.ToolBar1),
         Button3(window.Button3),
         Button2(window.Button2),
@@ -111,6 +112,8 @@ class TfmainTestAccess {
   void Button1Click() { window_.Button1Click(); }
   void csel1Click() { window_.csel1Click(); }
   void Guarded(const std::function<void()>& handler) { window_.Guarded(handler); }
+  // Whether a drawing is under way on the drawing thread.
+  bool Drawing() const { return window_.drawingSize_.has_value(); }
 
  private:
   Tfmain& window_;
@@ -123,6 +126,7 @@ class TfmainTestAccess {
   std::unique_ptr<Tfabort>& fabort;
   std::function<void(const QString& text, bool error)>& ShowMessage;
   HelpOpener& HelpViewers;
+  std::size_t& BackgroundDrawingPoints;  // 0: every drawing on the drawing thread
 
   // The components (made with the window, never replaced).
   QToolBar* const ToolBar1;

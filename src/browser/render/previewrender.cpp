@@ -6,7 +6,12 @@
 #include <QRectF>
 
 #include <algorithm>
+#include <exception>
+#include <functional>
+#include <new>
 #include <optional>
+#include <system_error>
+#include <thread>
 
 namespace aiimport {
 
@@ -61,25 +66,59 @@ class FigurePainter {
  public:
   FigurePainter(QPainter& canvas, const QPalette& palette) : canvas_(canvas), palette_(palette) {}
 
-  void Finish(const QPainterPath& figure, const PendingSettings& pending) {
-    if (!pending.Fill && pending.PenStyle == Qt::SolidLine) {
+  // Only part of the figures reach the canvas: from the first one that starts a clean cut at
+  // or after `from` points of the list, up to the first one that starts a clean cut at or after
+  // `to` points. A clean cut is where a drawing of the whole list has put everything before the
+  // figure onto the canvas and nothing of it: no strokes are collected, or they are drawn
+  // before the figure is (it is filled or dotted, or of another colour). Strokes collected
+  // into one painter call are not independent of each other (the painter's line drawing
+  // carries its last direction from one sub-path to the next), so the parts of a list drawn
+  // this way together set exactly the pixels of the whole drawing. Before its part a painter
+  // collects the figures as for drawing and drops them, so that it finds the same cuts.
+  void SetRange(std::size_t from, std::size_t to) {
+    from_ = from;
+    to_ = to;
+    state_ = from == 0 ? State::Drawing : State::Before;
+  }
+
+  // Finishes the figure whose first path comes after `start` points of the list. False once
+  // the part is over: nothing after it is drawn.
+  bool Finish(const QPainterPath& figure, const PendingSettings& pending, std::size_t start) {
+    const bool collect = !pending.Fill && pending.PenStyle == Qt::SolidLine;
+    if (!batchColor_ || !collect || *batchColor_ != pending.PenColor) {
+      if (state_ == State::Before && start >= from_) {
+        batch_.clear();
+        batchColor_.reset();
+        state_ = State::Drawing;
+      } else if (state_ == State::Drawing && start >= to_) {
+        Flush();
+        state_ = State::After;
+      }
+    }
+    if (state_ == State::After) return false;
+    if (collect) {
       if (batchColor_ && *batchColor_ != pending.PenColor) Flush();
       batchColor_ = pending.PenColor;
       batch_.addPath(figure);
       if (batch_.elementCount() > MaxBatchElements) Flush();
-      return;
+      return true;
     }
     Flush();
-    Apply(pending);
-    canvas_.drawPath(figure);
+    if (state_ == State::Drawing) {
+      Apply(pending);
+      canvas_.drawPath(figure);
+    }
+    return true;
   }
 
   void Flush() {
     if (!batchColor_) return;
-    PendingSettings stroke;
-    stroke.PenColor = *batchColor_;
-    Apply(stroke);
-    canvas_.drawPath(batch_);
+    if (state_ == State::Drawing) {
+      PendingSettings stroke;
+      stroke.PenColor = *batchColor_;
+      Apply(stroke);
+      canvas_.drawPath(batch_);
+    }
     batch_.clear();
     batchColor_.reset();
   }
@@ -123,6 +162,10 @@ class FigurePainter {
   Qt::PenStyle penStyle_ = Qt::SolidLine;
   bool brushSet_ = false;
   std::optional<TColor> brush_;
+  enum class State { Before, Drawing, After };
+  State state_ = State::Drawing;
+  std::size_t from_ = 0;
+  std::size_t to_ = SIZE_MAX;
 };
 
 // The clip rectangle of the canvas in device pixels, as edges (right = left + width).
@@ -145,6 +188,10 @@ bool BoxVisible(const ScreenBox& box, int factor, const QRectF& clip) {
          bottom >= clip.top();
 }
 
+// How often a drawing looks at its cancel flag (in paths): a few hundred paths take well under
+// a millisecond.
+constexpr std::size_t CancelCheckPaths = 256;
+
 class PointMapper {
  public:
   PointMapper(const ScreenMapping& m, int factor) : m_(m), factor_(factor) {}
@@ -160,9 +207,12 @@ class PointMapper {
 
 }  // namespace
 
-DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int factor,
-                    DrawMode mode, const ScreenMapping& mapping, QPointF* position,
-                    const QPalette& palette) {
+namespace {
+
+// DrawPaths for the part of the list that FigurePainter::SetRange(from, to) picks.
+DrawStats DrawPart(QPainter& canvas, std::span<const tpath* const> paths, int factor, DrawMode mode,
+                   const ScreenMapping& mapping, QPointF* position, const QPalette& palette,
+                   const std::atomic<bool>* cancel, std::size_t from, std::size_t to) {
   DrawStats stats;
   if (paths.empty()) return stats;
 
@@ -172,10 +222,13 @@ DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int f
   QPointF current = position ? *position : QPointF(0, 0);
 
   FigurePainter painter(canvas, palette);
+  painter.SetRange(from, to);
   PendingSettings pending;
   QPainterPath figure;
   figure.setFillRule(Qt::OddEvenFill);
-  int32_t figureNo = -1;  // no figure open
+  int32_t figureNo = -1;        // no figure open
+  std::size_t points = 0;       // points of the paths before this one
+  std::size_t figureStart = 0;  // points before the open figure's first path
 
   // A line or curve that comes first in a figure starts at the current position. (A cleared
   // QPainterPath still holds a move to (0, 0); isEmpty is true while it holds only a move.)
@@ -183,16 +236,27 @@ DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int f
     if (figure.isEmpty()) figure.moveTo(current);
   };
 
+  std::size_t sinceCheck = 0;
+  bool going = true;
   for (const tpath* entry : paths) {
+    if (cancel && ++sinceCheck == CancelCheckPaths) {
+      sinceCheck = 0;
+      if (cancel->load(std::memory_order_relaxed)) return stats;
+    }
     if (!entry) continue;
     const tpath& path = *entry;
 
     if (path.CompoundNo != figureNo || mode == DrawMode::Orientation) {
-      if (figureNo >= 0) painter.Finish(figure, pending);
+      if (figureNo >= 0 && !painter.Finish(figure, pending, figureStart)) {
+        going = false;
+        break;
+      }
       figureNo = path.CompoundNo;
+      figureStart = points;
       figure.clear();
       figure.setFillRule(Qt::OddEvenFill);
     }
+    points += path.Items.size();
     ChooseSettings(pending, path, mode);
 
     if (!BoxVisible(MapBox(mapping, path), factor, clip)) {
@@ -224,11 +288,21 @@ DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int f
       }
     }
   }
-  if (figureNo >= 0) painter.Finish(figure, pending);
-  painter.Flush();
+  if (going) {
+    if (figureNo >= 0) painter.Finish(figure, pending, figureStart);
+    painter.Flush();
+  }
 
   if (position) *position = current;
   return stats;
+}
+
+}  // namespace
+
+DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int factor,
+                    DrawMode mode, const ScreenMapping& mapping, QPointF* position,
+                    const QPalette& palette, const std::atomic<bool>* cancel) {
+  return DrawPart(canvas, paths, factor, mode, mapping, position, palette, cancel, 0, SIZE_MAX);
 }
 
 QImage HalveBitmap(const QImage& source) {
@@ -302,16 +376,162 @@ QImage WhiteImage(int64_t width, int64_t height) {
   return image;
 }
 
-void Draw(QImage& target, std::span<const tpath* const> paths, int factor, DrawMode mode,
-          const ScreenMapping& mapping, QPointF& position, const QPalette& palette) {
-  if (target.isNull()) return;
-  QPainter painter(&target);
-  DrawPaths(painter, paths, factor, mode, mapping, &position, palette);
+// Whether every colour a drawing can take is opaque: the fixed ones and the ordinary colour
+// values are, a system colour is when the palette's is.
+bool PaletteOpaque(const QPalette& palette) {
+  for (int n = 0; n <= 24; ++n)
+    if (SystemColor(n, palette).alpha() != 255) return false;
+  return true;
+}
+
+// Where the drawing position stands before the entry `end` of the list, when it stood at
+// `start` before the first: at the last point placed by the last path before `end` that was
+// drawn (not culled) and places one.
+QPointF PositionBefore(std::span<const tpath* const> paths, std::size_t end, int factor,
+                       const ScreenMapping& mapping, const QRectF& clip, QPointF start) {
+  const PointMapper map(mapping, factor);
+  for (std::size_t i = end; i-- > 0;) {
+    const tpath* path = paths[i];
+    if (!path || !BoxVisible(MapBox(mapping, *path), factor, clip)) continue;
+    for (auto it = path->Items.rbegin(); it != path->Items.rend(); ++it) {
+      if (it->Kind == 0 || it->Kind == 1) return map(it->X1, it->Y1);
+      if (it->Kind == 2) return map(it->X3, it->Y3);
+    }
+  }
+  return start;
+}
+
+// Lays `layer` over `target` (both the same size): every pixel the layer painted replaces the
+// target's. Painted pixels are opaque, the others fully transparent.
+void LayOver(QImage& target, const QImage& layer) {
+  const int width = target.width();
+  for (int y = 0; y < target.height(); ++y) {
+    const auto* from = reinterpret_cast<const QRgb*>(layer.constScanLine(y));
+    auto* to = reinterpret_cast<QRgb*>(target.scanLine(y));
+    for (int x = 0; x < width; ++x)
+      if (qAlpha(from[x]) != 0) to[x] = from[x];
+  }
+}
+
+// One part of a drawing: a run of paths in one mode, from a given drawing position, onto the
+// target itself (only the first part of a drawing) or onto a transparent layer of its own.
+struct Part {
+  std::span<const tpath* const> Paths;  // the whole pass: the part is picked by From and To
+  std::size_t From = 0;
+  std::size_t To = SIZE_MAX;
+  DrawMode Mode = DrawMode::Wireframe;
+  QPointF Position;  // where the pass starts
+  bool OnTarget = false;
+  QImage Layer;
+  std::exception_ptr Failed;
+};
+
+// Cuts a pass into at most `most` parts that take about as long to draw (each starting where
+// FigurePainter finds a clean cut).
+void AddParts(std::vector<Part>& parts, std::span<const tpath* const> paths, DrawMode mode,
+              QPointF start, std::size_t most, std::size_t minPoints) {
+  std::size_t points = 0;
+  for (const tpath* path : paths)
+    if (path) points += path->Items.size();
+  const std::size_t count = std::min<std::size_t>(
+      most, std::max<std::size_t>(1, points / std::max<std::size_t>(1, minPoints)));
+  // A part first collects everything before its share without drawing it, at about a
+  // quarter of the cost of drawing: later parts get smaller shares so that all take about as
+  // long. With c the first share, share k + 1 ends at c + (1 - 1/4) * (where share k starts).
+  double sum = 0, power = 1;
+  for (std::size_t k = 0; k < count; ++k, power *= 0.75)
+    sum += power;
+  std::vector<std::size_t> bounds{0};
+  double bound = 0;
+  for (std::size_t k = 1; k < count; ++k) {
+    bound = 1 / sum + 0.75 * bound;
+    bounds.push_back(static_cast<std::size_t>(bound * static_cast<double>(points)));
+  }
+  for (std::size_t k = 0; k < count; ++k) {
+    Part part;
+    part.Paths = paths;
+    part.From = bounds[k];
+    part.To = k + 1 == count ? SIZE_MAX : bounds[k + 1];
+    part.Mode = mode;
+    part.Position = start;
+    parts.push_back(std::move(part));
+  }
+}
+
+// Draws the parts side by side on `threads` threads and lays the layers over the target in
+// order; `between` runs once the first `first` parts are on the target. False when cancelled.
+bool RunParts(QImage& target, std::vector<Part>& parts, int factor, const ScreenMapping& mapping,
+              const QPalette& palette, const RenderControl& control, std::size_t first = 0,
+              const std::function<void()>& between = {}) {
+  std::atomic<std::size_t> next{0};
+  const auto work = [&] {
+    for (std::size_t k; (k = next.fetch_add(1)) < parts.size();) {
+      Part& part = parts[k];
+      try {
+        QImage* canvas = &target;
+        if (!part.OnTarget) {
+          part.Layer = QImage(target.size(), QImage::Format_ARGB32_Premultiplied);
+          if (part.Layer.isNull()) throw std::bad_alloc();
+          part.Layer.fill(Qt::transparent);
+          canvas = &part.Layer;
+        }
+        QPainter painter(canvas);
+        DrawPart(painter, part.Paths, factor, part.Mode, mapping, &part.Position, palette,
+                 control.Cancel, part.From, part.To);
+      } catch (...) {
+        part.Failed = std::current_exception();
+      }
+    }
+  };
+  std::vector<std::thread> threads;
+  const std::size_t helpers = std::min<std::size_t>(control.Threads, parts.size()) - 1;
+  try {
+    for (std::size_t k = 0; k < helpers; ++k)
+      threads.emplace_back(work);
+  } catch (const std::system_error&) {
+    // No more threads to be had: the ones there are do the work.
+  }
+  work();
+  for (std::thread& t : threads)
+    t.join();
+  for (const Part& part : parts)
+    if (part.Failed) std::rethrow_exception(part.Failed);
+  if (control.Cancel && control.Cancel->load(std::memory_order_relaxed)) return false;
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    if (k == first && between) between();
+    if (!parts[k].OnTarget) LayOver(target, parts[k].Layer);
+  }
+  if (first >= parts.size() && between) between();
+  return true;
+}
+
+bool Layered(const QPalette& palette, const RenderControl& control) {
+  return control.Threads > 1 && PaletteOpaque(palette);
 }
 
 }  // namespace
 
-PreviewPicture RenderPreview(const PreviewInput& input, FloatRect& viewExtent, SilverCache* cache) {
+bool DrawPathsLayered(QImage& target, std::span<const tpath* const> paths, int factor,
+                      DrawMode mode, const ScreenMapping& mapping, QPointF& position,
+                      const QPalette& palette, const RenderControl& control) {
+  if (target.isNull()) return true;
+  std::vector<Part> parts;
+  if (Layered(palette, control)) {
+    AddParts(parts, paths, mode, position, control.Threads, control.MinPointsPerLayer);
+  }
+  if (parts.size() <= 1) {
+    QPainter painter(&target);
+    DrawPaths(painter, paths, factor, mode, mapping, &position, palette, control.Cancel);
+    return !(control.Cancel && control.Cancel->load(std::memory_order_relaxed));
+  }
+  parts.front().OnTarget = true;
+  if (!RunParts(target, parts, factor, mapping, palette, control)) return false;
+  position = parts.back().Position;
+  return true;
+}
+
+PreviewPicture RenderPreview(const PreviewInput& input, FloatRect& viewExtent, SilverCache* cache,
+                             const RenderControl& control) {
   PreviewPicture out;
   out.Image = WhiteImage(input.Width, input.Height);
   out.Mapping = ScreenMapping{};
@@ -332,22 +552,46 @@ PreviewPicture RenderPreview(const PreviewInput& input, FloatRect& viewExtent, S
   QPointF position(0, 0);
   if (input.Request == RenderRequest::RepaintAll) {
     target = WhiteImage(int64_t{input.Width} * factor, int64_t{input.Height} * factor);
-    Draw(target, input.TreePaths, factor, input.ViewMode, *mapping, position, input.Palette);
+    out.Complete = DrawPathsLayered(target, input.TreePaths, factor, input.ViewMode, *mapping,
+                                    position, input.Palette, control);
+  } else if (cache && cache->Matches(input.TreePaths, viewExtent, input.Width, input.Height,
+                                     input.Enhanced)) {
+    target = cache->Image();
+    position = cache->EndPosition();
+    out.Complete = DrawPathsLayered(target, input.SelectedPaths, factor, input.ViewMode, *mapping,
+                                    position, input.Palette, control);
   } else {
-    if (cache &&
-        cache->Matches(input.TreePaths, viewExtent, input.Width, input.Height, input.Enhanced)) {
-      target = cache->Image();
-      position = cache->EndPosition();
+    target = WhiteImage(int64_t{input.Width} * factor, int64_t{input.Height} * factor);
+    if (!target.isNull() && Layered(input.Palette, control)) {
+      // The silver pass and the selection cut into parts drawn side by side, the selection
+      // starting where the silver pass leaves the drawing position.
+      const QRectF clip(0, 0, target.width(), target.height());
+      std::vector<Part> parts;
+      AddParts(parts, input.TreePaths, DrawMode::Background, position, control.Threads,
+               control.MinPointsPerLayer);
+      parts.front().OnTarget = true;
+      const std::size_t silverParts = parts.size();
+      const QPointF selectionStart =
+          PositionBefore(input.TreePaths, input.TreePaths.size(), factor, *mapping, clip, position);
+      AddParts(parts, input.SelectedPaths, input.ViewMode, selectionStart, control.Threads,
+               control.MinPointsPerLayer);
+      out.Complete =
+          RunParts(target, parts, factor, *mapping, input.Palette, control, silverParts, [&] {
+            if (cache)
+              cache->Store(input.TreePaths, viewExtent, input.Width, input.Height, input.Enhanced,
+                           target.copy(), parts[silverParts - 1].Position);
+          });
     } else {
-      target = WhiteImage(int64_t{input.Width} * factor, int64_t{input.Height} * factor);
-      Draw(target, input.TreePaths, factor, DrawMode::Background, *mapping, position,
-           input.Palette);
-      if (cache) {
+      out.Complete = DrawPathsLayered(target, input.TreePaths, factor, DrawMode::Background,
+                                      *mapping, position, input.Palette, control);
+      if (cache && out.Complete) {
         cache->Store(input.TreePaths, viewExtent, input.Width, input.Height, input.Enhanced, target,
                      position);
       }
+      out.Complete =
+          out.Complete && DrawPathsLayered(target, input.SelectedPaths, factor, input.ViewMode,
+                                           *mapping, position, input.Palette, control);
     }
-    Draw(target, input.SelectedPaths, factor, input.ViewMode, *mapping, position, input.Palette);
   }
 
   if (!target.isNull()) out.Image = input.Enhanced ? HalveBitmap(target) : target;
@@ -355,17 +599,19 @@ PreviewPicture RenderPreview(const PreviewInput& input, FloatRect& viewExtent, S
   return out;
 }
 
-void DrawLineCounter(QImage& image, const std::string& text, const QFont& font,
-                     const QColor& textColor, const QColor& background) {
-  if (image.isNull()) return;
+QRect DrawLineCounter(QImage& image, const std::string& text, const QFont& font,
+                      const QColor& textColor, const QColor& background) {
+  if (image.isNull()) return {};
   QPainter painter(&image);
   painter.setFont(font);
   const QFontMetrics metrics = painter.fontMetrics();
   const QString caption = QString::fromStdString(text);
   // The text cell's top-left corner at (0, 0), its background filled, as a text-out does.
-  painter.fillRect(QRect(0, 0, metrics.horizontalAdvance(caption), metrics.height()), background);
+  const QRect cell(0, 0, metrics.horizontalAdvance(caption), metrics.height());
+  painter.fillRect(cell, background);
   painter.setPen(textColor);
   painter.drawText(QPoint(0, metrics.ascent()), caption);
+  return cell;
 }
 
 }  // namespace aiimport

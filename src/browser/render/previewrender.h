@@ -12,6 +12,7 @@
 #include <QPalette>
 #include <QPointF>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -48,10 +49,32 @@ struct DrawStats {
 // scale)); pens are one device pixel wide. `position` carries the current drawing position
 // across calls (a line or curve that starts a figure starts there); null starts at (0, 0).
 // Null entries of the list are skipped. A system colour is taken from the palette (by default
-// the application's).
+// the application's). When `cancel` is given and becomes true, the drawing stops within a few
+// hundred paths and what it leaves on the canvas is incomplete.
 DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int factor,
                     DrawMode mode, const ScreenMapping& mapping, QPointF* position = nullptr,
-                    const QPalette& palette = QPalette());
+                    const QPalette& palette = QPalette(),
+                    const std::atomic<bool>* cancel = nullptr);
+
+// How a drawing runs: on how many threads, and whether it is to stop early.
+struct RenderControl {
+  // A long list of paths is cut, at the start of a figure, into this many parts that are drawn
+  // side by side on layers of their own and laid over each other in order. The pixels are
+  // those of one drawing in a row: every colour is opaque and nothing is antialiased, so a
+  // later part's pixel replaces an earlier one exactly as it would on one canvas.
+  unsigned Threads = 1;
+  // The fewest points a part is given: below it a thread costs more than it saves.
+  std::size_t MinPointsPerLayer = 20000;
+  // When it becomes true the drawing stops soon; its picture is then incomplete.
+  const std::atomic<bool>* Cancel = nullptr;
+};
+
+// Draws a list of paths as DrawPaths does, in RenderControl::Threads layers when the list is
+// long enough to gain from it; the pixels and the position left behind are the same either way.
+// False when it was cancelled.
+bool DrawPathsLayered(QImage& target, std::span<const tpath* const> paths, int factor,
+                      DrawMode mode, const ScreenMapping& mapping, QPointF& position,
+                      const QPalette& palette, const RenderControl& control);
 
 // Half the width and height of the source (an odd last column or row is dropped), each of the
 // three colour bytes the average of the 2 x 2 source pixels, rounded down. RGB32 result; a null
@@ -107,18 +130,21 @@ struct PreviewPicture {
   // "Import" enabled (the tree holds a path) or disabled; nothing when no node is selected,
   // which leaves the button as it is.
   std::optional<bool> ImportEnabled;
+  // False when the drawing was cancelled: the image is then not to be shown (the extent and
+  // the mapping are still right).
+  bool Complete = true;
 };
 
 // Draws the preview. FitAll and FitSelection set viewExtent first (the union of the stored
 // boxes of the tree's or the selection's paths; (0, 0, 1, 1) for none). With a cache the
 // silver pass is taken from it when it still fits, and stored in it otherwise; the pixels are
-// the same either way.
+// the same either way, and so are they whatever the control's thread count.
 PreviewPicture RenderPreview(const PreviewInput& input, FloatRect& viewExtent,
-                             SilverCache* cache = nullptr);
+                             SilverCache* cache = nullptr, const RenderControl& control = {});
 
 // The interpreter's line counter: the text at (0, 0) of the picture in the given font and
-// colours, on an opaque background.
-void DrawLineCounter(QImage& image, const std::string& text, const QFont& font,
-                     const QColor& textColor = Qt::black, const QColor& background = Qt::white);
+// colours, on an opaque background. Returns the rectangle it painted.
+QRect DrawLineCounter(QImage& image, const std::string& text, const QFont& font,
+                      const QColor& textColor = Qt::black, const QColor& background = Qt::white);
 
 }  // namespace aiimport
