@@ -164,7 +164,8 @@ class HeapPrefault {
 // that releases them only after a pause in which a batch program has long ended; in a program
 // that goes on after the batch (the tests), they are released then. Under the sanitizers, which
 // check every block at the end, and with one thread, they are released at once.
-void ReleaseLater(std::unique_ptr<PathModel> model, std::unique_ptr<ConversionResult> output) {
+void ReleaseLater([[maybe_unused]] std::unique_ptr<PathModel> model,
+                  [[maybe_unused]] std::unique_ptr<ConversionResult> output) {
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
   if (ThreadCount() <= 1) return;  // one thread: released here
   try {
