@@ -50,14 +50,14 @@ std::deque<tpath> RandomDrawing(uint32_t seed, int count) {
         points.push_back(testing::Line(x(), y()));
       }
     }
-    PathSpec spec;
-    spec.Closed = chance(0.7);
-    spec.Filled = chance(0.5);
-    spec.LineColor = colour();
-    spec.FillColor = colour();
-    spec.CompoundNo = compound;
-    spec.Anticlockwise = chance(0.5);
-    paths.push_back(MakePath(points, spec));
+    PathSpec shape;
+    shape.Closed = chance(0.7);
+    shape.Filled = chance(0.5);
+    shape.LineColor = colour();
+    shape.FillColor = colour();
+    shape.CompoundNo = compound;
+    shape.Anticlockwise = chance(0.5);
+    paths.push_back(MakePath(points, shape));
   }
   return paths;
 }
