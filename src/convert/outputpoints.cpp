@@ -160,6 +160,23 @@ struct Shifted {
   int32_t MaxX = -2147483647, MaxY = -2147483647;
   bool AnyPoint = false;
   uint64_t Points = 0;
+
+  // A shifted path's box (its points' box; the empty box for a path without points), counted.
+  void SetBox(tdotpath& path, int32_t minX, int32_t minY, int32_t maxX, int32_t maxY) {
+    if (path.Items.empty()) {
+      path.MinX = path.MinY = 2147483648.0f;
+      path.MaxX = path.MaxY = -2147483648.0f;
+    } else {
+      path.MinX = static_cast<float>(minX);
+      path.MinY = static_cast<float>(minY);
+      path.MaxX = static_cast<float>(maxX);
+      path.MaxY = static_cast<float>(maxY);
+      MaxX = std::max(MaxX, maxX);
+      MaxY = std::max(MaxY, maxY);
+      AnyPoint = true;
+    }
+    Points += path.Count();
+  }
 };
 
 // Moves the paths [from, to) by (-minX, -minY) and sets their boxes. Throws ImportError when a
@@ -184,19 +201,7 @@ Shifted ShiftPaths(std::span<tdotpath> paths, int64_t minX, int64_t minY) {
       boxMaxX = std::max(boxMaxX, d.X);
       boxMaxY = std::max(boxMaxY, d.Y);
     }
-    if (path.Items.empty()) {
-      path.MinX = path.MinY = 2147483648.0f;
-      path.MaxX = path.MaxY = -2147483648.0f;
-    } else {
-      path.MinX = static_cast<float>(boxMinX);
-      path.MinY = static_cast<float>(boxMinY);
-      path.MaxX = static_cast<float>(boxMaxX);
-      path.MaxY = static_cast<float>(boxMaxY);
-      result.MaxX = std::max(result.MaxX, boxMaxX);
-      result.MaxY = std::max(result.MaxY, boxMaxY);
-      result.AnyPoint = true;
-    }
-    result.Points += path.Count();
+    result.SetBox(path, boxMinX, boxMinY, boxMaxX, boxMaxY);
   }
   return result;
 }
@@ -214,24 +219,10 @@ Shifted ShiftKnownBoxes(std::span<tdotpath> paths, std::span<const IntRect> boxe
       d.X = static_cast<int32_t>(static_cast<uint32_t>(d.X) - dx);
       d.Y = static_cast<int32_t>(static_cast<uint32_t>(d.Y) - dy);
     }
-    if (path.Items.empty()) {
-      path.MinX = path.MinY = 2147483648.0f;
-      path.MaxX = path.MaxY = -2147483648.0f;
-    } else {
-      const IntRect& b = boxes[i];
-      const int32_t boxMinX = static_cast<int32_t>(b.MinX - minX);
-      const int32_t boxMinY = static_cast<int32_t>(b.MinY - minY);
-      const int32_t boxMaxX = static_cast<int32_t>(b.MaxX - minX);
-      const int32_t boxMaxY = static_cast<int32_t>(b.MaxY - minY);
-      path.MinX = static_cast<float>(boxMinX);
-      path.MinY = static_cast<float>(boxMinY);
-      path.MaxX = static_cast<float>(boxMaxX);
-      path.MaxY = static_cast<float>(boxMaxY);
-      result.MaxX = std::max(result.MaxX, boxMaxX);
-      result.MaxY = std::max(result.MaxY, boxMaxY);
-      result.AnyPoint = true;
-    }
-    result.Points += path.Count();
+    // An empty path's box is not used: SetBox gives it the empty box.
+    const IntRect& b = boxes[i];
+    result.SetBox(path, static_cast<int32_t>(b.MinX - minX), static_cast<int32_t>(b.MinY - minY),
+                  static_cast<int32_t>(b.MaxX - minX), static_cast<int32_t>(b.MaxY - minY));
   }
   return result;
 }
