@@ -7,19 +7,15 @@
 #include <limits>
 #include <utility>
 
+#include "unpack.h"
+
 namespace aiimport {
 
 const char* const PdfDamagedContentMessage =
     "Part of the content of this PDF page is damaged: what comes before the damage is read";
 
 std::string PdfContentTooLargeMessage(uint64_t limit) {
-  std::string size;
-  if (limit >= (uint64_t{1} << 30) && limit % (uint64_t{1} << 30) == 0)
-    size = std::to_string(limit >> 30) + " GB";
-  else if (limit >= (uint64_t{1} << 20) && limit % (uint64_t{1} << 20) == 0)
-    size = std::to_string(limit >> 20) + " MB";
-  else
-    size = std::to_string(limit) + " bytes";
+  const std::string size = LimitText(limit);
   return "The content of this PDF page unpacks to more than " + size + ": only the first " + size +
          " are read";
 }

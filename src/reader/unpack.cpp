@@ -29,14 +29,16 @@ std::string MemoryMessage(std::string_view fileKind) {
          std::string(fileKind) + " file";
 }
 
-std::string TooLargeMessage(std::string_view fileKind, uint64_t limit) {
-  std::string size;
+std::string LimitText(uint64_t limit) {
   if (limit >= (uint64_t{1} << 30) && limit % (uint64_t{1} << 30) == 0)
-    size = std::to_string(limit >> 30) + " GB";
-  else if (limit >= (uint64_t{1} << 20) && limit % (uint64_t{1} << 20) == 0)
-    size = std::to_string(limit >> 20) + " MB";
-  else
-    size = std::to_string(limit) + " bytes";
+    return std::to_string(limit >> 30) + " GB";
+  if (limit >= (uint64_t{1} << 20) && limit % (uint64_t{1} << 20) == 0)
+    return std::to_string(limit >> 20) + " MB";
+  return std::to_string(limit) + " bytes";
+}
+
+std::string TooLargeMessage(std::string_view fileKind, uint64_t limit) {
+  const std::string size = LimitText(limit);
   return "The Illustrator drawing data in this " + std::string(fileKind) +
          " file unpacks to more than " + size + ": it is not read";
 }

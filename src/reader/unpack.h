@@ -43,6 +43,9 @@ class UnpackProblem : public std::runtime_error {
 std::string DamagedDataMessage(std::string_view fileKind);
 std::string UndecodableMessage(std::string_view fileKind);
 std::string MemoryMessage(std::string_view fileKind);
+// A size limit in words: "1 GB", "64 MB" when it is a whole number of them, else "N bytes".
+std::string LimitText(uint64_t limit);
+
 std::string TooLargeMessage(std::string_view fileKind, uint64_t limit);
 
 // Bytes of unknown final length, kept in pieces so that growing never copies what is already
