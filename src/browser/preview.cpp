@@ -4,11 +4,6 @@
 
 namespace aiimport {
 
-int32_t MapDistance(float value, float origin, float scale) {
-  const long double difference = static_cast<long double>(value) - origin;
-  return RoundSaturatedQuick(difference * scale);
-}
-
 ScreenBox MapBox(const ScreenMapping& m, const tpath& path) {
   return {MapX(m, path.MinX), MapY(m, path.MinY), MapX(m, path.MaxX), MapY(m, path.MaxY)};
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "numeric.h"
 #include "pathunit.h"
 
 namespace aiimport {
@@ -46,7 +47,10 @@ struct ScreenMapping {
 // R((value - origin) * scale): the difference and the product are formed in extended
 // precision and rounded to the nearest integer, halves to even. A result outside the int32
 // range saturates at its end; not-a-number gives 0, so every input maps somewhere.
-int32_t MapDistance(float value, float origin, float scale);
+inline int32_t MapDistance(float value, float origin, float scale) {
+  const long double difference = static_cast<long double>(value) - origin;
+  return RoundSaturatedQuick(difference * scale);
+}
 
 // The paint-box pixel column or row of a world coordinate (without the enhanced factor).
 // 64 bits wide, so the offset plus the distance never overflows.

@@ -64,8 +64,16 @@ inline bool ExtendedConversionsRoundToNearest() {
 // RoundSaturated(v), in one processor conversion when v lies inside the int32 range and the
 // thread rounds to nearest (the pixel mapping of the preview calls it for every point).
 inline int32_t RoundSaturatedQuick(long double v) {
-  if (v > -2147483648.5L && v < 2147483647.5L && ExtendedConversionsRoundToNearest())
+  if (v > -2147483648.5L && v < 2147483647.5L && ExtendedConversionsRoundToNearest()) {
+#if defined(__x86_64__) || defined(__i386__)
+    // What lrintl does, without the call: the x87 store rounds by the control word's mode.
+    long long rounded = 0;
+    __asm__("fistpll %0" : "=m"(rounded) : "t"(v) : "st");
+    return static_cast<int32_t>(rounded);
+#else
     return static_cast<int32_t>(std::lrint(v));
+#endif
+  }
   return RoundSaturated(v);
 }
 

@@ -34,6 +34,7 @@
 #include <QVBoxLayout>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -809,9 +810,15 @@ void Tfmain::Reload1Click() {
   };
   ReadResult read;
   try {
+    // The heap grown for the reading and kept while the tree and the picture are made; what
+    // none of them took is returned once the picture is shown.
+    readingHeap_.reset();
+    readingHeap_.emplace(SourceFileName);
     ClearPaths(Output.OutputList);  // a reload starts without the paths of an earlier import
     read = ReadSourceFile(Model, Interpreter, SourceFileName, ReadingOptions(), *fabort);
+    readingHeap_->ReadingEnded();
   } catch (...) {
+    readingHeap_.reset();
     finish();
     Enable enableAfter{enable};
     RefreshView();
@@ -1071,6 +1078,7 @@ void Tfmain::StartDrawing(PreviewJob job, bool afterCurrent) {
             [window, number, error] {
               if (!window || number != window->drawing_) return;
               window->drawingSize_.reset();
+              window->readingHeap_.reset();
               window->Guarded([error] { std::rethrow_exception(error); });
             },
             Qt::QueuedConnection);
@@ -1091,6 +1099,7 @@ void Tfmain::ShowPicture(PreviewPicture picture) {
   p->Picture = picture.Image.isNull() ? QImage() : std::move(picture.Image);
   p->Refresh();
   Q_EMIT PreviewShown();
+  readingHeap_.reset();  // the reading's picture is complete
 }
 
 void Tfmain::pPaint() {

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "help.h"
@@ -19,6 +20,7 @@
 #include "previewrender.h"
 #include "previewworker.h"
 #include "readfile.h"
+#include "readingheap.h"
 #include "zoom.h"
 
 class QAction;
@@ -276,6 +278,8 @@ class Tfmain : public QMainWindow {
   std::vector<std::string> arguments_;
   TreeModel* model_ = nullptr;
   SilverCache silver_;
+  // The heap of the last reading, kept until its picture is shown.
+  std::optional<ReadingHeap> readingHeap_;
   PreviewWorker drawer_{silver_};  // the drawing thread, which keeps the silver picture
   // Drawings of more points than this (the silver pass counted when it is not kept) are made on
   // the drawing thread: about 20 ms of drawing.

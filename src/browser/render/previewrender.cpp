@@ -1,5 +1,7 @@
 #include "previewrender.h"
 
+#include "linedrawer.h"
+
 #include <QFontMetrics>
 #include <QPainterPath>
 #include <QPen>
@@ -12,6 +14,7 @@
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 
 namespace aiimport {
 
@@ -57,14 +60,44 @@ void ChooseSettings(PendingSettings& pending, const tpath& path, DrawMode mode) 
   }
 }
 
+// A figure's elements as a QPainterPath, for what goes through the painter: `path` is cleared
+// (keeping its memory and fill rule) and given the same calls.
+const QPainterPath& ToPainterPath(const FigureElements& figure, QPainterPath& path) {
+  path.clear();
+  const std::span<const PathElement> e = figure.Elements();
+  for (std::size_t i = 0; i < e.size(); ++i) {
+    switch (e[i].Kind) {
+      case ElementKind::Move:
+        path.moveTo(e[i].X, e[i].Y);
+        break;
+      case ElementKind::Line:
+        path.lineTo(e[i].X, e[i].Y);
+        break;
+      case ElementKind::Curve:
+        if (i + 2 < e.size()) {
+          path.cubicTo(e[i].X, e[i].Y, e[i + 1].X, e[i + 1].Y, e[i + 2].X, e[i + 2].Y);
+          i += 2;
+        }
+        break;
+      case ElementKind::CurveData:
+        break;
+    }
+  }
+  return path;
+}
+
 // Puts finished figures onto the canvas. Consecutive figures that are only stroked with one
-// solid pen are collected into one painter path and drawn together: a one-pixel opaque stroke
-// sets the same pixels whether its sub-paths are drawn one by one or at once, and the painter's
-// fixed cost per call dominates for the many small figures of a large file. Pens and brushes
-// are set only when they change.
+// solid pen are collected into one list and drawn together: a one-pixel opaque stroke sets the
+// same pixels whether its sub-paths are drawn one by one or at once, and the painter's fixed
+// cost per call dominates for the many small figures of a large file. Such a list is drawn by
+// the line drawer straight into the image, with the pixels the painter would set, unless
+// `painterLines` asks for the painter. Pens and brushes are set only when they change.
 class FigurePainter {
  public:
-  FigurePainter(QPainter& canvas, const QPalette& palette) : canvas_(canvas), palette_(palette) {}
+  FigurePainter(QPainter& canvas, const QPalette& palette, bool painterLines)
+      : canvas_(canvas), palette_(palette), painterLines_(painterLines) {
+    figurePath_.setFillRule(Qt::OddEvenFill);  // a figure's holes stay empty
+  }
 
   // Only part of the figures reach the canvas: from the first one that starts a clean cut at
   // or after `from` points of the list, up to the first one that starts a clean cut at or after
@@ -83,11 +116,11 @@ class FigurePainter {
 
   // Finishes the figure whose first path comes after `start` points of the list. False once
   // the part is over: nothing after it is drawn.
-  bool Finish(const QPainterPath& figure, const PendingSettings& pending, std::size_t start) {
+  bool Finish(const FigureElements& figure, const PendingSettings& pending, std::size_t start) {
     const bool collect = !pending.Fill && pending.PenStyle == Qt::SolidLine;
     if (!batchColor_ || !collect || *batchColor_ != pending.PenColor) {
       if (state_ == State::Before && start >= from_) {
-        batch_.clear();
+        batch_.Clear();
         batchColor_.reset();
         state_ = State::Drawing;
       } else if (state_ == State::Drawing && start >= to_) {
@@ -99,44 +132,110 @@ class FigurePainter {
     if (collect) {
       if (batchColor_ && *batchColor_ != pending.PenColor) Flush();
       batchColor_ = pending.PenColor;
-      batch_.addPath(figure);
-      if (batch_.elementCount() > MaxBatchElements) Flush();
+      batch_.Append(figure);
+      if (batch_.Count() > MaxBatchElements) Flush();
       return true;
     }
     Flush();
     if (state_ == State::Drawing) {
       Apply(pending);
-      canvas_.drawPath(figure);
+      canvas_.drawPath(ToPainterPath(figure, figurePath_));
     }
     return true;
   }
 
   void Flush() {
     if (!batchColor_) return;
-    if (state_ == State::Drawing) {
-      PendingSettings stroke;
-      stroke.PenColor = *batchColor_;
-      Apply(stroke);
-      canvas_.drawPath(batch_);
+    if (state_ == State::Drawing && !batch_.IsEmpty()) {
+      if (!DrawDirect()) {
+        PendingSettings stroke;
+        stroke.PenColor = *batchColor_;
+        Apply(stroke);
+        canvas_.drawPath(ToPainterPath(batch_, batchPath_));
+      }
     }
-    batch_.clear();
+    batch_.Clear();
     batchColor_.reset();
   }
 
  private:
-  static constexpr int MaxBatchElements = 1 << 14;
+  static constexpr std::size_t MaxBatchElements = 1 << 14;
+
+  static QPen PenFor(const QColor& colour, Qt::PenStyle style) {
+    QPen pen(colour);
+    pen.setWidth(1);
+    pen.setCosmetic(true);
+    pen.setStyle(style);
+    // A cosmetic line covers the pixels from its start up to, not including, its end, so
+    // consecutive segments meet without doubling and a closed outline is complete.
+    pen.setCapStyle(Qt::FlatCap);
+    pen.setJoinStyle(Qt::MiterJoin);
+    return pen;
+  }
+
+  // Draws the collected strokes with the line drawer when the canvas is an image it can draw
+  // on as the painter would (no transform, clip, antialiasing, opacity or blending, an opaque
+  // colour). False leaves them to the painter.
+  bool DrawDirect() {
+    if (painterLines_ || !Direct()) return false;
+    const QColor colour = ToQColor(*batchColor_, palette_);
+    if (colour.alpha() != 255 || colour.rgba64().alpha() != 65535) return false;
+    // The elements are whole numbers of pixels within 2^34 (mapped points, at most doubled) in a
+    // list FigureElements built: only the image is left to check.
+    DrawOnePixelLines(target_, PixelOf(*batchColor_, colour), batch_.Elements());
+    return true;
+  }
+
+  bool Direct() {
+    if (!direct_) {
+      direct_ = false;
+      QPaintDevice* device = canvas_.device();
+      if (device && device->devType() == QInternal::Image && !canvas_.hasClipping() &&
+          canvas_.deviceTransform().type() == QTransform::TxNone &&
+          canvas_.compositionMode() == QPainter::CompositionMode_SourceOver &&
+          canvas_.opacity() == 1.0 && !canvas_.testRenderHint(QPainter::Antialiasing)) {
+        auto* image = static_cast<QImage*>(device);
+        const QImage::Format format = image->format();
+        if ((format == QImage::Format_RGB32 || format == QImage::Format_ARGB32_Premultiplied) &&
+            image->devicePixelRatio() == 1.0) {
+          const uchar* before = image->constBits();
+          uchar* bits = image->bits();  // the painter holds the image unshared: no copy
+          PixelTarget target;
+          target.Pixels = reinterpret_cast<uint32_t*>(bits);
+          target.Stride = image->bytesPerLine() / 4;
+          target.Width = image->width();
+          target.Height = image->height();
+          if (bits == before && OnePixelTargetApplies(target)) {
+            format_ = format;
+            target_ = target;
+            direct_ = true;
+          }
+        }
+      }
+    }
+    return *direct_;
+  }
+
+  // The value the painter stores for a line in this colour, found by letting it draw one.
+  uint32_t PixelOf(TColor value, const QColor& colour) {
+    const auto known = pixels_.find(value);
+    if (known != pixels_.end()) return known->second;
+    QImage probe(3, 1, format_);
+    probe.fill(0u);
+    {
+      QPainter painter(&probe);
+      painter.setRenderHint(QPainter::Antialiasing, false);
+      painter.setPen(PenFor(colour, Qt::SolidLine));
+      painter.drawLine(QPointF(0, 0), QPointF(2, 0));
+    }
+    const uint32_t pixel = reinterpret_cast<const uint32_t*>(probe.constScanLine(0))[0];
+    pixels_.emplace(value, pixel);
+    return pixel;
+  }
 
   void Apply(const PendingSettings& s) {
     if (!penSet_ || s.PenColor != penColor_ || s.PenStyle != penStyle_) {
-      QPen pen(ToQColor(s.PenColor, palette_));
-      pen.setWidth(1);
-      pen.setCosmetic(true);
-      pen.setStyle(s.PenStyle);
-      // A cosmetic line covers the pixels from its start up to, not including, its end, so
-      // consecutive segments meet without doubling and a closed outline is complete.
-      pen.setCapStyle(Qt::FlatCap);
-      pen.setJoinStyle(Qt::MiterJoin);
-      canvas_.setPen(pen);
+      canvas_.setPen(PenFor(ToQColor(s.PenColor, palette_), s.PenStyle));
       penSet_ = true;
       penColor_ = s.PenColor;
       penStyle_ = s.PenStyle;
@@ -155,13 +254,20 @@ class FigurePainter {
 
   QPainter& canvas_;
   const QPalette& palette_;  // the system colours
-  QPainterPath batch_;
+  bool painterLines_;
+  FigureElements batch_;
   std::optional<TColor> batchColor_;
+  QPainterPath figurePath_;  // what goes to the painter, kept for its memory
+  QPainterPath batchPath_;
   bool penSet_ = false;
   TColor penColor_ = 0;
   Qt::PenStyle penStyle_ = Qt::SolidLine;
   bool brushSet_ = false;
   std::optional<TColor> brush_;
+  std::optional<bool> direct_;  // whether the line drawer can draw on the canvas
+  PixelTarget target_;
+  QImage::Format format_ = QImage::Format_RGB32;
+  std::unordered_map<TColor, uint32_t> pixels_;
   enum class State { Before, Drawing, After };
   State state_ = State::Drawing;
   std::size_t from_ = 0;
@@ -212,7 +318,8 @@ namespace {
 // DrawPaths for the part of the list that FigurePainter::SetRange(from, to) picks.
 DrawStats DrawPart(QPainter& canvas, std::span<const tpath* const> paths, int factor, DrawMode mode,
                    const ScreenMapping& mapping, QPointF* position, const QPalette& palette,
-                   const std::atomic<bool>* cancel, std::size_t from, std::size_t to) {
+                   const std::atomic<bool>* cancel, std::size_t from, std::size_t to,
+                   bool painterLines) {
   DrawStats stats;
   if (paths.empty()) return stats;
 
@@ -221,19 +328,18 @@ DrawStats DrawPart(QPainter& canvas, std::span<const tpath* const> paths, int fa
   const PointMapper map(mapping, factor);
   QPointF current = position ? *position : QPointF(0, 0);
 
-  FigurePainter painter(canvas, palette);
+  FigurePainter painter(canvas, palette, painterLines);
   painter.SetRange(from, to);
   PendingSettings pending;
-  QPainterPath figure;
-  figure.setFillRule(Qt::OddEvenFill);
+  FigureElements figure;
   int32_t figureNo = -1;        // no figure open
   std::size_t points = 0;       // points of the paths before this one
   std::size_t figureStart = 0;  // points before the open figure's first path
 
   // A line or curve that comes first in a figure starts at the current position. (A cleared
-  // QPainterPath still holds a move to (0, 0); isEmpty is true while it holds only a move.)
+  // figure still holds a move to (0, 0); it is empty while it holds only a move.)
   auto ensureStart = [&]() {
-    if (figure.isEmpty()) figure.moveTo(current);
+    if (figure.IsEmpty()) figure.MoveTo(current.x(), current.y());
   };
 
   std::size_t sinceCheck = 0;
@@ -253,8 +359,7 @@ DrawStats DrawPart(QPainter& canvas, std::span<const tpath* const> paths, int fa
       }
       figureNo = path.CompoundNo;
       figureStart = points;
-      figure.clear();
-      figure.setFillRule(Qt::OddEvenFill);
+      figure.Clear();
     }
     points += path.Items.size();
     ChooseSettings(pending, path, mode);
@@ -268,19 +373,19 @@ DrawStats DrawPart(QPainter& canvas, std::span<const tpath* const> paths, int fa
       switch (p.Kind) {
         case 0:
           current = map(p.X1, p.Y1);
-          figure.moveTo(current);
+          figure.MoveTo(current.x(), current.y());
           break;
         case 1:
           ensureStart();
           current = map(p.X1, p.Y1);
-          figure.lineTo(current);
+          figure.LineTo(current.x(), current.y());
           break;
         case 2: {
           ensureStart();
           const QPointF c1 = map(p.X1, p.Y1);
           const QPointF c2 = map(p.X2, p.Y2);
           current = map(p.X3, p.Y3);
-          figure.cubicTo(c1, c2, current);
+          figure.CubicTo(c1.x(), c1.y(), c2.x(), c2.y(), current.x(), current.y());
           break;
         }
         default:
@@ -301,8 +406,9 @@ DrawStats DrawPart(QPainter& canvas, std::span<const tpath* const> paths, int fa
 
 DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int factor,
                     DrawMode mode, const ScreenMapping& mapping, QPointF* position,
-                    const QPalette& palette, const std::atomic<bool>* cancel) {
-  return DrawPart(canvas, paths, factor, mode, mapping, position, palette, cancel, 0, SIZE_MAX);
+                    const QPalette& palette, const std::atomic<bool>* cancel, bool painterLines) {
+  return DrawPart(canvas, paths, factor, mode, mapping, position, palette, cancel, 0, SIZE_MAX,
+                  painterLines);
 }
 
 QImage HalveBitmap(const QImage& source) {
@@ -477,7 +583,7 @@ bool RunParts(QImage& target, std::vector<Part>& parts, int factor, const Screen
         }
         QPainter painter(canvas);
         DrawPart(painter, part.Paths, factor, part.Mode, mapping, &part.Position, palette,
-                 control.Cancel, part.From, part.To);
+                 control.Cancel, part.From, part.To, control.PainterLines);
       } catch (...) {
         part.Failed = std::current_exception();
       }
@@ -521,7 +627,8 @@ bool DrawPathsLayered(QImage& target, std::span<const tpath* const> paths, int f
   }
   if (parts.size() <= 1) {
     QPainter painter(&target);
-    DrawPaths(painter, paths, factor, mode, mapping, &position, palette, control.Cancel);
+    DrawPaths(painter, paths, factor, mode, mapping, &position, palette, control.Cancel,
+              control.PainterLines);
     return !(control.Cancel && control.Cancel->load(std::memory_order_relaxed));
   }
   parts.front().OnTarget = true;

@@ -50,11 +50,13 @@ struct DrawStats {
 // across calls (a line or curve that starts a figure starts there); null starts at (0, 0).
 // Null entries of the list are skipped. A system colour is taken from the palette (by default
 // the application's). When `cancel` is given and becomes true, the drawing stops within a few
-// hundred paths and what it leaves on the canvas is incomplete.
+// hundred paths and what it leaves on the canvas is incomplete. Strokes that only outline are
+// set straight into an image's pixels, as the painter would set them; `painterLines` has the
+// painter draw them instead (the tests compare the two).
 DrawStats DrawPaths(QPainter& canvas, std::span<const tpath* const> paths, int factor,
                     DrawMode mode, const ScreenMapping& mapping, QPointF* position = nullptr,
-                    const QPalette& palette = QPalette(),
-                    const std::atomic<bool>* cancel = nullptr);
+                    const QPalette& palette = QPalette(), const std::atomic<bool>* cancel = nullptr,
+                    bool painterLines = false);
 
 // How a drawing runs: on how many threads, and whether it is to stop early.
 struct RenderControl {
@@ -67,6 +69,8 @@ struct RenderControl {
   std::size_t MinPointsPerLayer = 20000;
   // When it becomes true the drawing stops soon; its picture is then incomplete.
   const std::atomic<bool>* Cancel = nullptr;
+  // Every line through the painter rather than set straight into the pixels (the same pixels).
+  bool PainterLines = false;
 };
 
 // Draws a list of paths as DrawPaths does, in RenderControl::Threads layers when the list is

@@ -1,7 +1,8 @@
 // Drawing in layers on several threads gives the pixels of one drawing in a row: random
 // drawings in every mode and both factors, cut into any number of parts, compared pixel for
 // pixel (and the drawing position left behind) with a single DrawPaths call; then whole
-// previews of the samples and the corpus files, with and without threads.
+// previews of the samples and the corpus files, with and without threads. Each is also drawn
+// with every line through the painter, which must set the same pixels as the line drawer.
 #include <QDir>
 
 #include <atomic>
@@ -84,11 +85,19 @@ TEST(DrawPathsLayered, RandomDrawingsGiveTheSinglePassPixels) {
         QImage single = WhiteCanvas(Size * factor, Size * factor);
         single.fill(QColor(0x12, 0x34, 0x56));
         QImage layered = single;
-        QPointF singleAt(3, 4);
+        QImage painted = single;
+        QPointF singleAt(3, 4), paintedAt(3, 4);
         {
           QPainter painter(&single);
           DrawPaths(painter, list, factor, mode, Identity, &singleAt, palette);
         }
+        {
+          QPainter painter(&painted);
+          DrawPaths(painter, list, factor, mode, Identity, &paintedAt, palette, nullptr, true);
+        }
+        EXPECT_TRUE(painted == single) << "seed " << seed << ", mode " << static_cast<int>(mode)
+                                       << ", factor " << factor << ": the painter's lines";
+        EXPECT_EQ(paintedAt, singleAt);
         for (unsigned threads : {2u, 3u, 7u}) {
           QImage image = layered;
           QPointF at(3, 4);
@@ -113,11 +122,17 @@ TEST(DrawPathsLayered, LongRunsOfOneColourAreCutWhereTheirStrokesAreDrawn) {
   const auto list = Pointers(paths);
   for (DrawMode mode : {DrawMode::Background, DrawMode::Wireframe}) {
     QImage single = WhiteCanvas(Size * 2, Size * 2);
-    QPointF singleAt;
+    QImage painted = single;
+    QPointF singleAt, paintedAt;
     {
       QPainter painter(&single);
       DrawPaths(painter, list, 2, mode, Identity, &singleAt);
     }
+    {
+      QPainter painter(&painted);
+      DrawPaths(painter, list, 2, mode, Identity, &paintedAt, QPalette(), nullptr, true);
+    }
+    EXPECT_TRUE(painted == single) << "mode " << static_cast<int>(mode) << ": the painter's lines";
     for (unsigned threads : {2u, 3u, 5u}) {
       QImage image = WhiteCanvas(Size * 2, Size * 2);
       QPointF at;
@@ -201,9 +216,14 @@ void ExpectSamePreviews(const std::string& file) {
         input.Enhanced = enhanced;
         input.Width = 585;
         input.Height = 413;
-        FloatRect singleExtent{}, layeredExtent{};
+        FloatRect singleExtent{}, layeredExtent{}, paintedExtent{};
         SilverCache cache;
         const PreviewPicture single = RenderPreview(input, singleExtent);
+        RenderControl painterLines;
+        painterLines.PainterLines = true;
+        const PreviewPicture painted = RenderPreview(input, paintedExtent, nullptr, painterLines);
+        EXPECT_TRUE(painted.Image == single.Image)
+            << file << (enhanced ? " enhanced" : "") << ": the painter's lines";
         const PreviewPicture layered = RenderPreview(input, layeredExtent, &cache, {3, 1, nullptr});
         EXPECT_TRUE(layered.Complete);
         EXPECT_TRUE(layered.Image == single.Image) << file << (enhanced ? " enhanced" : "");

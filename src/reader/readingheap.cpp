@@ -1,0 +1,122 @@
+#include "readingheap.h"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+#include <system_error>
+
+#include "parallel.h"
+
+namespace aiimport {
+
+// A batch process reads one file and ends: memory it frees is better kept for what comes next
+// than handed back to the system and asked for again, since every fresh page costs a page
+// fault. So large blocks come from the heap rather than from mappings of their own (the file's
+// bytes, once freed, hold the output points), and the heap is never trimmed.
+void KeepFreedMemory() {
+#if defined(__GLIBC__)
+  mallopt(M_MMAP_MAX, 0);
+  mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
+  // The workers allocate little (buffers they reuse): from the one heap, where the memory the
+  // reading freed is.
+  mallopt(M_ARENA_MAX, 1);
+#endif
+}
+
+void ReturnFreedMemory() {
+#if defined(__GLIBC__)
+  // glibc's defaults (the mapping threshold adjusts itself again only in a new process).
+  mallopt(M_MMAP_MAX, 65536);
+  mallopt(M_TRIM_THRESHOLD, 128 * 1024);
+  mallopt(M_ARENA_MAX, 0);
+  malloc_trim(0);
+#endif
+}
+
+namespace {
+
+#if defined(__GLIBC__) && defined(__linux__) && defined(MADV_POPULATE_WRITE)
+bool Populate(uintptr_t at, uintptr_t bytes) {
+  return madvise(reinterpret_cast<void*>(at), bytes, MADV_POPULATE_WRITE) == 0;
+}
+#endif
+
+}  // namespace
+
+// The reading fills fresh heap memory about twice the file's size (its bytes, their lines, the
+// paths), and the first touch of each page is a page fault, which costs more than anything else
+// the reading does with the page. So the heap is grown up front by what the reading will likely
+// use, asked for in huge pages where the system has them, and filled in with page tables in
+// large pieces: on this thread while that is quick (huge pages), on another one, alongside the
+// reading, when it is not. The memory the reading then takes is in place. Only page tables
+// change: the memory reads as zero, as a fault would leave it, and a page the heap has already
+// written to is left as it is. Files under a few megabytes are left alone.
+HeapPrefault::HeapPrefault([[maybe_unused]] const std::string& fileName) {
+#if defined(__GLIBC__) && defined(__linux__) && defined(MADV_POPULATE_WRITE)
+  std::error_code ec;
+  const uintmax_t size = std::filesystem::file_size(fileName, ec);
+  if (ec || size < (uintmax_t{8} << 20) || size > (uintmax_t{1} << 40)) return;
+  // Room for the most the reading takes (a little over twice the file), filled in up to what
+  // it takes at least on files of many paths (twice the file): memory that is filled in and
+  // not used still counts as the process's.
+  const std::size_t reserve = static_cast<std::size_t>(size / 5 * 12);
+  const std::size_t fill = static_cast<std::size_t>(size * 2);
+  // Freed at once, the block stays the heap's free top (nothing is trimmed): what the reading
+  // allocates next comes from it.
+  void* block = std::malloc(reserve);
+  if (!block) return;
+  constexpr uintptr_t Page = 4096, Huge = uintptr_t{2} << 20;
+  const uintptr_t start = reinterpret_cast<uintptr_t>(block);
+  std::free(block);
+  const uintptr_t hugeFrom = (start + Huge - 1) & ~(Huge - 1);
+  const uintptr_t hugeTo = (start + reserve) & ~(Huge - 1);
+  if (hugeFrom < hugeTo)
+    madvise(reinterpret_cast<void*>(hugeFrom), hugeTo - hugeFrom, MADV_HUGEPAGE);  // or not
+  const uintptr_t from = (start + Page - 1) & ~(Page - 1);
+  const uintptr_t to = (start + fill) & ~(Page - 1);
+  constexpr uintptr_t Piece = uintptr_t{16} << 20;
+  constexpr auto Quick = std::chrono::milliseconds(4);  // for a piece in huge pages
+  uintptr_t at = from;
+  while (at < to) {
+    const auto started = std::chrono::steady_clock::now();
+    if (!Populate(at, std::min(Piece, to - at))) return;
+    at += std::min(Piece, to - at);
+    if (std::chrono::steady_clock::now() - started > Quick) break;
+  }
+  // One thread (AIIMPORT_THREADS=1): the rest is faulted in as it is used.
+  if (at >= to || ThreadCount() <= 1) return;
+  try {
+    thread_ = std::thread([this, at, to, Piece] {
+      for (uintptr_t p = at; p < to && !stop_.load(std::memory_order_relaxed); p += Piece)
+        if (!Populate(p, std::min(Piece, to - p))) break;
+    });
+  } catch (const std::system_error&) {
+    // No thread: the pages are faulted in as they are used.
+  }
+#endif
+}
+
+HeapPrefault::~HeapPrefault() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+}
+
+ReadingHeap::Settings::Settings() {
+  KeepFreedMemory();
+}
+
+ReadingHeap::Settings::~Settings() {
+  ReturnFreedMemory();
+}
+
+}  // namespace aiimport
