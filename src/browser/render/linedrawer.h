@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
 namespace aiimport {
@@ -41,6 +42,8 @@ class FigureElements {
   void Append(const FigureElements& other);
   std::size_t Count() const { return elements_.size(); }
   std::span<const PathElement> Elements() const { return elements_; }
+  // Hands the elements over and holds nothing, as if nothing had ever been added.
+  std::vector<PathElement> Release() { return std::move(elements_); }
 
  private:
   void Ensure();

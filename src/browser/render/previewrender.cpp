@@ -8,8 +8,11 @@
 #include <QRectF>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <exception>
 #include <functional>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -86,6 +89,63 @@ const QPainterPath& ToPainterPath(const FigureElements& figure, QPainterPath& pa
   return path;
 }
 
+// Lists of one-pixel strokes in one colour, handed from the thread that builds them to threads
+// that draw them. Strokes of one colour on one picture set the same pixels in whatever order
+// the lists are drawn (each list is one painter call, independent of the others), so the
+// builder need not wait: workers draw lists onto layers of their own, and when the queue is
+// full the builder draws the list itself.
+class StrokeQueue {
+ public:
+  explicit StrokeQueue(std::size_t capacity) : capacity_(capacity) {}
+
+  // Hands a list over, or draws it onto `own` when the workers are behind.
+  void Push(std::vector<PathElement> batch, uint32_t pixel, const PixelTarget& own) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (queue_.size() < capacity_) {
+        queue_.push_back({std::move(batch), pixel});
+        ready_.notify_one();
+        return;
+      }
+    }
+    DrawOnePixelLines(own, pixel, batch);
+  }
+
+  // Draws lists onto `target` until Finish has been called and none are left, or the drawing
+  // is cancelled.
+  void Work(const PixelTarget& target, const std::atomic<bool>* cancel) {
+    for (;;) {
+      Item item;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ready_.wait(lock, [this] { return finished_ || !queue_.empty(); });
+        if (queue_.empty()) return;
+        item = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      if (cancel && cancel->load(std::memory_order_relaxed)) continue;  // dropped
+      DrawOnePixelLines(target, item.Pixel, item.Batch);
+    }
+  }
+
+  void Finish() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    finished_ = true;
+    ready_.notify_all();
+  }
+
+ private:
+  struct Item {
+    std::vector<PathElement> Batch;
+    uint32_t Pixel = 0;
+  };
+  std::size_t capacity_;
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::deque<Item> queue_;
+  bool finished_ = false;
+};
+
 // Puts finished figures onto the canvas. Consecutive figures that are only stroked with one
 // solid pen are collected into one list and drawn together: a one-pixel opaque stroke sets the
 // same pixels whether its sub-paths are drawn one by one or at once, and the painter's fixed
@@ -94,8 +154,9 @@ const QPainterPath& ToPainterPath(const FigureElements& figure, QPainterPath& pa
 // `painterLines` asks for the painter. Pens and brushes are set only when they change.
 class FigurePainter {
  public:
-  FigurePainter(QPainter& canvas, const QPalette& palette, bool painterLines)
-      : canvas_(canvas), palette_(palette), painterLines_(painterLines) {
+  FigurePainter(QPainter& canvas, const QPalette& palette, bool painterLines,
+                StrokeQueue* queue = nullptr)
+      : canvas_(canvas), palette_(palette), painterLines_(painterLines), queue_(queue) {
     figurePath_.setFillRule(Qt::OddEvenFill);  // a figure's holes stay empty
   }
 
@@ -182,7 +243,12 @@ class FigurePainter {
     if (colour.alpha() != 255 || colour.rgba64().alpha() != 65535) return false;
     // The elements are whole numbers of pixels within 2^34 (mapped points, at most doubled) in a
     // list FigureElements built: only the image is left to check.
-    DrawOnePixelLines(target_, PixelOf(*batchColor_, colour), batch_.Elements());
+    const uint32_t pixel = PixelOf(*batchColor_, colour);
+    if (queue_) {
+      queue_->Push(batch_.Release(), pixel, target_);
+    } else {
+      DrawOnePixelLines(target_, pixel, batch_.Elements());
+    }
     return true;
   }
 
@@ -255,6 +321,7 @@ class FigurePainter {
   QPainter& canvas_;
   const QPalette& palette_;  // the system colours
   bool painterLines_;
+  StrokeQueue* queue_;  // where the collected strokes go instead, when given
   FigureElements batch_;
   std::optional<TColor> batchColor_;
   QPainterPath figurePath_;  // what goes to the painter, kept for its memory
@@ -319,7 +386,7 @@ namespace {
 DrawStats DrawPart(QPainter& canvas, std::span<const tpath* const> paths, int factor, DrawMode mode,
                    const ScreenMapping& mapping, QPointF* position, const QPalette& palette,
                    const std::atomic<bool>* cancel, std::size_t from, std::size_t to,
-                   bool painterLines) {
+                   bool painterLines, StrokeQueue* queue = nullptr) {
   DrawStats stats;
   if (paths.empty()) return stats;
 
@@ -328,7 +395,7 @@ DrawStats DrawPart(QPainter& canvas, std::span<const tpath* const> paths, int fa
   const PointMapper map(mapping, factor);
   QPointF current = position ? *position : QPointF(0, 0);
 
-  FigurePainter painter(canvas, palette, painterLines);
+  FigurePainter painter(canvas, palette, painterLines, queue);
   painter.SetRange(from, to);
   PendingSettings pending;
   FigureElements figure;
@@ -615,12 +682,102 @@ bool Layered(const QPalette& palette, const RenderControl& control) {
   return control.Threads > 1 && PaletteOpaque(palette);
 }
 
+PixelTarget PixelsOf(QImage& image) {
+  PixelTarget target;
+  target.Pixels = reinterpret_cast<uint32_t*>(image.bits());
+  target.Stride = image.bytesPerLine() / 4;
+  target.Width = image.width();
+  target.Height = image.height();
+  return target;
+}
+
+// Whether the silver pass can be drawn by DrawBackgroundPipelined: several threads, a list long
+// enough, an image the line drawer draws on.
+bool PipelineApplies(const QImage& target, std::span<const tpath* const> paths,
+                     const QPalette& palette, const RenderControl& control) {
+  if (!Layered(palette, control) || control.PainterLines || target.isNull() ||
+      (target.format() != QImage::Format_RGB32 &&
+       target.format() != QImage::Format_ARGB32_Premultiplied) ||
+      target.width() > 32767 || target.height() > 32767) {
+    return false;
+  }
+  std::size_t points = 0;
+  for (const tpath* path : paths)
+    if (path) points += path->Items.size();
+  return points / std::max<std::size_t>(1, control.MinPointsPerLayer) >= 2;
+}
+
+// The silver pass (every path stroked in one colour) on several threads without cutting the
+// list: this thread builds the stroke lists in order, as a single drawing does, and hands them
+// to the others, which draw them onto layers of their own (StrokeQueue); the layers are then
+// laid over the target. Every list is drawn, in one colour, so the pixels are the single
+// drawing's. False when cancelled.
+bool DrawBackgroundPipelined(QImage& target, std::span<const tpath* const> paths, int factor,
+                             const ScreenMapping& mapping, QPointF& position,
+                             const QPalette& palette, const RenderControl& control) {
+  const std::size_t helpers = control.Threads - 1;
+  std::vector<QImage> layers;
+  for (std::size_t k = 0; k < helpers; ++k) {
+    QImage layer(target.size(), QImage::Format_ARGB32_Premultiplied);
+    if (layer.isNull()) throw std::bad_alloc();
+    layer.fill(Qt::transparent);
+    layers.push_back(std::move(layer));
+  }
+  std::vector<PixelTarget> layerPixels;
+  for (QImage& layer : layers)
+    layerPixels.push_back(PixelsOf(layer));
+  StrokeQueue queue(4);
+  std::vector<std::exception_ptr> failed(helpers);
+  std::vector<std::thread> threads;
+  // However this thread leaves, the workers are told to finish and are waited for.
+  struct Join {
+    StrokeQueue& queue;
+    std::vector<std::thread>& threads;
+    ~Join() {
+      queue.Finish();
+      for (std::thread& t : threads)
+        t.join();
+    }
+  } join{queue, threads};
+  try {
+    for (std::size_t k = 0; k < helpers; ++k) {
+      threads.emplace_back([&queue, &layerPixels, &failed, &control, k] {
+        try {
+          queue.Work(layerPixels[k], control.Cancel);
+        } catch (...) {
+          failed[k] = std::current_exception();
+        }
+      });
+    }
+  } catch (const std::system_error&) {
+    // No more threads: the ones there are do the work (this one at least).
+  }
+  {
+    QPainter painter(&target);
+    DrawPart(painter, paths, factor, DrawMode::Background, mapping, &position, palette,
+             control.Cancel, 0, SIZE_MAX, false, &queue);
+  }
+  queue.Finish();
+  queue.Work(PixelsOf(target), control.Cancel);  // what is left
+  for (std::thread& t : threads)
+    t.join();
+  threads.clear();
+  for (const std::exception_ptr& e : failed)
+    if (e) std::rethrow_exception(e);
+  if (control.Cancel && control.Cancel->load(std::memory_order_relaxed)) return false;
+  for (std::size_t k = 0; k < helpers && k < layers.size(); ++k)
+    LayOver(target, layers[k]);
+  return true;
+}
+
 }  // namespace
 
 bool DrawPathsLayered(QImage& target, std::span<const tpath* const> paths, int factor,
                       DrawMode mode, const ScreenMapping& mapping, QPointF& position,
                       const QPalette& palette, const RenderControl& control) {
   if (target.isNull()) return true;
+  if (mode == DrawMode::Background && PipelineApplies(target, paths, palette, control))
+    return DrawBackgroundPipelined(target, paths, factor, mapping, position, palette, control);
   std::vector<Part> parts;
   if (Layered(palette, control)) {
     AddParts(parts, paths, mode, position, control.Threads, control.MinPointsPerLayer);
@@ -669,7 +826,18 @@ PreviewPicture RenderPreview(const PreviewInput& input, FloatRect& viewExtent, S
                                     position, input.Palette, control);
   } else {
     target = WhiteImage(int64_t{input.Width} * factor, int64_t{input.Height} * factor);
-    if (!target.isNull() && Layered(input.Palette, control)) {
+    if (PipelineApplies(target, input.TreePaths, input.Palette, control)) {
+      // The silver pass built on this thread and drawn on the others, then the selection.
+      out.Complete = DrawBackgroundPipelined(target, input.TreePaths, factor, *mapping, position,
+                                             input.Palette, control);
+      if (cache && out.Complete) {
+        cache->Store(input.TreePaths, viewExtent, input.Width, input.Height, input.Enhanced, target,
+                     position);
+      }
+      out.Complete =
+          out.Complete && DrawPathsLayered(target, input.SelectedPaths, factor, input.ViewMode,
+                                           *mapping, position, input.Palette, control);
+    } else if (!target.isNull() && Layered(input.Palette, control)) {
       // The silver pass and the selection cut into parts drawn side by side, the selection
       // starting where the silver pass leaves the drawing position.
       const QRectF clip(0, 0, target.width(), target.height());
