@@ -812,9 +812,12 @@ void Tfmain::Reload1Click() {
   try {
     // The heap grown for the reading and kept while the tree and the picture are made; what
     // none of them took is returned once the picture is shown.
+    // The last drawing's paths go first (a reading empties the drawing however it ends), so
+    // that their memory serves this one rather than lying beside it.
+    ClearPaths(Model.PathList);
+    ClearPaths(Output.OutputList);  // a reload starts without the paths of an earlier import
     readingHeap_.reset();
     readingHeap_.emplace(SourceFileName);
-    ClearPaths(Output.OutputList);  // a reload starts without the paths of an earlier import
     read = ReadSourceFile(Model, Interpreter, SourceFileName, ReadingOptions(), *fabort);
     readingHeap_->ReadingEnded();
   } catch (...) {
