@@ -11,7 +11,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <utility>
 #include <vector>
 
 namespace aiimport {
@@ -43,7 +42,11 @@ class FigureElements {
   std::size_t Count() const { return elements_.size(); }
   std::span<const PathElement> Elements() const { return elements_; }
   // Hands the elements over and holds nothing, as if nothing had ever been added.
-  std::vector<PathElement> Release() { return std::move(elements_); }
+  std::vector<PathElement> Release() {
+    std::vector<PathElement> out;
+    out.swap(elements_);
+    return out;
+  }
 
  private:
   void Ensure();
