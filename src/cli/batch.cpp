@@ -110,7 +110,10 @@ int RunBatch(const CommandLine& c, std::ostream& out, std::ostream& err) {
     ReadResult read;
     {
       HeapPrefault prefault(c.Files[0]);
-      read = ReadSourceFile(*model, c.Files[0], c.Read, quiet);
+      // Only "Auto-Fix Holes" looks at the paths' orientation: without it the test is left out.
+      ReadOptions options = c.Read;
+      options.Orientation = c.AutoFix;
+      read = ReadSourceFile(*model, c.Files[0], options, quiet);
     }
     if (read.Load.Status == LoadStatus::Missing || read.Load.Status == LoadStatus::Unreadable) {
       err << "aiimport: " << read.Load.Message << '\n';

@@ -24,7 +24,8 @@ int32_t Add32(int32_t a, int32_t b) {
 
 }  // namespace
 
-PathCollector::PathCollector(PathModel& model) : model_(model) {
+PathCollector::PathCollector(PathModel& model, bool orientation)
+    : model_(model), orientation_(orientation) {
   currentPath_.emplace();
 }
 
@@ -166,7 +167,7 @@ void PathCollector::FinishPath(std::string_view code) {
   path.Filled = IsOneOf(code, {"b ", "B ", "f ", "F "});
   path.Anticlockwise = true;
   path.Reversed = false;
-  if (path.Closed) {
+  if (path.Closed && orientation_) {
     if (deferOrientation_)
       currentPending_ = true;  // tested at EndDrawing, on the points it has then
     else

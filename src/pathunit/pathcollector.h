@@ -17,8 +17,10 @@ namespace aiimport {
 
 class PathCollector final : public PathSink {
  public:
-  // Collects into model.PathList; an empty path waits for points.
-  explicit PathCollector(PathModel& model);
+  // Collects into model.PathList; an empty path waits for points. Without `orientation` the
+  // orientation test is not run and every path keeps Anticlockwise true: for a reading whose
+  // paths go only where the flag is not looked at (an import without "Auto-Fix Holes").
+  explicit PathCollector(PathModel& model, bool orientation = true);
 
   void BeginDrawing(const FloatRect& viewExtent) override;
   void AbortDrawing() override { ClearAllPaths(); }
@@ -90,6 +92,7 @@ class PathCollector final : public PathSink {
 
   // Between ExpectEndDrawing and EndDrawing: the paths of PathList whose orientation test is
   // still to run, and whether CurrentPath is to join them when it is appended.
+  bool orientation_ = true;  // whether closed paths are tested at all
   bool deferOrientation_ = false;
   bool currentPending_ = false;
   std::vector<std::size_t> pendingOrientation_;

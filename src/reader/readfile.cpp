@@ -136,7 +136,7 @@ class Reading {
         // No thread to be had: counted after the interpreter.
       }
     }
-    PathCollector collector(model_);
+    PathCollector collector(model_, options_.Orientation);
     result_.Interpretation = InterpretLines(lines, interpret, state_, collector, progress_);
     result_.InterpretedExtent = model_.ViewExtent;
     result_.Aborted = result_.Load.Status == LoadStatus::Aborted || progress_.AbortRequested();
@@ -154,7 +154,7 @@ class Reading {
     result_.PdfSource = result_.PdfSource || isFile;
     PdfPageOptions page;
     page.FlipVertical = options_.FlipVertical;
-    PathCollector collector(model_);
+    PathCollector collector(model_, options_.Orientation);
     const PdfPageResult r = ReadPdfPage(pdf.data(), pdf.size(), page, collector, progress_);
     result_.InterpretedExtent = model_.ViewExtent;
     result_.Pages = r.Pages;

@@ -28,6 +28,10 @@ enum class ReadAs {
 
 struct ReadOptions : InterpretOptions {
   ReadAs Reader = ReadAs::Automatic;
+  // Whether each closed path's turning direction is tested (Anticlockwise). An import without
+  // "Auto-Fix Holes" writes nothing that depends on it, so the batch then leaves it out; every
+  // path's Anticlockwise is then true.
+  bool Orientation = true;
   // How Ghostscript is run for the PostScript of other programs and for lettering as outlines.
   GhostscriptOptions Ghostscript;
 };

@@ -265,6 +265,58 @@ TEST_F(ConvertModes, BatchFreesTheSourcePointsAndWritesTheSameBytes) {
   EXPECT_FALSE(fs::exists(dir_ / "none.dot"));
 }
 
+// The batch leaves the orientation test out when "Auto-Fix Holes" is off. A reading without it
+// differs only in the Anticlockwise flags (all true), and an import without "Auto-Fix Holes"
+// writes the same bytes from either reading, with and without "Reduce Nodes": on the samples
+// and the corpus.
+TEST_F(ConvertModes, AnImportWithoutAutoFixDoesNotDependOnTheOrientationTest) {
+  std::vector<std::string> files;
+  for (const char* name : {"shapes.eps", "leaf-cr.ai", "custom-colours.eps"})
+    files.push_back(std::string(AIIMPORT_SOURCE_DIR) + "/samples/" + name);
+  const fs::path corpus(AIIMPORT_CORPUS_DIR);
+  std::error_code ec;
+  if (fs::is_directory(corpus, ec)) {
+    for (const auto& entry : fs::directory_iterator(corpus, ec)) {
+      const std::string ext = entry.path().extension().string();
+      if (ext == ".ai" || ext == ".eps") files.push_back(entry.path().string());
+    }
+  }
+  int clockwise = 0;
+  for (const std::string& file : files) {
+    PathModel tested, untested;
+    Progress quiet;
+    ReadOptions without;
+    without.Orientation = false;
+    ReadSourceFile(tested, file, {}, quiet);
+    ReadSourceFile(untested, file, without, quiet);
+    ASSERT_EQ(tested.PathList.size(), untested.PathList.size()) << file;
+    for (std::size_t i = 0; i < tested.PathList.size(); ++i) {
+      const tpath& a = tested.PathList[i];
+      const tpath& b = untested.PathList[i];
+      EXPECT_TRUE(b.Anticlockwise) << file << ", path " << i;
+      if (!a.Anticlockwise) ++clockwise;
+      EXPECT_TRUE(a.Items == b.Items && a.Written == b.Written && a.LineColor == b.LineColor &&
+                  a.FillColor == b.FillColor && a.Reversed == b.Reversed && a.Filled == b.Filled &&
+                  a.Closed == b.Closed && a.Flagged == b.Flagged && a.GroupLevel == b.GroupLevel &&
+                  a.CompoundNo == b.CompoundNo)
+          << file << ", path " << i;
+    }
+    for (const ImportOptions options : {ImportOptions{false, false}, ImportOptions{true, false}}) {
+      std::vector<std::string> bytes;
+      for (PathModel* model : {&tested, &untested}) {
+        const std::vector<tpath*> startup = StartupTreePaths(*model);
+        ConversionResult output;
+        MemoryDotSink sink;
+        ImportToSink(output, std::vector<const tpath*>(startup.begin(), startup.end()), options,
+                     {quiet}, sink);
+        bytes.push_back(sink.Bytes);
+      }
+      EXPECT_EQ(bytes[0], bytes[1]) << file << (options.Reduce ? ", reduced" : "");
+    }
+  }
+  EXPECT_GT(clockwise, 0);  // the samples hold clockwise paths: the flag did change
+}
+
 // Every file of the shared corpus: no crash; a sound DOT file, nothing to import, or (for the
 // truncated PDF) a plain-words reason and no file.
 TEST_F(ConvertModes, BatchOnTheCorpus) {
