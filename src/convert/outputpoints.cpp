@@ -272,10 +272,11 @@ Span ConvertAll(std::vector<tdotpath>& output, std::span<const tpath* const> pat
   }
 
   // Workers convert chunks of paths into buffers of their own; this thread takes the chunks in
-  // order, gives each output path its points (in a buffer of exactly their size), tells
-  // `converted` and stops at the first failure, so that the first failing coordinate in path
-  // order is the one reported. Every allocation and release of path points happens here, in the
-  // order one thread makes them, so memory freed by `converted` is reused as it is then.
+  // order, tells `converted` about the chunk's paths, gives each output path its points (in a
+  // buffer of exactly their size) and stops at the first failure, so that the first failing
+  // coordinate in path order is the one reported. Every allocation and release of path points
+  // happens here, in the same order whatever the number of threads, and the memory `converted`
+  // frees (the batch's source points) is there for the chunk's output points.
   struct Chunk {
     std::vector<Tdot> Points;       // the points of the chunk's paths, back to back
     std::vector<std::size_t> Ends;  // where each path's points end in Points
@@ -331,6 +332,11 @@ Span ConvertAll(std::vector<tdotpath>& output, std::span<const tpath* const> pat
     for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
       const std::size_t first = starts[chunk];
       const Chunk& c = slots[pool.Wait(chunk)];
+      // The chunk's sources are told first, so that the memory they free can take its output.
+      const std::size_t done = c.Failed < first + c.Ends.size() ? c.Failed - first : c.Ends.size();
+      if (converted)
+        for (std::size_t k = 0; k < done; ++k)
+          converted->PathConverted(first + k);
       std::size_t from = 0;
       for (std::size_t k = 0; k < c.Ends.size(); ++k) {
         const std::size_t index = first + k;
@@ -341,7 +347,6 @@ Span ConvertAll(std::vector<tdotpath>& output, std::span<const tpath* const> pat
         from = c.Ends[k];
         if (index == c.Failed) break;
         boxes[index] = c.Boxes[k];
-        if (converted) converted->PathConverted(index);
       }
       if (c.Error) {
         failed = c.Failed;

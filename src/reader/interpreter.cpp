@@ -987,7 +987,9 @@ void ProcessOperatorLine(PathSink& sink, InterpreterState& state, std::string_vi
 }
 
 InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& options,
-                                InterpreterState& state, PathSink& sink, Progress& progress) {
+                                InterpreterState& state, PathSink& sink, Progress& progress,
+                                TextRelease* release) {
+  ReleaseReports reports(release, 0);
   InterpretSummary summary;
   const float flipFactor = options.FlipVertical ? 1.0f : -1.0f;
   progress.SetAbortRequested(false);
@@ -1037,6 +1039,7 @@ InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& o
     LineList::Cursor cursor = lines.From(from);
     for (std::size_t i = from; i < to; ++i) {
       if (progress.AbortRequested()) return false;
+      reports.Reached(i);
       const std::string_view text = cursor.Next();
       try {
         report(i);
@@ -1118,6 +1121,8 @@ InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& o
     }
     if (aborted) return summary;
     pool.Release();
+    // The workers only read lines after this chunk.
+    reports.Passed(last);
   }
   return finish();
 }

@@ -78,8 +78,10 @@ struct InterpretSummary {
 
 // Interprets the lines into the sink (a new drawing). Progress: the phase text and bar when the
 // progress has a bar, the line counter and the event pump every 100 lines, the abort test
-// before every line; an abort leaves nothing of the drawing.
+// before every line; an abort leaves nothing of the drawing. With `release`, the interpreter is
+// its reader number 0 and reports the lines it has carried out.
 InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& options,
-                                InterpreterState& state, PathSink& sink, Progress& progress);
+                                InterpreterState& state, PathSink& sink, Progress& progress,
+                                TextRelease* release = nullptr);
 
 }  // namespace aiimport

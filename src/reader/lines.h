@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,11 +68,69 @@ class LineList {
 
  private:
   friend class LineFilter;
+  friend class TextRelease;
+
+  // Where the text of line `first` or of the indexed line before it starts; the text's end
+  // for a line past the last.
+  uint64_t IndexedStart(std::size_t first) const {
+    return first >= count_ ? textSize_ : index_[first / IndexStep];
+  }
 
   std::unique_ptr<char[]> text_;
   std::size_t textSize_ = 0;  // the lines and their line feeds
   std::size_t count_ = 0;
   std::vector<uint64_t> index_;  // where lines 0, IndexStep, 2 IndexStep, ... start
+};
+
+// Gives the memory of a large list's text back to the system while the list is read, behind
+// its readers: the pages the reading allocates next (the paths) are then the ones just given
+// up, not fresh ones, which the system must first clear. A reader reports how far it has read;
+// the text before the slowest reader, in whole pieces of ReleasePiece bytes, is given back, and
+// from then on reads as zeros. So every reader of the list must report through the release,
+// and read only forward from what it reported. The list keeps its buffer, which is freed with
+// it. Without this system's page release, or for a list under MinimumBytes, nothing is given
+// back.
+class TextRelease {
+ public:
+  static constexpr uint64_t ReleasePiece = uint64_t{2} << 20;
+  static constexpr uint64_t MinimumBytes = uint64_t{16} << 20;
+
+  // `readers` readers, all at the first line.
+  TextRelease(const LineList& lines, std::size_t readers);
+  TextRelease(const TextRelease&) = delete;
+  TextRelease& operator=(const TextRelease&) = delete;
+
+  // Reader `reader` needs no line before `line` any more. From any thread.
+  void Passed(std::size_t reader, std::size_t line);
+  // How many bytes of text have been given back.
+  uint64_t ReleasedBytes() const;
+
+ private:
+  const LineList& lines_;
+  mutable std::mutex mutex_;
+  std::vector<std::size_t> passed_;  // per reader: the first line it still needs
+  uint64_t releasedTo_ = 0;          // the offset in the text up to which it is given back
+  uint64_t releasedBytes_ = 0;
+  bool active_ = false;
+};
+
+// A reader's reports to a TextRelease, if there is one: Passed(line) every Step lines at most.
+class ReleaseReports {
+ public:
+  static constexpr std::size_t Step = std::size_t{1} << 15;
+
+  ReleaseReports(TextRelease* release, std::size_t reader) : release_(release), reader_(reader) {}
+  void Passed(std::size_t line) {
+    if (release_) release_->Passed(reader_, line);
+  }
+  // Called before reading line `line`, every line before it read: reports every Step lines.
+  void Reached(std::size_t line) {
+    if (release_ && line % Step == 0) release_->Passed(reader_, line);
+  }
+
+ private:
+  TextRelease* release_;
+  std::size_t reader_;
 };
 
 enum class LoadStatus {

@@ -7,6 +7,10 @@
 #include <new>
 #include <system_error>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include "lines.h"
 #include "parallel.h"
 #include "pdfsource.h"
@@ -260,6 +264,38 @@ LineList LineList::FromLines(const std::vector<std::string>& source) {
   lines.textSize_ = at;
   lines.count_ = source.size();
   return lines;
+}
+
+TextRelease::TextRelease(const LineList& lines, std::size_t readers)
+    : lines_(lines), passed_(readers, 0) {
+#if defined(__linux__) && defined(MADV_DONTNEED)
+  active_ = lines.textSize_ >= MinimumBytes && readers > 0;
+#endif
+}
+
+void TextRelease::Passed(std::size_t reader, std::size_t line) {
+  if (!active_) return;
+  std::lock_guard lock(mutex_);
+  passed_[reader] = std::max(passed_[reader], line);
+  std::size_t slowest = passed_[0];
+  for (std::size_t p : passed_)
+    slowest = std::min(slowest, p);
+  // Whole pieces only, inside the buffer: [from, to) in addresses.
+  const uintptr_t text = reinterpret_cast<uintptr_t>(lines_.text_.get());
+  const uintptr_t from = (text + releasedTo_ + ReleasePiece - 1) & ~(ReleasePiece - 1);
+  const uintptr_t to = (text + lines_.IndexedStart(slowest)) & ~(ReleasePiece - 1);
+  if (to < from + ReleasePiece) return;
+#if defined(__linux__) && defined(MADV_DONTNEED)
+  // Failing is harmless: the memory is then given back with the list.
+  if (madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED) == 0)
+    releasedBytes_ += to - from;
+#endif
+  releasedTo_ = to - text;
+}
+
+uint64_t TextRelease::ReleasedBytes() const {
+  std::lock_guard lock(mutex_);
+  return releasedBytes_;
 }
 
 namespace {

@@ -159,7 +159,9 @@ std::string Plural(uint64_t n, std::string_view one, std::string_view many,
 
 }  // namespace
 
-NotImportedCounts CountNotImported(const LineList& lines, const InterpretOptions& options) {
+NotImportedCounts CountNotImported(const LineList& lines, const InterpretOptions& options,
+                                   TextRelease* release, std::size_t reader) {
+  ReleaseReports reports(release, reader);
   // The interpreter's reading window, line by line as InterpretLines decides it. Tidying only
   // changes blanks (and a leading "%%%%"): for a line that starts with neither "%", "/" nor
   // "C", every test the scan makes (its length when one character, its first and last words,
@@ -171,6 +173,7 @@ NotImportedCounts CountNotImported(const LineList& lines, const InterpretOptions
   const std::size_t count = lines.size();
   LineList::Cursor cursor = lines.From(0);
   for (std::size_t i = 0; i < count; ++i) {
+    reports.Reached(i);
     const std::string_view raw = cursor.Next();
     std::string_view line = raw;
     while (!line.empty() && line.front() == ' ')
@@ -184,6 +187,7 @@ NotImportedCounts CountNotImported(const LineList& lines, const InterpretOptions
     if (parsing) scanner.Line(line);
     if (!parsing && IsStartMarkerLine(line)) parsing = true;
   }
+  reports.Passed(count);
   return scanner.Counts();
 }
 

@@ -42,8 +42,10 @@ struct NotImportedCounts {
   bool operator==(const NotImportedCounts&) const = default;
 };
 
-// Counts over the lines as InterpretLines reads them with these options.
-NotImportedCounts CountNotImported(const LineList& lines, const InterpretOptions& options);
+// Counts over the lines as InterpretLines reads them with these options. With `release`, the
+// count is its reader number `reader` and reports the lines it has read.
+NotImportedCounts CountNotImported(const LineList& lines, const InterpretOptions& options,
+                                   TextRelease* release = nullptr, std::size_t reader = 0);
 
 // The status-bar sentence: "Not imported: 12 text objects (convert text to outlines before
 // saving), 1 placed image, 2 gradient fills, 1 pattern fill; 340 paths lie on hidden layers".

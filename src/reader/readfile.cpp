@@ -124,25 +124,29 @@ class Reading {
     if (result_.Load.Status == LoadStatus::Loaded && text.Data)
       result_.Load.Status = LoadText(lines, std::move(text.Data), text.Size, progress_);
     result_.Lines = lines.size();
+    // The interpreter (reader 0) and the count (reader 1) are the list's only readers: the
+    // text they have both passed is given back while they read.
+    TextRelease release(lines, 2);
     // The count of what is not imported only reads the lines: with threads to spare it runs
     // beside the interpreter.
     std::future<NotImportedCounts> notImported;
     if (!lines.empty() && ThreadCount() > 1) {
       try {
-        notImported = std::async(std::launch::async, [&lines, &interpret] {
-          return CountNotImported(lines, interpret);
+        notImported = std::async(std::launch::async, [&lines, &interpret, &release] {
+          return CountNotImported(lines, interpret, &release, 1);
         });
       } catch (const std::system_error&) {
         // No thread to be had: counted after the interpreter.
       }
     }
     PathCollector collector(model_, options_.Orientation);
-    result_.Interpretation = InterpretLines(lines, interpret, state_, collector, progress_);
+    result_.Interpretation =
+        InterpretLines(lines, interpret, state_, collector, progress_, &release);
     result_.InterpretedExtent = model_.ViewExtent;
     result_.Aborted = result_.Load.Status == LoadStatus::Aborted || progress_.AbortRequested();
     const NotImportedCounts counts = notImported.valid() ? notImported.get()
                                      : !result_.Aborted && !lines.empty()
-                                         ? CountNotImported(lines, interpret)
+                                         ? CountNotImported(lines, interpret, &release, 1)
                                          : NotImportedCounts{};
     if (!result_.Aborted) result_.NotImported = counts;
   }

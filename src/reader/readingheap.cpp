@@ -53,24 +53,26 @@ bool Populate(uintptr_t at, uintptr_t bytes) {
 
 }  // namespace
 
-// The reading fills fresh heap memory about twice the file's size (its bytes, their lines, the
-// paths), and the first touch of each page is a page fault, which costs more than anything else
-// the reading does with the page. So the heap is grown up front by what the reading will likely
-// use, asked for in huge pages where the system has them, and filled in with page tables in
-// large pieces: on this thread while that is quick (huge pages), on another one, alongside the
-// reading, when it is not. The memory the reading then takes is in place. Only page tables
-// change: the memory reads as zero, as a fault would leave it, and a page the heap has already
-// written to is left as it is. Files under a few megabytes are left alone.
+// The reading fills fresh heap memory a little over the file's size (its bytes, their lines;
+// the paths take the text's pages as it is given back), and the first touch of each page is a
+// page fault, which costs more than anything else the reading does with the page. So the heap is
+// grown up front by what the reading will likely use, asked for in huge pages where the system has
+// them, and filled in with page tables in large pieces: on this thread while that is quick (huge
+// pages), on another one, alongside the reading, when it is not. The memory the reading then takes
+// is in place. Only page tables change: the memory reads as zero, as a fault would leave it, and a
+// page the heap has already written to is left as it is. Files under a few megabytes are left
+// alone.
 HeapPrefault::HeapPrefault([[maybe_unused]] const std::string& fileName) {
 #if defined(__GLIBC__) && defined(__linux__) && defined(MADV_POPULATE_WRITE)
   std::error_code ec;
   const uintmax_t size = std::filesystem::file_size(fileName, ec);
   if (ec || size < (uintmax_t{8} << 20) || size > (uintmax_t{1} << 40)) return;
-  // Room for the most the reading takes (a little over twice the file), filled in up to what
-  // it takes at least on files of many paths (twice the file): memory that is filled in and
-  // not used still counts as the process's.
+  // Room for the most the reading takes (a little over twice the file), filled in only for the
+  // file's text and the first paths: the text is given back behind the interpreter, and the
+  // paths after the first take the pages it gave back, which cost far less than fresh ones.
+  // Memory that is filled in and not used would still count as the process's.
   const std::size_t reserve = static_cast<std::size_t>(size / 5 * 12);
-  const std::size_t fill = static_cast<std::size_t>(size * 2);
+  const std::size_t fill = static_cast<std::size_t>(size + size / 8);
   // Freed at once, the block stays the heap's free top (nothing is trimmed): what the reading
   // allocates next comes from it.
   void* block = std::malloc(reserve);

@@ -1,8 +1,8 @@
-// The heap for reading a large file. The reading fills fresh memory about twice the file's
-// size, and on the build machine the first touch of each page (a page fault) costs more than
-// what the reading does with the page: the memory is therefore asked for up front and filled in
-// with page tables alongside the reading, and memory the reading frees is kept for what it
-// allocates next.
+// The heap for reading a large file. The reading fills fresh memory a little over the file's
+// size (the paths take the pages of the text given back behind the interpreter), and on the
+// build machine the first touch of each fresh page (a page fault) costs more than what the
+// reading does with the page: the memory is therefore asked for up front and filled in with page
+// tables alongside the reading, and memory the reading frees is kept for what it allocates next.
 #pragma once
 
 #include <atomic>

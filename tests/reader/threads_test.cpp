@@ -2,6 +2,8 @@
 // running values, the summary and every progress call; and "Abort" stops it at the same place.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -12,6 +14,7 @@
 #include "epsgen.h"
 #include "interpreter.h"
 #include "lines.h"
+#include "notimported.h"
 #include "pathcollector.h"
 #include "readertest.h"
 #include "readfile.h"
@@ -365,6 +368,115 @@ TEST(ThreadedInterpreting, CorpusReadsAsWithOneThread) {
     GTEST_SKIP() << "The corpus folder " AIIMPORT_CORPUS_DIR " is absent; corpus tests skipped";
   for (const auto& entry : std::filesystem::directory_iterator(AIIMPORT_CORPUS_DIR))
     if (entry.is_regular_file()) ExpectSameFileReading(entry.path());
+}
+
+// A text of `count` lines of 99 characters each, every one different.
+std::vector<std::string> NumberedLines(std::size_t count) {
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::string line = std::to_string(i) + " ";
+    line.resize(99, static_cast<char>('a' + i % 26));
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST(TextRelease, GivesBackOnlyWhatEveryReaderHasPassed) {
+  // 240 000 lines of 100 bytes (with their line feeds): 24 000 000 bytes, line i at 100 i.
+  const std::vector<std::string> source = NumberedLines(240000);
+  const LineList list = LineList::FromLines(source);
+  ASSERT_GE(240000u * 100u, TextRelease::MinimumBytes);
+  const std::string_view text = list.From(0).Next();  // the first line: where the text starts
+  const auto lineAt = [&](std::size_t i) { return text.data() + 100 * i; };
+  auto expectIntactFrom = [&](std::size_t first) {
+    for (std::size_t i = first; i < list.size(); i += 997)
+      ASSERT_EQ(list[i], source[i]) << "line " << i;
+    EXPECT_EQ(list[list.size() - 1], source.back());
+  };
+
+  TextRelease release(list, 2);
+  release.Passed(0, 120000);
+  EXPECT_EQ(release.ReleasedBytes(), 0u) << "the second reader has not started";
+  release.Passed(1, 60000);
+  const uint64_t first = release.ReleasedBytes();
+  // Whole pieces, none of them past line 60000's start (6 000 000 bytes in).
+  EXPECT_GT(first, 0u);
+  EXPECT_EQ(first % TextRelease::ReleasePiece, 0u);
+  EXPECT_LE(first, 6000000u);
+  EXPECT_GE(first, 6000000u - 2 * TextRelease::ReleasePiece);
+  expectIntactFrom(60000);
+  // A reader that reports an earlier line does not move back.
+  release.Passed(0, 10);
+  release.Passed(1, 240000);
+  const uint64_t second = release.ReleasedBytes();
+  EXPECT_LE(second, 12000000u);
+  EXPECT_GE(second, 12000000u - 2 * TextRelease::ReleasePiece);
+  expectIntactFrom(120000);
+#if defined(__linux__)
+  // Given back, the memory reads as zeros: the pages really went back to the system. The piece
+  // that holds line 50000 (5 000 000 bytes in) lies wholly inside what was given back.
+  const uintptr_t at = reinterpret_cast<uintptr_t>(lineAt(50000));
+  const char* piece = reinterpret_cast<const char*>(at & ~(TextRelease::ReleasePiece - 1));
+  EXPECT_EQ(std::count(piece, piece + TextRelease::ReleasePiece, '\0'),
+            static_cast<std::ptrdiff_t>(TextRelease::ReleasePiece));
+#endif
+  // Reaching the end gives back everything both readers passed.
+  release.Passed(0, 240000);
+  EXPECT_GE(release.ReleasedBytes(), 24000000u - 2 * TextRelease::ReleasePiece);
+
+  // A small list is never touched.
+  const std::vector<std::string> few = NumberedLines(1000);
+  const LineList small = LineList::FromLines(few);
+  TextRelease none(small, 1);
+  none.Passed(0, 1000);
+  EXPECT_EQ(none.ReleasedBytes(), 0u);
+  EXPECT_EQ(small[999], few[999]);
+}
+
+// A file large enough for its text to be given back while it is read: what the reading gives is
+// what interpreting and counting the same lines gives with nothing given back, with one thread
+// (the count after the interpreter) and with several (the count beside it).
+TEST(ThreadedInterpreting, ALargeFileReadsAsItsLinesWhileItsTextIsGivenBack) {
+  std::string text = SyntheticEps({.TargetBytes = 24u << 20, .Seed = 9});
+  // What the count finds stands at the very end, read after most of the text is gone.
+  const std::size_t trailer = text.rfind("%%Trailer");
+  ASSERT_NE(trailer, std::string::npos);
+  text.insert(trailer, "0 To\n%AI5_BeginRaster\n%AI5_EndRaster\n1 Bb\nBB\n0 To\n");
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() /
+      ("aiimport-textrelease-" + std::to_string(::getpid()) + ".eps");
+  testing::WriteWholeFile(file, text);
+
+  const LineList lines = LineList::FromLines(Filter(text, 1)->Lines);
+  ASSERT_GE(lines.size() * 20, TextRelease::MinimumBytes);
+  const InterpretOptions interpret{};
+  const auto reference = Interpret(lines, interpret, 1);
+  const NotImportedCounts counts = CountNotImported(lines, interpret);
+  EXPECT_EQ(counts.TextObjects, 2u);
+  EXPECT_EQ(counts.Images, 1u);
+  EXPECT_EQ(counts.GradientFills, 1u);
+
+  for (unsigned threads : {1u, ManyThreads}) {
+    SCOPED_TRACE(threads);
+    ThreadsSetting setting(threads);
+    Reading r;
+    // Interpret's first reading, so that both start from the same running values.
+    InterpretLines(LineList::FromLines({"%%EndSetup", "3.5 -2 m"}), interpret, r.Run.state,
+                   r.Run.collector, r.Progress);
+    const ReadResult read =
+        ReadSourceFile(r.Run.model, r.Run.state, file.string(), ReadOptions{}, r.Progress);
+    EXPECT_EQ(read.Route, ReadRoute::Lines);
+    EXPECT_EQ(read.Lines, lines.size());
+    EXPECT_EQ(read.NotImported, counts);
+    const auto& a = reference->Run.model.PathList;
+    const auto& b = r.Run.model.PathList;
+    ASSERT_EQ(a.size(), b.size());
+    EXPECT_GT(b.size(), 10000u);
+    for (std::size_t i = 0; i < a.size(); ++i)
+      ExpectSamePath(a[i], b[i], i);
+    EXPECT_EQ(read.Interpretation.OperatorLines, reference->Summary.OperatorLines);
+  }
+  std::filesystem::remove(file);
 }
 
 TEST(ThreadedInterpreting, AbortStopsAtThePressedPump) {
