@@ -1,7 +1,11 @@
 #include "cli.h"
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <ostream>
 #include <string_view>
+#include <system_error>
 
 #include "batch.h"
 #include "commandline.h"
@@ -219,6 +223,23 @@ std::vector<std::string> WindowArguments(const std::vector<std::string>& args) {
 
 std::size_t QtArgumentCount(const std::vector<std::string>& args) {
   return ParseCommandLine(args).OptionsEnd;
+}
+
+bool ForTheWindow(const std::vector<std::string>& args) {
+  return ParseCommandLine(args).Mode.empty();
+}
+
+std::string WindowProgramPath() {
+  constexpr const char* Name = "aiimport-window";
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return Name;  // found through PATH, if at all
+  const std::filesystem::path here = self.parent_path();
+  const std::filesystem::path beside = here / Name;
+  const std::filesystem::path installed = here / ".." / "libexec" / "aiimport" / Name;
+  for (const std::filesystem::path& candidate : {beside, installed})
+    if (access(candidate.c_str(), X_OK) == 0) return candidate.lexically_normal().string();
+  return beside.string();
 }
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

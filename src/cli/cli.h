@@ -38,4 +38,14 @@ std::vector<std::string> WindowArguments(const std::vector<std::string>& args);
 // How many arguments (after the program's name) Qt may see: those before "--".
 std::size_t QtArgumentCount(const std::vector<std::string>& args);
 
+// Whether the arguments are for the window (RunCommandLine would return -1), without a word
+// about them.
+bool ForTheWindow(const std::vector<std::string>& args);
+
+// The window program, which aiimport starts in its own place when the arguments are for the
+// window: "aiimport-window" beside the running program (where it was built), or in
+// "../libexec/aiimport" from it (where it is installed). The first of the two when neither is
+// there.
+std::string WindowProgramPath();
+
 }  // namespace aiimport

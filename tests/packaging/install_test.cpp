@@ -80,6 +80,7 @@ const std::vector<int> IconSizes = {16, 22, 24, 32, 48, 64, 128, 256};
 TEST_F(InstallTest, EveryFileInItsUsualPlace) {
   std::vector<std::string> files = {
       "bin/aiimport",
+      "libexec/aiimport/aiimport-window",
       "share/applications/aiimport.desktop",
       "share/icons/hicolor/scalable/apps/aiimport.svg",
       "share/man/man1/aiimport.1.gz",
@@ -104,6 +105,7 @@ TEST_F(InstallTest, EveryFileInItsUsualPlace) {
   for (const std::string& file : files)
     EXPECT_TRUE(fs::is_regular_file(Installed(file))) << file;
   EXPECT_EQ(access(Installed("bin/aiimport").c_str(), X_OK), 0);
+  EXPECT_EQ(access(Installed("libexec/aiimport/aiimport-window").c_str(), X_OK), 0);
 }
 
 TEST_F(InstallTest, IconsHaveTheirSizes) {
@@ -158,6 +160,27 @@ TEST_F(InstallTest, TheInstalledProgramRuns) {
   ASSERT_TRUE(fs::is_regular_file(output));
   EXPECT_GT(fs::file_size(output), 0u);
   EXPECT_EQ(fs::file_size(output) % 10, 0u);  // whole ten-byte records
+}
+
+// The installed aiimport finds the installed window program and starts it in its place: the
+// window is still open when `timeout` ends it (exit 124), and the launcher said nothing.
+TEST_F(InstallTest, TheInstalledProgramOpensTheWindow) {
+  const Outcome window =
+      Shell("QT_QPA_PLATFORM=offscreen timeout 3 " + Quoted(Installed("bin/aiimport")) + " " +
+            Quoted(Installed("share/aiimport/samples/shapes.eps")));
+  EXPECT_EQ(window.Code, 124) << window.Out;
+  EXPECT_EQ(window.Out.find("cannot start"), std::string::npos) << window.Out;
+
+  // Without the window program, aiimport says which one it could not start.
+  const fs::path alone = prefix_ / "alone" / "bin" / "aiimport";
+  fs::create_directories(alone.parent_path());
+  fs::copy_file(Installed("bin/aiimport"), alone);
+  const Outcome missing = Shell("QT_QPA_PLATFORM=offscreen timeout 3 " + Quoted(alone));
+  EXPECT_EQ(missing.Code, ExitFailure) << missing.Out;
+  EXPECT_NE(missing.Out.find("aiimport: cannot start the window program \"" +
+                             (alone.parent_path() / "aiimport-window").string() + "\""),
+            std::string::npos)
+      << missing.Out;
 }
 
 TEST_F(InstallTest, TheManualPageIsTheHelpText) {
