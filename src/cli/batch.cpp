@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <exception>
 #include <filesystem>
 #include <memory>
@@ -34,16 +35,24 @@ std::vector<tpath*> StartupTreePaths(PathModel& model) {
 
 namespace {
 
-// Frees each source path's points once it is converted.
+// Drops each source path from PathList once it is converted, with the paths before it that the
+// tree leaves out: nothing reads them afterwards in a batch. PathList is a deque, so its front
+// goes without moving what remains, and the memory of the paths, their points and the deque's
+// own blocks, freed in the order it was taken, comes back in long runs that the output points
+// then take.
 class ReleasingHook : public ConvertedPathHook {
  public:
-  explicit ReleasingHook(std::vector<tpath*> sources) : sources_(std::move(sources)) {}
+  ReleasingHook(std::deque<tpath>& list, std::vector<std::size_t> positions)
+      : list_(list), positions_(std::move(positions)) {}
   void PathConverted(std::size_t index) override {
-    std::vector<tbpoint>().swap(sources_[index]->Items);
+    for (; dropped_ <= positions_[index]; ++dropped_)
+      list_.pop_front();
   }
 
  private:
-  std::vector<tpath*> sources_;
+  std::deque<tpath>& list_;
+  std::vector<std::size_t> positions_;  // each source's place in PathList at the start
+  std::size_t dropped_ = 0;             // how many paths have left the front
 };
 
 }  // namespace
@@ -51,10 +60,19 @@ class ReleasingHook : public ConvertedPathHook {
 std::optional<ImportResult> ImportStartupPaths(PathModel& model, ConversionResult& output,
                                                const ImportOptions& options,
                                                const std::string& fileName) {
-  std::vector<tpath*> sources = StartupTreePaths(model);
-  if (sources.empty()) return std::nullopt;
-  const std::vector<const tpath*> paths(sources.begin(), sources.end());
-  ReleasingHook release(std::move(sources));
+  // StartupTreePaths' paths, with their places in the list.
+  std::vector<const tpath*> paths;
+  std::vector<std::size_t> positions;
+  std::size_t position = 0;
+  for (const tpath& path : model.PathList) {
+    if (PassesFilters(path, TreeFilters{})) {
+      paths.push_back(&path);
+      positions.push_back(position);
+    }
+    ++position;
+  }
+  if (paths.empty()) return std::nullopt;
+  ReleasingHook release(model.PathList, std::move(positions));
   Progress quiet;
   return ImportToFile(output, paths, options, {quiet, nullptr, &release}, fileName);
 }

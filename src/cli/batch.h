@@ -17,9 +17,11 @@ namespace aiimport {
 std::vector<tpath*> StartupTreePaths(PathModel& model);
 
 // Imports the start-up tree's paths of `model` into the DOT file `fileName` (a local name),
-// freeing each source path's points as soon as it is converted: nothing reads them afterwards
-// in a batch, and so the source and the output are not held in full at the same time. Returns
-// nothing, and writes nothing, when there is no path to import.
+// dropping each source path from PathList as soon as it is converted, with the paths before it
+// that the tree leaves out: nothing reads them afterwards in a batch, and so the source and the
+// output are not held in full at the same time. Once it has converted every path, PathList holds
+// only the paths after the last one imported. Returns nothing, and writes nothing, when there
+// is no path to import.
 std::optional<ImportResult> ImportStartupPaths(PathModel& model, ConversionResult& output,
                                                const ImportOptions& options,
                                                const std::string& fileName);

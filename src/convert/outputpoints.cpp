@@ -332,7 +332,10 @@ Span ConvertAll(std::vector<tdotpath>& output, std::span<const tpath* const> pat
     for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
       const std::size_t first = starts[chunk];
       const Chunk& c = slots[pool.Wait(chunk)];
-      // The chunk's sources are told first, so that the memory they free can take its output.
+      // The sources' attributes, then the converted sources are told, so that the memory they
+      // free can take the chunk's output points.
+      for (std::size_t k = 0; k < c.Ends.size(); ++k)
+        CopyAttributes(*paths[first + k], output[first + k]);
       const std::size_t done = c.Failed < first + c.Ends.size() ? c.Failed - first : c.Ends.size();
       if (converted)
         for (std::size_t k = 0; k < done; ++k)
@@ -340,10 +343,8 @@ Span ConvertAll(std::vector<tdotpath>& output, std::span<const tpath* const> pat
       std::size_t from = 0;
       for (std::size_t k = 0; k < c.Ends.size(); ++k) {
         const std::size_t index = first + k;
-        tdotpath& path = output[index];
-        CopyAttributes(*paths[index], path);
-        path.Items.assign(c.Points.begin() + static_cast<std::ptrdiff_t>(from),
-                          c.Points.begin() + static_cast<std::ptrdiff_t>(c.Ends[k]));
+        output[index].Items.assign(c.Points.begin() + static_cast<std::ptrdiff_t>(from),
+                                   c.Points.begin() + static_cast<std::ptrdiff_t>(c.Ends[k]));
         from = c.Ends[k];
         if (index == c.Failed) break;
         boxes[index] = c.Boxes[k];

@@ -27,8 +27,8 @@ inline constexpr float OutputScale = 352.77777f;
 // to even. Throws ImportError when the result is not finite or does not fit in an int32.
 int32_t OutputCoordinate(float v);
 
-// Told when an input path has been converted. The batch mode frees the source points there,
-// since nothing reads them afterwards.
+// Told when an input path has been converted, in input order: the conversion reads nothing of
+// that path afterwards. The batch mode drops the source path there.
 class ConvertedPathHook {
  public:
   virtual ~ConvertedPathHook() = default;

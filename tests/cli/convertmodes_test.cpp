@@ -16,6 +16,7 @@
 #include "readfile.h"
 #include "testfiles.h"
 #include "testpaths.h"
+#include "threadsetting.h"
 #include "treeshape.h"
 
 namespace aiimport {
@@ -234,9 +235,9 @@ TEST(StartupTreePaths, AreThePathsOfTheTreeTheWindowBuilds) {
   }
 }
 
-TEST_F(ConvertModes, BatchFreesTheSourcePointsAndWritesTheSameBytes) {
-  // The batch frees each source path's points once converted; the file is the one the chain
-  // writes from intact paths.
+TEST_F(ConvertModes, BatchDropsTheSourcePathsAndWritesTheSameBytes) {
+  // The batch drops each source path once converted; the file is the one the chain writes from
+  // intact paths.
   const std::string sample = std::string(AIIMPORT_SOURCE_DIR) + "/samples/shapes.eps";
   for (const ImportOptions options : {ImportOptions{false, false}, ImportOptions{true, true}}) {
     PathModel kept, freed;
@@ -253,12 +254,68 @@ TEST_F(ConvertModes, BatchFreesTheSourcePointsAndWritesTheSameBytes) {
         ImportStartupPaths(freed, freedOutput, options, dot.string());
     ASSERT_TRUE(result.has_value());
     EXPECT_EQ(testing::ReadWholeFile(dot), sink.Bytes);
-    for (const tpath& p : freed.PathList) {
-      if (!p.Flagged) {
-        EXPECT_EQ(p.Items.capacity(), 0u);
+    // What is left are the paths after the last one imported.
+    std::size_t lastPlace = 0;
+    for (std::size_t i = 0; i < kept.PathList.size(); ++i)
+      if (&kept.PathList[i] == startup.back()) lastPlace = i;
+    EXPECT_EQ(freed.PathList.size(), kept.PathList.size() - lastPlace - 1);
+  }
+  // Paths the tree leaves out go with the next imported one; those after the last stay. The
+  // file is the chain's over the imported paths alone, with one thread and with several.
+  for (unsigned threads : {1u, 4u}) {
+    testing::ThreadsSetting setting(threads);
+    Progress quiet;
+    PathModel model;
+    auto add = [&model](std::vector<tbpoint> points, bool flagged) {
+      tpath& p = model.PathList.emplace_back();
+      p.Items = std::move(points);
+      p.Flagged = flagged;
+      p.Closed = true;
+      return p;
+    };
+    std::vector<tpath> imported;
+    std::mt19937 random(threads);
+    auto shape = [&random](std::size_t n) {
+      std::vector<tbpoint> points(n);
+      for (std::size_t k = 0; k < n; ++k)
+        points[k] = {k == 0 ? 0 : static_cast<int32_t>(1 + random() % 2),
+                     static_cast<float>(random() % 1000),
+                     static_cast<float>(random() % 1000),
+                     static_cast<float>(random() % 1000),
+                     static_cast<float>(random() % 1000),
+                     static_cast<float>(random() % 1000),
+                     static_cast<float>(random() % 1000)};
+      return points;
+    };
+    std::size_t leftOutAtTheEnd = 0;  // the paths left out after the last imported one
+    for (int i = 0; i < 3000; ++i) {
+      const int kind = static_cast<int>(random() % 4);
+      if (kind == 0) {
+        add(shape(1), false);  // too short for the tree
+        ++leftOutAtTheEnd;
+      } else if (kind == 1) {
+        add(shape(4), true);  // toggled off
+        ++leftOutAtTheEnd;
+      } else {
+        imported.push_back(add(shape(2 + random() % 9), false));
+        leftOutAtTheEnd = 0;
       }
     }
+    add(shape(1), false);
+    add(shape(6), true);
+    leftOutAtTheEnd += 2;
+    std::vector<const tpath*> chain;
+    for (const tpath& p : imported)
+      chain.push_back(&p);
+    MemoryDotSink sink;
+    ConversionResult chainOutput, batchOutput;
+    ImportToSink(chainOutput, chain, {}, {quiet}, sink);
+    const fs::path dot = dir_ / ("mixed" + std::to_string(threads) + ".dot");
+    ASSERT_TRUE(ImportStartupPaths(model, batchOutput, {}, dot.string()).has_value());
+    EXPECT_EQ(testing::ReadWholeFile(dot), sink.Bytes);
+    EXPECT_EQ(model.PathList.size(), leftOutAtTheEnd);
   }
+
   PathModel empty;
   ConversionResult output;
   EXPECT_FALSE(ImportStartupPaths(empty, output, {}, (dir_ / "none.dot").string()).has_value());
