@@ -247,10 +247,12 @@ std::vector<std::size_t> ChunkStarts(std::span<const tpath* const> paths, unsign
   return starts;
 }
 
-// Converts every path into `output` (already of the right size), telling `converted` about
-// each in order; returns the span of the points. On a failure (a coordinate out of range)
-// the paths before the failing one are converted and reported, the failing one holds its points
-// up to the failure, and the list ends with it: what one thread leaves.
+// Converts every path into `output` (empty, with room for them all: its paths are added as they
+// are converted, so that the first touch of its memory falls where this thread would wait for
+// the workers), telling `converted` about each in order; returns the span of the points. On a
+// failure (a coordinate out of range) the paths before the failing one are converted and reported,
+// the failing one holds its points up to the failure, and the list ends with it: what one thread
+// leaves.
 Span ConvertAll(std::vector<tdotpath>& output, std::span<const tpath* const> paths, bool reduce,
                 ConvertedPathHook* converted, const std::vector<std::size_t>& starts,
                 unsigned threads, std::vector<IntRect>& boxes) {
@@ -260,7 +262,7 @@ Span ConvertAll(std::vector<tdotpath>& output, std::span<const tpath* const> pat
     std::vector<Tdot> scratch;
     for (std::size_t index = 0; index < n; ++index) {
       try {
-        ConvertPath(*paths[index], output[index], reduce, scratch);
+        ConvertPath(*paths[index], output.emplace_back(), reduce, scratch);
       } catch (...) {
         output.resize(index + 1);
         throw;
@@ -335,7 +337,7 @@ Span ConvertAll(std::vector<tdotpath>& output, std::span<const tpath* const> pat
       // The sources' attributes, then the converted sources are told, so that the memory they
       // free can take the chunk's output points.
       for (std::size_t k = 0; k < c.Ends.size(); ++k)
-        CopyAttributes(*paths[first + k], output[first + k]);
+        CopyAttributes(*paths[first + k], output.emplace_back());
       const std::size_t done = c.Failed < first + c.Ends.size() ? c.Failed - first : c.Ends.size();
       if (converted)
         for (std::size_t k = 0; k < done; ++k)
@@ -375,7 +377,7 @@ void GenerateOutputPoints(ConversionResult& result, std::span<const tpath* const
   progress.ShowStatus("Generating Splines.");
 
   const unsigned threads = ThreadCount();
-  output.resize(paths.size());
+  output.reserve(paths.size());
   // The chunks of paths the threads share, by their source points.
   const std::vector<std::size_t> starts =
       threads > 1 ? ChunkStarts(paths, threads) : std::vector<std::size_t>{0, paths.size()};
