@@ -86,13 +86,15 @@ HeapPrefault::HeapPrefault([[maybe_unused]] const std::string& fileName) {
     madvise(reinterpret_cast<void*>(hugeFrom), hugeTo - hugeFrom, MADV_HUGEPAGE);  // or not
   const uintptr_t from = (start + Page - 1) & ~(Page - 1);
   const uintptr_t to = (start + fill) & ~(Page - 1);
-  constexpr uintptr_t Piece = uintptr_t{16} << 20;
-  constexpr auto Quick = std::chrono::milliseconds(4);  // for a piece in huge pages
+  // On this thread in small pieces, so that it stops soon when pages come slowly; on the other
+  // in large ones.
+  constexpr uintptr_t Piece = uintptr_t{16} << 20, FirstPiece = Huge;
+  constexpr auto Quick = std::chrono::microseconds(500);  // for a piece in huge pages
   uintptr_t at = from;
   while (at < to) {
     const auto started = std::chrono::steady_clock::now();
-    if (!Populate(at, std::min(Piece, to - at))) return;
-    at += std::min(Piece, to - at);
+    if (!Populate(at, std::min(FirstPiece, to - at))) return;
+    at += std::min(FirstPiece, to - at);
     if (std::chrono::steady_clock::now() - started > Quick) break;
   }
   // One thread (AIIMPORT_THREADS=1): the rest is faulted in as it is used.
