@@ -1,7 +1,10 @@
 #include "geometry.h"
 
 #include <algorithm>
+#include <bit>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 
 namespace aiimport {
@@ -313,6 +316,65 @@ class PieceTest {
   std::optional<ChordBoxes> boxes_;
 };
 
+// Where sums of float32 products can be formed in double precision and give the extended
+// result. A sum whose every partial sum is exact in double is exact in extended precision too,
+// and then both round the same exact value to float32 once. The terms' partial sums are exact
+// when the exponents of the nonzero float32 values involved lie close enough together: every
+// term is then a whole multiple of the smallest one's unit, and no partial sum needs more than
+// 53 bits of those units. Subnormal, infinite and NaN values are left to the extended formula.
+class ExponentSpan {
+ public:
+  void Add(float v) {
+    const uint32_t bits = std::bit_cast<uint32_t>(v);
+    const int exponent = static_cast<int>((bits >> 23) & 0xFFu);
+    if (exponent == 0) {
+      if ((bits & 0x7FFFFFFFu) != 0) ok_ = false;  // subnormal
+      return;                                      // a zero of either sign adds nothing
+    }
+    if (exponent == 0xFF) ok_ = false;
+    min_ = std::min(min_, exponent);
+    max_ = std::max(max_, exponent);
+  }
+  // Every nonzero value is normal and finite, and their exponents differ by at most `span`.
+  bool Within(int span) const { return ok_ && (max_ < min_ || max_ - min_ <= span); }
+
+ private:
+  int min_ = INT_MAX, max_ = INT_MIN;
+  bool ok_ = true;
+};
+
+// The weights at k/8 are n/512 with n below 2^9: each product of one with a float32 has at most
+// 33 significant bits, and below 2^(E+1) for the float's exponent E. Four such terms, whole
+// multiples of the smallest exponent's 2^(E-32), sum below 2^(E'+3) for the largest exponent E':
+// 53 bits hold every partial sum when E' - E is at most 18.
+constexpr int EighthsSpan = 18;
+
+// Control points (m - (a + c) / 4) * 2 of three float32 values: whole multiples of 2^(E-25),
+// every partial result below 2^(E'+2): at most 26 between the exponents.
+constexpr int ControlSpan = 26;
+
+// One coordinate of the curve at k/8, k = 1 ... 7, into out[k]: Evaluate's sum, in double
+// precision when that gives the same bits, else in extended precision.
+void EighthsCoordinate(float p0, float p1, float p2, float p3, const WeightTables& w,
+                       float (&out)[8]) {
+  ExponentSpan span;
+  for (float v : {p0, p1, p2, p3})
+    span.Add(v);
+  if (span.Within(EighthsSpan)) {
+    const double d0 = p0, d1 = p1, d2 = p2, d3 = p3;
+    for (int k = 1; k <= 7; ++k) {
+      const CubicWeights& b = w.Eighths[k];
+      out[k] = static_cast<float>(((d0 * b.B0 + d1 * b.B1) + d2 * b.B2) + d3 * b.B3);
+    }
+    return;
+  }
+  for (int k = 1; k <= 7; ++k) {
+    const CubicWeights& b = w.Eighths[k];
+    out[k] = static_cast<float>(static_cast<Ext>(p0) * b.B0 + static_cast<Ext>(p1) * b.B1 +
+                                static_cast<Ext>(p2) * b.B2 + static_cast<Ext>(p3) * b.B3);
+  }
+}
+
 CurveApprox FixedFromPoints(const BezierSegment& curve, const FloatPoint p[8]) {
   const FloatPoint start{curve.P0x, curve.P0y};
   const FloatPoint end{curve.P3x, curve.P3y};
@@ -332,19 +394,32 @@ FloatPoint CubicPoint(const BezierSegment& c, float t) {
   return Evaluate(c, WeightsAt(t));
 }
 
+namespace {
+
+float ControlCoordinate(float a, float m, float c) {
+  ExponentSpan span;
+  span.Add(a);
+  span.Add(m);
+  span.Add(c);
+  if (span.Within(ControlSpan))
+    return static_cast<float>((static_cast<double>(m) - (static_cast<double>(a) + c) * 0.25) * 2.0);
+  return static_cast<float>((static_cast<Ext>(m) - (static_cast<Ext>(a) + c) * 0.25L) * 2.0L);
+}
+
+}  // namespace
+
 FloatPoint ControlFromThrough(FloatPoint a, FloatPoint m, FloatPoint c) {
-  const float x =
-      static_cast<float>((static_cast<Ext>(m.X) - (static_cast<Ext>(a.X) + c.X) * 0.25L) * 2.0L);
-  const float y =
-      static_cast<float>((static_cast<Ext>(m.Y) - (static_cast<Ext>(a.Y) + c.Y) * 0.25L) * 2.0L);
-  return {x, y};
+  return {ControlCoordinate(a.X, m.X, c.X), ControlCoordinate(a.Y, m.Y, c.Y)};
 }
 
 CurveApprox ApproxCurveFixed(const BezierSegment& curve) {
   const WeightTables& w = Weights();
+  float xs[8], ys[8];
+  EighthsCoordinate(curve.P0x, curve.P1x, curve.P2x, curve.P3x, w, xs);
+  EighthsCoordinate(curve.P0y, curve.P1y, curve.P2y, curve.P3y, w, ys);
   FloatPoint p[8];
   for (int k = 1; k <= 7; ++k)
-    p[k] = Evaluate(curve, w.Eighths[k]);
+    p[k] = {xs[k], ys[k]};
   return FixedFromPoints(curve, p);
 }
 

@@ -1,7 +1,10 @@
 // Curve geometry: the rules' own cases, and the fast measure against the literal one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -133,6 +136,78 @@ BezierSegment RandomCurve(std::mt19937& rng) {
       v[i] = std::round(v[i]) + unit(rng) * 0.01f;
   }
   return c;
+}
+
+// A float32 of the given sign, exponent (unbiased) and random mantissa; now and then a zero of
+// either sign, a subnormal, an infinity or a NaN.
+float SpreadValue(std::mt19937& rng, int exponent) {
+  const uint32_t roll = static_cast<uint32_t>(rng());
+  const uint32_t sign = (roll & 1u) << 31;
+  switch ((roll >> 1) % 64) {
+    case 0:
+      return std::bit_cast<float>(sign);  // +0 or -0
+    case 1:
+      return std::bit_cast<float>(sign | (static_cast<uint32_t>(rng()) & 0x7FFFFFu) |
+                                  1u);  // subnormal
+    case 2:
+      return std::bit_cast<float>(sign | 0x7F800000u);  // infinity
+    case 3:
+      return std::numeric_limits<float>::quiet_NaN();
+    default:
+      break;
+  }
+  const uint32_t biased = static_cast<uint32_t>(std::clamp(exponent + 127, 1, 254));
+  return std::bit_cast<float>(sign | (biased << 23) | (static_cast<uint32_t>(rng()) & 0x7FFFFFu));
+}
+
+TEST(CurveGeometry, FixedConversionMatchesTheLiteralAcrossExponentSpreads) {
+  // The weights at k/8 are whole multiples of 1/512 below 1: the fast form's premise.
+  for (int k = 1; k <= 7; ++k) {
+    const float t = static_cast<float>(k) / 8.0f;
+    const long double s = static_cast<float>(1.0L - static_cast<long double>(t));
+    for (const long double w :
+         {s * s * s, s * s * (3.0L * t), static_cast<long double>(t) * t * (s * 3.0L),
+          static_cast<long double>(t) * t * t}) {
+      const long double n = static_cast<float>(w) * 512.0L;
+      EXPECT_EQ(n, std::floor(n)) << k;
+      EXPECT_LT(n, 512.0L) << k;
+    }
+  }
+  // Control coordinates whose exponents lie from 0 to 40 apart, around both limits of the fast
+  // form (18 for the curve's points, 26 for the control points): every result bit for bit.
+  std::mt19937 rng(8128);
+  int spreads[41] = {};
+  for (int n = 0; n < 400000; ++n) {
+    const int spread = static_cast<int>(rng() % 41);
+    const int low = static_cast<int>(rng() % 240) - 120;
+    ++spreads[spread];
+    float v[8];
+    for (float& x : v)
+      x = SpreadValue(rng, low + static_cast<int>(rng() % static_cast<uint32_t>(spread + 1)));
+    const BezierSegment c{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]};
+    ASSERT_TRUE(SameBits(ApproxCurveFixed(c), reference::Fixed(c))) << "curve " << n;
+    const FloatPoint a{v[0], v[1]}, m{v[2], v[3]}, e{v[4], v[5]};
+    const FloatPoint fast = ControlFromThrough(a, m, e), literal = reference::Control(a, m, e);
+    ASSERT_TRUE(SameBits(fast.X, literal.X) && SameBits(fast.Y, literal.Y)) << "control " << n;
+  }
+  for (int spread = 0; spread <= 40; ++spread)
+    EXPECT_GT(spreads[spread], 8000) << spread;
+
+  // Sums that fall exactly halfway between two float32 values but for a far smaller term: the
+  // extended sum keeps that term and rounds away from the tie; a double sum would lose it and
+  // round to even. At 1/2 the curve is (P0 + 3 P1 + 3 P2 + P3) / 8: with P0 = 8 and P3 = 2^-21
+  // it is 1 + 2^-24, the tie between 1 and 1 + 2^-23, which P2 = +-2^-s decides. The control
+  // point (m - (a + c) / 4) 2 with m = 1 and a = -2^-22 is 2 + 2^-23, decided by c = +-2^-s.
+  for (int shift = 20; shift <= 120; ++shift) {
+    for (const float sign : {1.0f, -1.0f}) {
+      const float tiny = sign * std::ldexp(1.0f, -shift);
+      const BezierSegment c{8.0f, 0.0f, 0.0f, 0.0f, tiny, 0.0f, std::ldexp(1.0f, -21), 0.0f};
+      ASSERT_TRUE(SameBits(ApproxCurveFixed(c), reference::Fixed(c))) << "shift " << shift;
+      const FloatPoint a{-std::ldexp(1.0f, -22), 0.0f}, m{1.0f, 0.0f}, e{tiny, 0.0f};
+      ASSERT_TRUE(SameBits(ControlFromThrough(a, m, e).X, reference::Control(a, m, e).X))
+          << "shift " << shift;
+    }
+  }
 }
 
 TEST(CurveGeometry, FastMeasureMatchesTheLiteralOneBitForBit) {
