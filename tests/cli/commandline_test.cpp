@@ -1,6 +1,7 @@
 // The command line shared by the window and the modes: Qt's own options, unknown options in
 // window mode, and "--".
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -102,7 +103,10 @@ TEST(CommandLine, QtOptionLengthCountsTheOptionAndItsValue) {
 class ModesWithQtOptions : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / "aiimport-commandline-test";
+    // One folder per process: ctest runs this suite's tests at the same time, each in its own
+    // process, and one's TearDown must not take another's file away.
+    dir_ = std::filesystem::temp_directory_path() /
+           ("aiimport-commandline-test-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir_);
     // A file whose name starts with "-", one path of three points.
     dashed_ = (dir_ / "-drawing.eps").string();
