@@ -137,7 +137,7 @@ Prepared Corpus(const std::string& name, bool plain) {
   const fs::path file = CorpusDir() / name;
   if (!fs::exists(file)) return {};
   const std::string bytes = testing::ReadWholeFile(file);
-  const PdfExtraction x = ExtractIllustratorText(bytes.data(), bytes.size());
+  const IllustratorData x = ExtractIllustratorText(bytes.data(), bytes.size());
   if (!x.Ok) return {};
   if (!plain) return {file.string(), x.Size};
   const fs::path text = fs::temp_directory_path() / ("aiimport-extracted-" + name + ".eps");
@@ -210,7 +210,7 @@ void BM_ExtractOnly(benchmark::State& state, Source source) {
   for (auto _ : state) {
     const long long base = benchsupport::Current();
     benchsupport::TakePeak();
-    const PdfExtraction x = ExtractIllustratorText(bytes.data(), bytes.size());
+    const IllustratorData x = ExtractIllustratorText(bytes.data(), bytes.size());
     benchmark::DoNotOptimize(x.Size);
     peak = benchsupport::TakePeak() - base;
   }

@@ -26,6 +26,7 @@
 #include "notimported.h"
 #include "pathcollector.h"
 #include "pskind.h"
+#include "readfile.h"
 
 AIIMPORT_BENCH_TRACK_HEAP
 
@@ -171,7 +172,7 @@ void BM_FindEpsIllustratorData(benchmark::State& state, bool zstd) {
   for (auto _ : state) {
     const long long base = benchsupport::Current();
     benchsupport::TakePeak();
-    EpsIllustratorData x = FindEpsIllustratorData(file.data(), file.size());
+    IllustratorData x = FindEpsIllustratorData(file.data(), file.size());
     if (!x.Ok) {
       state.SkipWithError(x.Message.c_str());
       return;

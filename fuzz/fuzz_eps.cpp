@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // memory limit.
   UnpackLimits limits;
   limits.MaxTextBytes = uint64_t{32} << 20;
-  EpsIllustratorData eps = FindEpsIllustratorData(bytes, size, limits);
+  IllustratorData eps = FindEpsIllustratorData(bytes, size, limits);
   // Every block that gives no text comes with a reason; no block, no reason.
   if (eps.Ok != (eps.Text != nullptr) || (eps.Found && !eps.Ok) == eps.Message.empty())
     __builtin_trap();

@@ -16,9 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace aiimport;
   // The loader allows 1 GiB of text; the fuzzer's memory limit is 2 GB, so a smaller bound
   // keeps a zip bomb from being taken for a leak or an out-of-memory fault.
-  PdfLimits limits;
+  UnpackLimits limits;
   limits.MaxTextBytes = uint64_t{32} << 20;
-  PdfExtraction pdf = ExtractIllustratorText(reinterpret_cast<const char*>(data), size, limits);
+  IllustratorData pdf = ExtractIllustratorText(reinterpret_cast<const char*>(data), size, limits);
   if (!pdf.Ok) {
     // Every failure must come with a reason for the user.
     if (pdf.Message.empty() || pdf.Text) __builtin_trap();

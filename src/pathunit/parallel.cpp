@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
 #include <utility>
 
 namespace aiimport {
@@ -18,28 +19,58 @@ unsigned ThreadCount() {
   return hardware > 0 ? hardware : 1;
 }
 
+WorkerThreads::WorkerThreads(std::size_t count, Work work) : work_(std::move(work)) {
+  failed_.resize(count);
+  threads_.reserve(count);
+  for (std::size_t k = 0; k < count; ++k) {
+    try {
+      threads_.emplace_back([this, k] {
+        try {
+          work_(k);
+        } catch (...) {
+          failed_[k] = std::current_exception();
+        }
+      });
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: the caller sees to the rest
+    }
+  }
+}
+
+WorkerThreads::~WorkerThreads() {
+  JoinAll();
+}
+
+void WorkerThreads::JoinAll() {
+  for (std::thread& t : threads_)
+    if (t.joinable()) t.join();
+}
+
+void WorkerThreads::Join() {
+  JoinAll();
+  for (std::exception_ptr& failure : failed_)
+    if (failure) std::rethrow_exception(std::exchange(failure, nullptr));
+}
+
+void RunOnThreads(std::size_t count, const std::function<void(std::size_t k)>& work) {
+  if (count == 0) return;
+  WorkerThreads helpers(count - 1, [&work](std::size_t k) { work(k + 1); });
+  work(0);
+  for (std::size_t k = helpers.Started() + 1; k < count; ++k)
+    work(k);
+  helpers.Join();
+}
+
 OrderedChunks::OrderedChunks(std::size_t chunks, unsigned workers, std::size_t window, Work work)
     : chunks_(chunks),
       window_(window > 0 ? window : 1),
       work_(std::move(work)),
       done_(window_, 0),
-      failed_(window_) {
-  threads_.reserve(workers);
-  try {
-    for (unsigned i = 0; i < workers; ++i)
-      threads_.emplace_back([this] { Run(); });
-  } catch (...) {
-    Stop();
-    for (std::thread& t : threads_)
-      t.join();
-    throw;
-  }
-}
+      failed_(window_),
+      threads_(workers, [this](std::size_t) { Run(); }) {}
 
 OrderedChunks::~OrderedChunks() {
   Stop();
-  for (std::thread& t : threads_)
-    t.join();
 }
 
 void OrderedChunks::Stop() {
@@ -78,6 +109,10 @@ void OrderedChunks::Run() {
 
 std::size_t OrderedChunks::Wait(std::size_t chunk) {
   const std::size_t slot = chunk % window_;
+  if (Inline()) {
+    work_(chunk, slot);
+    return slot;
+  }
   std::unique_lock lock(mutex_);
   chunkDone_.wait(lock, [&] { return done_[slot] != 0; });
   if (failed_[slot]) std::rethrow_exception(std::exchange(failed_[slot], nullptr));

@@ -4,6 +4,7 @@
 #include <exception>
 #include <future>
 #include <memory>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -12,8 +13,8 @@
 #include "pathcollector.h"
 #include "pdfpage.h"
 #include "pdfsource.h"
-#include "phasetext.h"
 #include "pskind.h"
+#include "wording.h"
 
 namespace aiimport {
 
@@ -43,10 +44,11 @@ class Reading {
       } else {
         ReadLines({}, options_);  // nothing to read: the drawing is emptied as a reload does
       }
+    } catch (const std::bad_alloc&) {
+      // Nothing of a drawing read in part is kept.
+      Fail(NotEnoughMemoryMessage);
     } catch (const std::exception& e) {
-      result_.Load.Status = LoadStatus::Unreadable;
-      result_.Load.Message = "Cannot read \"" + fileName_ + "\": " + e.what();
-      PathCollector(model_).ClearAllPaths();
+      Fail("Cannot read \"" + fileName_ + "\": " + e.what());
     }
     if (result_.Load.Status != LoadStatus::Loaded) result_.Route = ReadRoute::None;
     result_.Paths = model_.PathList.size();
@@ -54,12 +56,18 @@ class Reading {
   }
 
  private:
+  void Fail(std::string message) {
+    result_.Load.Status = LoadStatus::Unreadable;
+    result_.Load.Message = std::move(message);
+    PathCollector(model_).ClearAllPaths();
+  }
+
   // Picks the route for the file's bytes.
   void Choose() {
     const bool pdf = IsPdfData(file_.Data.get(), file_.Size);
     if (pdf) {
       if (options_.Reader == ReadAs::PageDrawing) return ReadPage(FileData(), true);
-      PdfExtraction x;
+      IllustratorData x;
       {
         const BusyScope busy(progress_);
         x = ExtractIllustratorText(file_.Data.get(), file_.Size);
@@ -69,8 +77,7 @@ class Reading {
         result_.Route = ReadRoute::PdfPrivateData;
         return ReadLines({std::move(x.Text), x.Size}, options_);
       }
-      if (x.NoIllustratorData && options_.Reader == ReadAs::Automatic)
-        return ReadPage(FileData(), true);
+      if (!x.Found && options_.Reader == ReadAs::Automatic) return ReadPage(FileData(), true);
       result_.Load.Status = LoadStatus::Unreadable;
       result_.Load.Message = std::move(x.Message);
       return ReadLines({}, options_);
@@ -90,7 +97,7 @@ class Reading {
 
     InterpretOptions interpret = options_;
     if (kind.DataBlock) {
-      EpsIllustratorData eps;
+      IllustratorData eps;
       {
         const BusyScope busy(progress_);
         eps = FindEpsIllustratorData(file_.Data.get(), file_.Size);
@@ -324,6 +331,33 @@ std::string ReadingStatus(const ReadResult& result, std::size_t shown, std::stri
     text += part;
   }
   return text;
+}
+
+LoadResult LoadLines(LineList& lines, const std::string& fileName, Progress& progress) {
+  FileBytes file = ReadFileBytes(fileName);
+  LoadResult result = std::move(file.Load);
+  if (result.Status != LoadStatus::Loaded) return result;
+  std::unique_ptr<char[]> bytes = std::move(file.Data);
+  std::size_t size = file.Size;
+
+  // A PDF-based Illustrator file: its drawing text, taken from the PDF's private data, is
+  // filtered in place of the file's bytes (the bar and the KB figure then count that text).
+  if (IsPdfData(bytes.get(), size)) {
+    IllustratorData pdf;
+    {
+      const BusyScope busy(progress);
+      pdf = ExtractIllustratorText(std::move(bytes), size);
+    }
+    if (!pdf.Ok) {
+      result.Status = LoadStatus::Unreadable;
+      result.Message = std::move(pdf.Message);
+      return result;
+    }
+    bytes = std::move(pdf.Text);
+    size = pdf.Size;
+  }
+  result.Status = LoadText(lines, std::move(bytes), size, progress);
+  return result;
 }
 
 }  // namespace aiimport

@@ -66,8 +66,12 @@ struct ReadResult {
   std::vector<std::string> Notes;   // what the user should know about the reading, plain words
 };
 
+// Why a reading that ran out of memory gave nothing.
+inline constexpr const char* NotEnoughMemoryMessage = "Not enough memory to read this file";
+
 // Reads the file into the model (PathList ends as a reload leaves it: empty for a missing,
-// unreadable or aborted file). The interpreter's values that survive from one file to the next
+// unreadable or aborted file; a reading that runs out of memory keeps nothing and says
+// NotEnoughMemoryMessage). The interpreter's values that survive from one file to the next
 // are in `state`.
 ReadResult ReadSourceFile(PathModel& model, InterpreterState& state, const std::string& fileName,
                           const ReadOptions& options, Progress& progress);
@@ -75,6 +79,10 @@ ReadResult ReadSourceFile(PathModel& model, InterpreterState& state, const std::
 // The same for a program that reads one file only: the interpreter's values start afresh.
 ReadResult ReadSourceFile(PathModel& model, const std::string& fileName, const ReadOptions& options,
                           Progress& progress);
+
+// Reads the file into printable lines: ReadFileBytes, then LoadText over its bytes (over the
+// Illustrator text of a PDF-based file).
+LoadResult LoadLines(LineList& lines, const std::string& fileName, Progress& progress);
 
 // The sentence the status bar shows after a reading: why the file could not be read, or how it
 // was read when that is not the plain way, the notes, what was not imported and, when the tree

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "testfiles.h"
 
 namespace aiimport {
 namespace {
@@ -102,17 +103,12 @@ TEST(CommandLine, QtOptionLengthCountsTheOptionAndItsValue) {
 
 class ModesWithQtOptions : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // One folder per process: ctest runs this suite's tests at the same time, each in its own
-    // process, and one's TearDown must not take another's file away.
-    dir_ = std::filesystem::temp_directory_path() /
-           ("aiimport-commandline-test-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-    // A file whose name starts with "-", one path of three points.
-    dashed_ = (dir_ / "-drawing.eps").string();
-    std::ofstream(dashed_) << "%%EndSetup\n10 10 m\n20 10 l\n20 20 l\nf\n";
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  // A folder of each test's own: ctest runs this suite's tests at the same time, each in its own
+  // process, and one's end must not take another's file away.
+  testing::ScratchFolder scratch_{"aiimport-commandline-test"};
+  const std::filesystem::path& dir_ = scratch_.Path();
+  // A file whose name starts with "-", one path of three points.
+  std::string dashed_ = scratch_.File("-drawing.eps", "%%EndSetup\n10 10 m\n20 10 l\n20 20 l\nf\n");
 
   int Run(const Args& args, std::string& out, std::string& err) {
     std::ostringstream o, e;
@@ -121,9 +117,6 @@ class ModesWithQtOptions : public ::testing::Test {
     err = e.str();
     return code;
   }
-
-  std::filesystem::path dir_;
-  std::string dashed_;
 };
 
 TEST_F(ModesWithQtOptions, ModesStillReportUnknownOptions) {

@@ -42,14 +42,6 @@ Outcome Command(std::vector<std::string> args) {
 
 class ConvertModes : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::path(AIIMPORT_BINARY_DIR) / "tests" / "cli-tmp" /
-           ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   fs::path Write(const std::string& name, const std::string& text) {
     const fs::path p = dir_ / name;
     std::ofstream(p, std::ios::binary) << text;
@@ -61,7 +53,8 @@ class ConvertModes : public ::testing::Test {
     EXPECT_EQ(r.Code, ExitOk) << dot << ": " << r.Err;
   }
 
-  fs::path dir_;
+  testing::ScratchFolder scratch_{"aiimport-cli"};
+  const fs::path& dir_ = scratch_.Path();
 };
 
 TEST_F(ConvertModes, BatchOnTheSampleWithEveryOption) {

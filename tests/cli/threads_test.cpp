@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli.h"
+#include "corpus.h"
 #include "epsgen.h"
 #include "testfiles.h"
 #include "threadsetting.h"
@@ -20,14 +21,6 @@ using testing::ThreadsSetting;
 
 class ThreadedBatch : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::path(AIIMPORT_BINARY_DIR) / "tests" / "cli-tmp" /
-           ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // The DOT file of a batch import with `threads` threads; empty when nothing was written. The
   // exit code and the summary line (less its time) must agree too.
   std::string Batch(const fs::path& file, const std::vector<std::string>& options, unsigned threads,
@@ -63,7 +56,8 @@ class ThreadedBatch : public ::testing::Test {
     }
   }
 
-  fs::path dir_;
+  testing::ScratchFolder scratch_{"aiimport-cli"};
+  const fs::path& dir_ = scratch_.Path();
 };
 
 TEST_F(ThreadedBatch, SyntheticFiles) {
@@ -95,8 +89,7 @@ TEST_F(ThreadedBatch, Samples) {
 }
 
 TEST_F(ThreadedBatch, Corpus) {
-  if (!fs::is_directory(AIIMPORT_CORPUS_DIR))
-    GTEST_SKIP() << "The corpus folder " AIIMPORT_CORPUS_DIR " is absent; corpus tests skipped";
+  REQUIRE_CORPUS();
   for (const auto& entry : fs::directory_iterator(AIIMPORT_CORPUS_DIR))
     if (entry.is_regular_file()) ExpectSameBatch(entry.path());
 }

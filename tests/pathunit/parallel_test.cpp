@@ -34,9 +34,9 @@ TEST(ThreadCount, TheSettingOrTheHardware) {
 }
 
 // The caller sees every chunk's result in order, and no worker runs more than the window ahead
-// of the chunks given back.
+// of the chunks given back. Without workers the caller does each chunk as it waits for it.
 TEST(OrderedChunks, ChunksArriveInOrderWithinTheWindow) {
-  for (unsigned workers : {1u, 2u, 4u}) {
+  for (unsigned workers : {0u, 1u, 2u, 4u}) {
     for (std::size_t window : {1u, 3u, 8u}) {
       constexpr std::size_t Chunks = 200;
       std::vector<std::size_t> slots(window, 0);
@@ -100,6 +100,25 @@ TEST(OrderedChunks, LeavingEarlyStopsTheWorkers) {
   }
   EXPECT_LE(started.load(), 8u);
   EXPECT_GE(started.load(), 1u);
+}
+
+// Every part runs once, however many threads there are; a part's failure reaches the caller
+// once all have ended.
+TEST(RunOnThreads, EveryPartOnceAndTheFailureAfterAll) {
+  for (std::size_t count : {1u, 2u, 7u}) {
+    std::vector<std::atomic<int>> runs(count);
+    RunOnThreads(count, [&](std::size_t k) { ++runs[k]; });
+    for (std::size_t k = 0; k < count; ++k)
+      EXPECT_EQ(runs[k].load(), 1) << count << " parts, part " << k;
+  }
+  std::atomic<int> ended{0};
+  EXPECT_THROW(RunOnThreads(4,
+                            [&](std::size_t k) {
+                              ++ended;
+                              if (k == 2) throw std::runtime_error("part 2");
+                            }),
+               std::runtime_error);
+  EXPECT_EQ(ended.load(), 4);
 }
 
 TEST(OrderedChunks, NoChunks) {

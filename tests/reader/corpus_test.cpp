@@ -5,19 +5,12 @@
 #include <filesystem>
 #include <string>
 
+#include "corpus.h"
 #include "readertest.h"
 #include "readfile.h"
 
 namespace aiimport {
 namespace {
-
-std::string CorpusFile(const char* name) {
-  return (std::filesystem::path(AIIMPORT_CORPUS_DIR) / name).string();
-}
-
-#define REQUIRE_CORPUS()                                   \
-  if (!std::filesystem::is_directory(AIIMPORT_CORPUS_DIR)) \
-  GTEST_SKIP() << "The corpus folder " AIIMPORT_CORPUS_DIR " is absent; corpus tests skipped"
 
 PathModel Read(const std::string& file, ReadResult* result = nullptr) {
   PathModel store;
@@ -57,7 +50,7 @@ TEST(Corpus, LegacyRectangle) {
   REQUIRE_CORPUS();
   // One rectangle of five points closed with "b"; "0 1 1 0 k" is red, "0 0 0 1 K" black.
   ReadResult read;
-  PathModel store = Read(CorpusFile("sk1project-probe.ai"), &read);
+  PathModel store = Read(testing::CorpusFile("sk1project-probe.ai"), &read);
   ASSERT_EQ(store.PathList.size(), 1u);
   const tpath& p = store.PathList[0];
   EXPECT_TRUE(p.Closed);
@@ -76,7 +69,7 @@ TEST(Corpus, LegacyRectangle) {
 TEST(Corpus, Illustrator8Logo) {
   REQUIRE_CORPUS();
   ReadResult read;
-  PathModel store = Read(CorpusFile("imagemagick-logo.eps"), &read);
+  PathModel store = Read(testing::CorpusFile("imagemagick-logo.eps"), &read);
   // 1134 "m" lines in the file; its patterns in the setup section are not read.
   EXPECT_GT(store.PathList.size(), 1000u);
   EXPECT_LT(store.PathList.size(), 1134u + 1);
@@ -94,7 +87,7 @@ TEST(Corpus, Illustrator8Logo) {
 TEST(Corpus, Illustrator88WithCarriageReturnsOnly) {
   REQUIRE_CORPUS();
   ReadResult read;
-  PathModel store = Read(CorpusFile("sindresorhus-fixture2.eps"), &read);
+  PathModel store = Read(testing::CorpusFile("sindresorhus-fixture2.eps"), &read);
   EXPECT_GT(read.Lines, 1000u);  // CR-only line ends split like any others
   EXPECT_GT(store.PathList.size(), 10u);
   EXPECT_EQ(read.InterpretedExtent, (FloatRect{119, -521, 394, -246}));

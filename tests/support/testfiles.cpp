@@ -1,6 +1,7 @@
 #include "testfiles.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -20,6 +21,26 @@ void WriteWholeFile(const std::filesystem::path& path, const std::string& bytes)
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
   if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+ScratchFolder::ScratchFolder(const std::string& prefix) {
+  std::string name = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+  if (!::mkdtemp(name.data())) throw std::runtime_error("cannot make a folder " + name);
+  path_ = name;
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string ScratchFolder::File(const std::string& name, const std::string& bytes) const {
+  WriteWholeFile(path_ / name, bytes);
+  return (path_ / name).string();
+}
+
+std::filesystem::path CorpusFile(const std::string& name) {
+  return std::filesystem::path(AIIMPORT_CORPUS_DIR) / name;
 }
 
 std::string PdfFromObjects(const std::vector<std::string>& bodies, const std::string& version) {
