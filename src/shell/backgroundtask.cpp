@@ -14,8 +14,6 @@ BackgroundTask::~BackgroundTask() {
 
 void BackgroundTask::Start(std::function<void()> work, Ended ended) {
   thread_.reset();
-  ended_ = std::move(ended);
-  running_ = true;
   const uint64_t number = ++started_;
   WorkerThreads::Work run = [this, number, work = std::move(work)](std::size_t) {
     std::exception_ptr error;
@@ -28,6 +26,8 @@ void BackgroundTask::Start(std::function<void()> work, Ended ended) {
         this, [this, number, error] { Finish(number, error); }, Qt::QueuedConnection);
   };
   thread_ = std::make_unique<WorkerThreads>(1, run);
+  ended_ = std::move(ended);
+  running_ = true;  // its end, posted, comes later
   if (thread_->Started() == 0) run(0);
 }
 

@@ -131,25 +131,35 @@ bool ImportCommand::Start(const std::vector<const tpath*>& paths, const ImportOp
   }
   box_ = &box;
   caption_ = &caption;
-  view_ = std::make_unique<ConvertView>(box.Picture, box.size(), palette);
+  const auto enableAgain = [this] {
+    for (const QPointer<QWidget>& w : disabled_)
+      if (w) w->setEnabled(true);
+    disabled_.clear();
+  };
+  try {
+    view_ = std::make_unique<ConvertView>(box.Picture, box.size(), palette);
+    task_.Start(
+        [this, paths, options, fileName] {
+          struct HandOver {
+            ConvertView& view;
+            ~HandOver() { view.HandOver(); }  // the last lines, also after a failure
+          } last{*view_};
+          ImportToFile(output_, paths, options, {*view_, view_.get()}, fileName);
+        },
+        [this, enableAgain, ended = std::move(ended)](std::exception_ptr error) {
+          shown_->stop();
+          ShowProgress();
+          enableAgain();
+          if (error) QApplication::restoreOverrideCursor();
+          ended(error);
+        });
+  } catch (...) {
+    // The import could not start.
+    enableAgain();
+    QApplication::restoreOverrideCursor();
+    throw;
+  }
   shown_->start();
-  task_.Start(
-      [this, paths, options, fileName] {
-        struct HandOver {
-          ConvertView& view;
-          ~HandOver() { view.HandOver(); }  // the last lines, also after a failure
-        } last{*view_};
-        ImportToFile(output_, paths, options, {*view_, view_.get()}, fileName);
-      },
-      [this, ended = std::move(ended)](std::exception_ptr error) {
-        shown_->stop();
-        ShowProgress();
-        for (const QPointer<QWidget>& w : disabled_)
-          if (w) w->setEnabled(true);
-        disabled_.clear();
-        if (error) QApplication::restoreOverrideCursor();
-        ended(error);
-      });
   return true;
 }
 

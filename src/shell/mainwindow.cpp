@@ -247,9 +247,15 @@ void Tfmain::Reload1Click() {
   // filled (ReadingEnded).
   UiUpdating = true;
   setEnabled(false);
-  reload_.Start(
-      SourceFileName, ReadingOptions(), [this](std::string_view text) { DrawLineCounter(text); },
-      [this](std::exception_ptr error) { Guarded([&] { ReadingEnded(error); }); });
+  try {
+    reload_.Start(
+        SourceFileName, ReadingOptions(), [this](std::string_view text) { DrawLineCounter(text); },
+        [this](std::exception_ptr error) { Guarded([&] { ReadingEnded(error); }); });
+  } catch (...) {
+    UiUpdating = false;
+    setEnabled(true);
+    throw;  // reported by the general error handling
+  }
 }
 
 void Tfmain::ReadingEnded(std::exception_ptr error) {

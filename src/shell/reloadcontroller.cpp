@@ -33,24 +33,29 @@ void ReloadController::Start(const std::string& fileName, const ReadOptions& opt
   dialog.activateWindow();
   result_ = ReadResult();
 
-  task_.Start(
-      [this, &dialog, fileName, options] {
-        // The last drawing's paths go first (a reading empties the drawing however it ends),
-        // so that their memory serves this one rather than lying beside it.
-        ClearPaths(model_.PathList);
-        ClearPaths(output_.OutputList);  // a reload starts without the paths of an import
-        // The heap grown for the reading and kept while the tree and the picture are made;
-        // what none of them took is returned once the picture is shown.
-        heap_.reset();
-        heap_.emplace(fileName);
-        result_ = ReadSourceFile(model_, interpreter_, fileName, options, dialog);
-        heap_->ReadingEnded();
-      },
-      [this, ended = std::move(ended)](std::exception_ptr error) {
-        if (error) heap_.reset();
-        dialog_->EndReading();
-        ended(error);
-      });
+  try {
+    task_.Start(
+        [this, &dialog, fileName, options] {
+          // The last drawing's paths go first (a reading empties the drawing however it ends),
+          // so that their memory serves this one rather than lying beside it.
+          ClearPaths(model_.PathList);
+          ClearPaths(output_.OutputList);  // a reload starts without the paths of an import
+          // The heap grown for the reading and kept while the tree and the picture are made;
+          // what none of them took is returned once the picture is shown.
+          heap_.reset();
+          heap_.emplace(fileName);
+          result_ = ReadSourceFile(model_, interpreter_, fileName, options, dialog);
+          heap_->ReadingEnded();
+        },
+        [this, ended = std::move(ended)](std::exception_ptr error) {
+          if (error) heap_.reset();
+          dialog_->EndReading();
+          ended(error);
+        });
+  } catch (...) {
+    dialog.EndReading();  // the reading could not start
+    throw;
+  }
 }
 
 QString ReloadController::StatusText(std::size_t shown) const {

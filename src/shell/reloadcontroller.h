@@ -57,7 +57,9 @@ class ReloadController : public QObject {
 
   // The picture of the paths read is complete (or will not come): the heap the reading grew is
   // returned to its defaults, and what none of the paths took to the system.
-  void PictureShown() { heap_.reset(); }
+  void PictureShown() {
+    if (!Reading()) heap_.reset();
+  }
 
  private:
   PathModel& model_;
