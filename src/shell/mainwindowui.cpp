@@ -32,6 +32,30 @@ namespace {
 
 const QColor DarkBlue(0x00, 0x00, 0x80);
 
+// A title of the information panel in dark blue and bold; `bar`: on a grey bar.
+QLabel* Title(QWidget* panel, const char* text, bool bar) {
+  auto* label = new QLabel(QString::fromUtf8(text), panel);
+  QPalette pal = label->palette();
+  pal.setColor(QPalette::WindowText, DarkBlue);
+  if (bar) {
+    pal.setColor(QPalette::Window, QColor(170, 170, 170));
+    label->setAutoFillBackground(true);
+  }
+  label->setPalette(pal);
+  QFont f = label->font();
+  f.setBold(true);
+  label->setFont(f);
+  label->setContentsMargins(4, 1, 4, 1);
+  return label;
+}
+
+QCheckBox* Check(QWidget* panel, const char* name, const char* caption, bool checked) {
+  auto* box = new QCheckBox(QString::fromUtf8(caption), panel);
+  box->setObjectName(name);
+  box->setChecked(checked);
+  return box;
+}
+
 }  // namespace
 
 void GradientToolBar::paintEvent(QPaintEvent* event) {
@@ -59,9 +83,21 @@ void MainWindowUi::Build(QMainWindow& window) {
   auto* outer = new QVBoxLayout(central);
   outer->setContentsMargins(0, 0, 0, 0);
   outer->setSpacing(0);
+  outer->addWidget(BuildStrip(central));
+  outer->addWidget(BuildBody(central), 1);
+  window.setCentralWidget(central);
+  BuildStatusBar(window);
+  BuildMenus(window);
 
+  // The client area: 794 x 554 below the menu bar, centred on the screen.
+  window.resize(794, 554 + window.menuBar()->sizeHint().height());
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    window.move(screen->availableGeometry().center() - window.rect().center());
+}
+
+QFrame* MainWindowUi::BuildStrip(QWidget* parent) {
   // The top strip: the tool bar, then Select File, Cancel and Import at the right edge.
-  Panel1 = new QFrame(central);
+  Panel1 = new QFrame(parent);
   Panel1->setObjectName("Panel1");
   Panel1->setFixedHeight(34);
   auto* strip = new QHBoxLayout(Panel1);
@@ -84,10 +120,12 @@ void MainWindowUi::Build(QMainWindow& window) {
     b->setAutoDefault(false);
     strip->addWidget(b);
   }
-  outer->addWidget(Panel1);
+  return Panel1;
+}
 
+QWidget* MainWindowUi::BuildBody(QWidget* parent) {
   // The tree on the left, the drawing area on the right, with a splitter between them.
-  auto* body = new QWidget(central);
+  auto* body = new QWidget(parent);
   auto* bodyLayout = new QHBoxLayout(body);
   bodyLayout->setContentsMargins(3, 0, 0, 0);  // the left edge splitter strip
   bodyLayout->setSpacing(0);
@@ -131,9 +169,10 @@ void MainWindowUi::Build(QMainWindow& window) {
   Splitter2->setStretchFactor(1, 1);
   Splitter2->setSizes({209, 582});
   bodyLayout->addWidget(Splitter2);
-  outer->addWidget(body, 1);
-  window.setCentralWidget(central);
+  return body;
+}
 
+void MainWindowUi::BuildStatusBar(QMainWindow& window) {
   // The status bar: "File", the file name, and an empty panel.
   StatusPanel0 = new QLabel(QStringLiteral("File"));
   StatusPanel1 = new QLabel();
@@ -151,13 +190,6 @@ void MainWindowUi::Build(QMainWindow& window) {
   status->addWidget(StatusPanel2);
   status->setFixedHeight(19);
   status->setSizeGripEnabled(true);
-
-  BuildMenus(window);
-
-  // The client area: 794 x 554 below the menu bar, centred on the screen.
-  window.resize(794, 554 + window.menuBar()->sizeHint().height());
-  if (QScreen* screen = QGuiApplication::primaryScreen())
-    window.move(screen->availableGeometry().center() - window.rect().center());
 }
 
 QToolButton* MainWindowUi::AddToolButton(const char* name, int image, const char* hint,
@@ -349,41 +381,28 @@ QFrame* MainWindowUi::BuildInfoPanel() {
   face.setColor(QPalette::Window, QApplication::palette().color(QPalette::Button));
   panel->setPalette(face);
 
-  auto title = [panel](const char* text, bool bar) {
-    auto* label = new QLabel(QString::fromUtf8(text), panel);
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::WindowText, DarkBlue);
-    if (bar) {
-      pal.setColor(QPalette::Window, QColor(170, 170, 170));
-      label->setAutoFillBackground(true);
-    }
-    label->setPalette(pal);
-    QFont f = label->font();
-    f.setBold(true);
-    label->setFont(f);
-    label->setContentsMargins(4, 1, 4, 1);
-    return label;
-  };
-  auto check = [panel](const char* name, const char* caption, bool checked) {
-    auto* box = new QCheckBox(QString::fromUtf8(caption), panel);
-    box->setObjectName(name);
-    box->setChecked(checked);
-    return box;
-  };
-
   auto* grid = new QGridLayout(panel);
   grid->setContentsMargins(6, 4, 6, 4);
   grid->setHorizontalSpacing(14);
   grid->setVerticalSpacing(1);
+  grid->addLayout(BuildFilters(panel), 0, 0, 3, 1);
+  grid->addLayout(BuildInformation(panel), 0, 1);
+  auto* line = new QFrame(panel);
+  line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+  grid->addWidget(line, 1, 1);
+  grid->addLayout(BuildImportOptions(panel), 2, 1);
+  grid->setColumnStretch(1, 1);
+  return panel;
+}
 
-  // Filter paths.
+QLayout* MainWindowUi::BuildFilters(QFrame* panel) {
   auto* filterBox = new QVBoxLayout();
   filterBox->setSpacing(1);
-  filterBox->addWidget(title("Filter paths", true));
-  cFlag = check("cFlag", "Toggle List", false);
-  cfills = check("cfills", "Fills (solid)", true);
-  cLines = check("cLines", "Strokes (no fill)", true);
-  Flip_Vertical = check("Flip_Vertical", "Flip_Vertical", true);
+  filterBox->addWidget(Title(panel, "Filter paths", true));
+  cFlag = Check(panel, "cFlag", "Toggle List", false);
+  cfills = Check(panel, "cfills", "Fills (solid)", true);
+  cLines = Check(panel, "cLines", "Strokes (no fill)", true);
+  Flip_Vertical = Check(panel, "Flip_Vertical", "Flip_Vertical", true);
   for (QCheckBox* b : {cFlag, cfills, cLines, Flip_Vertical})
     filterBox->addWidget(b);
   Label5 = new QLabel(QStringLiteral("Use this feature to select which paths to import"), panel);
@@ -394,13 +413,14 @@ QFrame* MainWindowUi::BuildInfoPanel() {
   Label5->setPalette(grey);
   filterBox->addWidget(Label5);
   filterBox->addStretch(1);
-  grid->addLayout(filterBox, 0, 0, 3, 1);
+  return filterBox;
+}
 
-  // Information.
+QLayout* MainWindowUi::BuildInformation(QFrame* panel) {
   auto* info = new QGridLayout();
   info->setHorizontalSpacing(8);
   info->setVerticalSpacing(2);
-  Label6 = title("Nodes:", false);
+  Label6 = Title(panel, "Nodes:", false);
   Label6->setObjectName("Label6");
   label_nodes = new QLabel(panel);
   label_nodes->setObjectName("label_nodes");
@@ -416,43 +436,37 @@ QFrame* MainWindowUi::BuildInfoPanel() {
   info->addWidget(label_width, 1, 1);
   info->addWidget(Label2, 2, 0);
   info->addWidget(label_height, 2, 1);
-  auto shape = [panel](const char* name, const char* hint) {
+  const auto shape = [panel](const char* name, const char* hint) {
     auto* s = new QFrame(panel);
     s->setObjectName(name);
     s->setFixedSize(22, 22);
     s->setFrameStyle(QFrame::Box | QFrame::Plain);
     s->setAutoFillBackground(true);
     s->setToolTip(QString::fromUtf8(hint));
+    SetShapeColour(s, 0xFFFFFF);
     return s;
   };
   Shape1 = shape("Shape1", "Fill");
   Shape2 = shape("Shape2", "Line");
-  SetShapeColour(Shape1, 0xFFFFFF);
-  SetShapeColour(Shape2, 0xFFFFFF);
   info->addWidget(Shape1, 1, 2, 2, 1, Qt::AlignVCenter);
   info->addWidget(Shape2, 1, 3, 2, 1, Qt::AlignVCenter);
   info->setColumnStretch(1, 1);
-  grid->addLayout(info, 0, 1);
+  return info;
+}
 
-  auto* line = new QFrame(panel);
-  line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-  grid->addWidget(line, 1, 1);
-
-  // Import options.
+QLayout* MainWindowUi::BuildImportOptions(QFrame* panel) {
   auto* options = new QVBoxLayout();
   options->setSpacing(1);
-  options->addWidget(title("Import Options", false));
+  options->addWidget(Title(panel, "Import Options", false));
   auto* row = new QHBoxLayout();
-  cAutofix = check("cAutofix", "Auto-Fix Holes", false);
-  cReduce = check("cReduce", "Reduce Nodes", false);
+  cAutofix = Check(panel, "cAutofix", "Auto-Fix Holes", false);
+  cReduce = Check(panel, "cReduce", "Reduce Nodes", false);
   row->addWidget(cAutofix);
   row->addWidget(cReduce);
   row->addStretch(1);
   options->addLayout(row);
   options->addStretch(1);
-  grid->addLayout(options, 2, 1);
-  grid->setColumnStretch(1, 1);
-  return panel;
+  return options;
 }
 
 }  // namespace aiimport

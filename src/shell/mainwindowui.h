@@ -13,6 +13,7 @@
 class QAction;
 class QCheckBox;
 class QFrame;
+class QLayout;
 class QLabel;
 class QMainWindow;
 class QPushButton;
@@ -120,9 +121,15 @@ struct MainWindowUi {
   QAction* Help2 = nullptr;            // Help › Help
 
  private:
+  QFrame* BuildStrip(QWidget* parent);  // the tool bar and the three buttons
+  QWidget* BuildBody(QWidget* parent);  // the tree, the preview and the information panel
+  void BuildStatusBar(QMainWindow& window);
   void BuildToolBar(QFrame* strip);
   void BuildMenus(QMainWindow& window);
   QFrame* BuildInfoPanel();
+  QLayout* BuildFilters(QFrame* panel);        // "Filter paths"
+  QLayout* BuildInformation(QFrame* panel);    // "Nodes:", the extent, the colours
+  QLayout* BuildImportOptions(QFrame* panel);  // "Import Options"
   // A tool button of the tool bar; the hint is UTF-8, its lines broken by "\r\n".
   QToolButton* AddToolButton(const char* name, int image, const char* hint, bool checkable);
   // At most one button of a group is down; pressing another puts the one down up. Without
