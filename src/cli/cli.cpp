@@ -242,7 +242,8 @@ std::string WindowProgramPath() {
   return beside.string();
 }
 
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   AfterCommand after) {
   const CommandLine c = ParseCommandLine(args);
   if (c.Mode.empty()) {
     // The window's arguments: an option it does not know does not keep it from opening.
@@ -263,7 +264,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     return ExitOk;
   }
   if (c.Mode == "--list") return RunList(c, out, err);
-  if (c.Mode == "--batch") return RunBatch(c, out, err);
+  if (c.Mode == "--batch") return RunBatch(c, out, err, after);
   if (c.Mode == "--dump-dot") return RunDumpDot(c, out, err);
   if (c.Mode == "--dot-svg") return RunDotSvg(c, out, err);
   err << "aiimport: " << c.Mode << " is not available\n";

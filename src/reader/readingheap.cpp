@@ -99,20 +99,17 @@ HeapPrefault::HeapPrefault([[maybe_unused]] const std::string& fileName) {
   }
   // One thread (AIIMPORT_THREADS=1): the rest is faulted in as it is used.
   if (at >= to || ThreadCount() <= 1) return;
-  try {
-    thread_ = std::thread([this, at, to, Piece] {
-      for (uintptr_t p = at; p < to && !stop_.load(std::memory_order_relaxed); p += Piece)
-        if (!Populate(p, std::min(Piece, to - p))) break;
-    });
-  } catch (const std::system_error&) {
-    // No thread: the pages are faulted in as they are used.
-  }
+  // Without a thread to be had, the pages are faulted in as they are used.
+  filler_.emplace(1, [this, at, to, Piece](std::size_t) {
+    for (uintptr_t p = at; p < to && !stop_.load(std::memory_order_relaxed); p += Piece)
+      if (!Populate(p, std::min(Piece, to - p))) break;
+  });
 #endif
 }
 
 HeapPrefault::~HeapPrefault() {
   stop_ = true;
-  if (thread_.joinable()) thread_.join();
+  filler_.reset();
 }
 
 ReadingHeap::Settings::Settings() {

@@ -15,7 +15,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i)
     args.emplace_back(argv[i]);
-  if (!aiimport::ForTheWindow(args)) return aiimport::RunCommandLine(args, std::cout, std::cerr);
+  if (!aiimport::ForTheWindow(args))
+    return aiimport::RunCommandLine(args, std::cout, std::cerr, aiimport::AfterCommand::End);
 
   const std::string window = aiimport::WindowProgramPath();
   std::vector<char*> windowArgv(argv, argv + argc);
