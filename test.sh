@@ -6,6 +6,8 @@
 #   ./test.sh --sanitize  every library and test under AddressSanitizer and
 #                         UndefinedBehaviorSanitizer (build-asan/), halting on the first report
 #   ./test.sh --release   the Release build with warnings as errors (build-release/)
+#   ./test.sh --portable  the core alone on the standard library's stand-ins for the system
+#                         (build-portable/): it fails on any system call outside src/platform
 #   ./test.sh --format    checks that every source file is formatted with .clang-format
 # AIIMPORT_WERROR=1 turns compiler warnings into errors (CI does).
 set -euo pipefail
@@ -27,6 +29,9 @@ case "${1:-}" in
   --release)
     build_preset release
     ;;
+  --portable)
+    build_preset portable -DAIIMPORT_WERROR=$werror
+    ;;
   --format)
     git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
     echo "Every source file is formatted."
@@ -37,7 +42,7 @@ case "${1:-}" in
     "$AIIMPORT_ROOT/scripts/desktop-tests.sh" "$AIIMPORT_ROOT/build"
     ;;
   *)
-    echo "usage: ./test.sh [--sanitize | --release | --format]" >&2
+    echo "usage: ./test.sh [--sanitize | --release | --portable | --format]" >&2
     exit 2
     ;;
 esac

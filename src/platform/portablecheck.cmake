@@ -1,6 +1,6 @@
-# cmake -DSOURCE_DIR=<src> -P portablecheck.cmake: fails, naming file and line, when a source
-# file outside src/platform includes a system header, calls the system directly or names the
-# system's special files. The window's Qt code is looked at too: it has Qt's portable classes.
+# cmake -DSOURCE_DIR=<src> -P portablecheck.cmake: fails, naming the file and the line, when a
+# source file outside src/platform includes a system header, calls the system directly or names
+# the system's special files. The window's Qt code is looked at too: it has Qt's portable classes.
 set(headers "unistd|fcntl|poll|signal|malloc|pthread|sched|semaphore|strings|alloca|syscall|\
 endian|dirent|dlfcn|spawn|termios|pwd|grp|libgen|glob|fnmatch|syslog|netdb|sys/[a-z_]+")
 # Calls by name, with or without "::" (never as a member or in another namespace); the names that
