@@ -1,7 +1,5 @@
 #include "cli.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <ostream>
 #include <string_view>
@@ -10,6 +8,7 @@
 #include "batch.h"
 #include "commandline.h"
 #include "dottools.h"
+#include "ownprogram.h"
 
 namespace aiimport {
 
@@ -231,14 +230,14 @@ bool ForTheWindow(const std::vector<std::string>& args) {
 
 std::string WindowProgramPath() {
   constexpr const char* Name = "aiimport-window";
-  std::error_code ec;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return Name;  // found through PATH, if at all
+  const std::string selfPath = OwnProgramPath();
+  if (selfPath.empty()) return Name;  // found through PATH, if at all
+  const std::filesystem::path self = selfPath;
   const std::filesystem::path here = self.parent_path();
   const std::filesystem::path beside = here / Name;
   const std::filesystem::path installed = here / ".." / "libexec" / "aiimport" / Name;
   for (const std::filesystem::path& candidate : {beside, installed})
-    if (access(candidate.c_str(), X_OK) == 0) return candidate.lexically_normal().string();
+    if (MayExecute(candidate.string())) return candidate.lexically_normal().string();
   return beside.string();
 }
 
