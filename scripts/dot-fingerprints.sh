@@ -20,8 +20,8 @@ corpus="${AIIMPORT_CORPUS_DIR:-$AIIMPORT_ROOT/../shared/corpus}"
 files=("$AIIMPORT_ROOT"/samples/*)
 [ -d "$corpus" ] && files+=("$corpus"/*.ai "$corpus"/*.eps)
 if [ -x "$make_synthetic" ]; then
-  for spec in "0.3 1" "0.3 2 --long" "2 3" "2 4 --long" "24 5" "24 6 --long"; do
-    set -- $spec
+  for shape in "0.3 1" "0.3 2 --long" "2 3" "2 4 --long" "24 5" "24 6 --long"; do
+    set -- $shape
     out="$work/files/synthetic-$1-$2${3:-}.eps"
     [ -s "$out" ] || "$make_synthetic" "$1" "$out" "$2" ${3:-} >/dev/null
     files+=("$out")

@@ -10,13 +10,10 @@
 #include <filesystem>
 #include <memory>
 #include <ostream>
-#include <system_error>
-#include <thread>
 
 #include "cli.h"
 #include "importchain.h"
 #include "objecttree.h"
-#include "parallel.h"
 #include "readfile.h"
 #include "readingheap.h"
 
@@ -79,31 +76,20 @@ std::optional<ImportResult> ImportStartupPaths(PathModel& model, ConversionResul
 
 namespace {
 
-// What a batch read and converted is no longer needed once the DOT file is written: a million
-// blocks of memory, whose release one by one would keep the program from ending for a tenth of
-// its time, and which the system takes back whole when it ends. So they are handed to a thread
-// that releases them only after a pause in which a batch program has long ended; in a program
-// that goes on after the batch (the tests), they are released then. Under the sanitizers, which
-// check every block at the end, and with one thread, they are released at once.
-void ReleaseLater([[maybe_unused]] std::unique_ptr<PathModel> model,
-                  [[maybe_unused]] std::unique_ptr<ConversionResult> output) {
+// What a batch read and converted, once the DOT file is written, when the program ends right
+// after: left for the system to take back with the process, not freed block by block. Under the
+// sanitizers, which check every block at the end, it is freed as usual.
+void LeaveToTheSystem([[maybe_unused]] std::unique_ptr<PathModel>& model,
+                      [[maybe_unused]] std::unique_ptr<ConversionResult>& output) {
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-  if (ThreadCount() <= 1) return;  // one thread: released here
-  try {
-    std::thread([model = std::move(model), output = std::move(output)]() mutable {
-      std::this_thread::sleep_for(std::chrono::seconds(2));
-      output.reset();
-      model.reset();
-    }).detach();
-  } catch (const std::system_error&) {
-    // No thread: released here, as the thread's function is.
-  }
+  static_cast<void>(model.release());
+  static_cast<void>(output.release());
 #endif
 }
 
 }  // namespace
 
-int RunBatch(const CommandLine& c, std::ostream& out, std::ostream& err) {
+int RunBatch(const CommandLine& c, std::ostream& out, std::ostream& err, AfterCommand after) {
   if (c.Files.size() != 1) {
     err << "aiimport --batch: give exactly one FILE (see aiimport --help)\n";
     return ExitFailure;
@@ -156,7 +142,7 @@ int RunBatch(const CommandLine& c, std::ostream& out, std::ostream& err) {
         << time << " seconds: " << fileName;
     if (!status.empty()) out << ". " << status;
     out << '\n';
-    ReleaseLater(std::move(model), std::move(output));
+    if (after == AfterCommand::End) LeaveToTheSystem(model, output);
   } catch (const std::exception& e) {
     err << "aiimport: " << e.what() << '\n';
     return ExitFailure;

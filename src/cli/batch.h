@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "cli.h"
 #include "commandline.h"
 #include "importchain.h"
 #include "pathunit.h"
@@ -29,6 +30,9 @@ std::optional<ImportResult> ImportStartupPaths(PathModel& model, ConversionResul
 // Reads FILE as a reload does, imports the start-up tree's paths and writes the DOT file to the
 // host temporary directory or to --output PATH; prints a one-line summary. Exit codes: 0 done,
 // 1 no paths to import (nothing written), 2 any failure (no output file left behind).
-int RunBatch(const CommandLine& command, std::ostream& out, std::ostream& err);
+// With AfterCommand::End the drawing and its conversion are left for the system (see
+// AfterCommand).
+int RunBatch(const CommandLine& command, std::ostream& out, std::ostream& err,
+             AfterCommand after = AfterCommand::GoOn);
 
 }  // namespace aiimport

@@ -1,7 +1,5 @@
 #include "cli.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <ostream>
 #include <string_view>
@@ -10,6 +8,7 @@
 #include "batch.h"
 #include "commandline.h"
 #include "dottools.h"
+#include "ownprogram.h"
 
 namespace aiimport {
 
@@ -231,18 +230,19 @@ bool ForTheWindow(const std::vector<std::string>& args) {
 
 std::string WindowProgramPath() {
   constexpr const char* Name = "aiimport-window";
-  std::error_code ec;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) return Name;  // found through PATH, if at all
+  const std::string selfPath = OwnProgramPath();
+  if (selfPath.empty()) return Name;  // found through PATH, if at all
+  const std::filesystem::path self = selfPath;
   const std::filesystem::path here = self.parent_path();
   const std::filesystem::path beside = here / Name;
   const std::filesystem::path installed = here / ".." / "libexec" / "aiimport" / Name;
   for (const std::filesystem::path& candidate : {beside, installed})
-    if (access(candidate.c_str(), X_OK) == 0) return candidate.lexically_normal().string();
+    if (MayExecute(candidate.string())) return candidate.lexically_normal().string();
   return beside.string();
 }
 
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   AfterCommand after) {
   const CommandLine c = ParseCommandLine(args);
   if (c.Mode.empty()) {
     // The window's arguments: an option it does not know does not keep it from opening.
@@ -263,7 +263,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     return ExitOk;
   }
   if (c.Mode == "--list") return RunList(c, out, err);
-  if (c.Mode == "--batch") return RunBatch(c, out, err);
+  if (c.Mode == "--batch") return RunBatch(c, out, err, after);
   if (c.Mode == "--dump-dot") return RunDumpDot(c, out, err);
   if (c.Mode == "--dot-svg") return RunDotSvg(c, out, err);
   err << "aiimport: " << c.Mode << " is not available\n";

@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <exception>
-#include <future>
 #include <memory>
 #include <new>
-#include <system_error>
 #include <utility>
 
 #include "epsdata.h"
@@ -135,26 +133,20 @@ class Reading {
     // text they have both passed is given back while they read.
     TextRelease release(lines, 2);
     // The count of what is not imported only reads the lines: with threads to spare it runs
-    // beside the interpreter.
-    std::future<NotImportedCounts> notImported;
-    if (!lines.empty() && ThreadCount() > 1) {
-      try {
-        notImported = std::async(std::launch::async, [&lines, &interpret, &release] {
-          return CountNotImported(lines, interpret, &release, 1);
-        });
-      } catch (const std::system_error&) {
-        // No thread to be had: counted after the interpreter.
-      }
-    }
+    // beside the interpreter, else after it.
+    NotImportedCounts counts;
+    const auto count = [&] { counts = CountNotImported(lines, interpret, &release, 1); };
+    WorkerThreads beside(!lines.empty() && ThreadCount() > 1 ? 1 : 0,
+                         [&](std::size_t) { count(); });
     PathCollector collector(model_, options_.Orientation);
     result_.Interpretation =
         InterpretLines(lines, interpret, state_, collector, progress_, &release);
     result_.InterpretedExtent = model_.ViewExtent;
     result_.Aborted = result_.Load.Status == LoadStatus::Aborted || progress_.AbortRequested();
-    const NotImportedCounts counts = notImported.valid() ? notImported.get()
-                                     : !result_.Aborted && !lines.empty()
-                                         ? CountNotImported(lines, interpret, &release, 1)
-                                         : NotImportedCounts{};
+    if (beside.Started() > 0)
+      beside.Join();
+    else if (!result_.Aborted && !lines.empty())
+      count();
     if (!result_.Aborted) result_.NotImported = counts;
   }
 

@@ -1,20 +1,12 @@
 #include "readingheap.h"
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <limits>
-#include <system_error>
 
+#include "memoryhints.h"
 #include "parallel.h"
 
 namespace aiimport {
@@ -24,34 +16,14 @@ namespace aiimport {
 // fault. So large blocks come from the heap rather than from mappings of their own (the file's
 // bytes, once freed, hold the output points), and the heap is never trimmed.
 void KeepFreedMemory() {
-#if defined(__GLIBC__)
-  mallopt(M_MMAP_MAX, 0);
-  mallopt(M_TRIM_THRESHOLD, std::numeric_limits<int>::max());
   // The workers allocate little (buffers they reuse): from the one heap, where the memory the
   // reading freed is.
-  mallopt(M_ARENA_MAX, 1);
-#endif
+  KeepHeapMemory();
 }
 
 void ReturnFreedMemory() {
-#if defined(__GLIBC__)
-  // glibc's defaults (the mapping threshold adjusts itself again only in a new process).
-  mallopt(M_MMAP_MAX, 65536);
-  mallopt(M_TRIM_THRESHOLD, 128 * 1024);
-  mallopt(M_ARENA_MAX, 0);
-  malloc_trim(0);
-#endif
+  RestoreHeapDefaults();
 }
-
-namespace {
-
-#if defined(__GLIBC__) && defined(__linux__) && defined(MADV_POPULATE_WRITE)
-bool Populate(uintptr_t at, uintptr_t bytes) {
-  return madvise(reinterpret_cast<void*>(at), bytes, MADV_POPULATE_WRITE) == 0;
-}
-#endif
-
-}  // namespace
 
 // The reading fills fresh heap memory a little over the file's size (its bytes, their lines;
 // the paths take the text's pages as it is given back), and the first touch of each page is a
@@ -62,8 +34,8 @@ bool Populate(uintptr_t at, uintptr_t bytes) {
 // is in place. Only page tables change: the memory reads as zero, as a fault would leave it, and a
 // page the heap has already written to is left as it is. Files under a few megabytes are left
 // alone.
-HeapPrefault::HeapPrefault([[maybe_unused]] const std::string& fileName) {
-#if defined(__GLIBC__) && defined(__linux__) && defined(MADV_POPULATE_WRITE)
+HeapPrefault::HeapPrefault(const std::string& fileName) {
+  if (!CanPrefaultPages()) return;
   std::error_code ec;
   const uintmax_t size = std::filesystem::file_size(fileName, ec);
   if (ec || size < (uintmax_t{8} << 20) || size > (uintmax_t{1} << 40)) return;
@@ -82,8 +54,7 @@ HeapPrefault::HeapPrefault([[maybe_unused]] const std::string& fileName) {
   std::free(block);
   const uintptr_t hugeFrom = (start + Huge - 1) & ~(Huge - 1);
   const uintptr_t hugeTo = (start + reserve) & ~(Huge - 1);
-  if (hugeFrom < hugeTo)
-    madvise(reinterpret_cast<void*>(hugeFrom), hugeTo - hugeFrom, MADV_HUGEPAGE);  // or not
+  if (hugeFrom < hugeTo) AskForHugePages(reinterpret_cast<void*>(hugeFrom), hugeTo - hugeFrom);
   const uintptr_t from = (start + Page - 1) & ~(Page - 1);
   const uintptr_t to = (start + fill) & ~(Page - 1);
   // On this thread in small pieces, so that it stops soon when pages come slowly; on the other
@@ -93,26 +64,22 @@ HeapPrefault::HeapPrefault([[maybe_unused]] const std::string& fileName) {
   uintptr_t at = from;
   while (at < to) {
     const auto started = std::chrono::steady_clock::now();
-    if (!Populate(at, std::min(FirstPiece, to - at))) return;
+    if (!PrefaultPages(reinterpret_cast<void*>(at), std::min(FirstPiece, to - at))) return;
     at += std::min(FirstPiece, to - at);
     if (std::chrono::steady_clock::now() - started > Quick) break;
   }
   // One thread (AIIMPORT_THREADS=1): the rest is faulted in as it is used.
   if (at >= to || ThreadCount() <= 1) return;
-  try {
-    thread_ = std::thread([this, at, to, Piece] {
-      for (uintptr_t p = at; p < to && !stop_.load(std::memory_order_relaxed); p += Piece)
-        if (!Populate(p, std::min(Piece, to - p))) break;
-    });
-  } catch (const std::system_error&) {
-    // No thread: the pages are faulted in as they are used.
-  }
-#endif
+  // Without a thread to be had, the pages are faulted in as they are used.
+  filler_.emplace(1, [this, at, to, Piece](std::size_t) {
+    for (uintptr_t p = at; p < to && !stop_.load(std::memory_order_relaxed); p += Piece)
+      if (!PrefaultPages(reinterpret_cast<void*>(p), std::min(Piece, to - p))) break;
+  });
 }
 
 HeapPrefault::~HeapPrefault() {
   stop_ = true;
-  if (thread_.joinable()) thread_.join();
+  filler_.reset();
 }
 
 ReadingHeap::Settings::Settings() {

@@ -8,7 +8,8 @@
 #include <atomic>
 #include <optional>
 #include <string>
-#include <thread>
+
+#include "parallel.h"
 
 namespace aiimport {
 
@@ -34,7 +35,7 @@ class HeapPrefault {
 
  private:
   std::atomic<bool> stop_{false};
-  std::thread thread_;
+  std::optional<WorkerThreads> filler_;  // last: it ends first
 };
 
 // One reading in a program that goes on (the window): KeepFreedMemory's settings while it

@@ -9,7 +9,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i)
     args.emplace_back(argv[i]);
-  const int code = aiimport::RunCommandLine(args, std::cout, std::cerr);
+  const int code =
+      aiimport::RunCommandLine(args, std::cout, std::cerr, aiimport::AfterCommand::End);
   if (code >= 0) return code;
 
   // The window. Qt is given the arguments before "--" only, so that a drawing named after it

@@ -7,7 +7,9 @@
 #include <filesystem>
 #include <string>
 
+#include "corpus.h"
 #include "epsmake.h"
+#include "pagepdf.h"
 #include "readfile.h"
 #include "testfiles.h"
 
@@ -269,8 +271,8 @@ TEST(ReadingStatus, WhyNothingCameOutAndWhatWasNotImported) {
 }
 
 TEST_F(Routes, TheIllustrator24CorpusFileIsReadFromItsDataBlock) {
-  const fs::path corpus = fs::path(AIIMPORT_CORPUS_DIR) / "sindresorhus-fixture.eps";
-  if (!fs::exists(corpus)) GTEST_SKIP() << "the shared corpus is not here: " << corpus;
+  REQUIRE_CORPUS_FILE("sindresorhus-fixture.eps");
+  const fs::path corpus = testing::CorpusFile("sindresorhus-fixture.eps");
   // Its data hold one layer with no art in it (the text document of its setup is not placed on
   // the page): nothing to read, and the status bar says so.
   ReadResult r = Read(corpus.string(), ReadAs::Automatic);
@@ -283,6 +285,33 @@ TEST_F(Routes, TheIllustrator24CorpusFileIsReadFromItsDataBlock) {
 
   r = Read(corpus.string(), ReadAs::IllustratorOperators);
   EXPECT_EQ(r.Route, ReadRoute::Lines);
+}
+
+// Memory that runs out part way through the drawing is no fault of a line or of the page: the
+// reading keeps nothing and says why, on the line reader's route and on the page reader's.
+TEST_F(Routes, RunningOutOfMemoryWhileDrawingKeepsNothing) {
+  struct NoMoreMemory : Progress {
+    bool HasProgressBar() const override { return true; }
+    void SetPhaseText(const std::string& text) override { drawing = !text.starts_with("Parsing"); }
+    void ProcessEvents() override {
+      if (drawing) throw std::bad_alloc();
+    }
+    bool drawing = false;
+  };
+  std::string lines = "%%EndSetup\n", page;
+  for (int i = 0; i < 20000; ++i) {
+    lines += "0 0 m\n10 0 l\n10 10 l\nf\n";
+    page += "0 0 m 10 0 l 10 10 l f\n";
+  }
+  for (const std::string& file :
+       {File("lines.eps", lines), File("page.pdf", pagepdf::Write(page))}) {
+    SCOPED_TRACE(file);
+    NoMoreMemory progress;
+    const ReadResult r = ReadSourceFile(model_, file, {}, progress);
+    EXPECT_EQ(r.Load.Status, LoadStatus::Unreadable);
+    EXPECT_STREQ(r.Load.Message.c_str(), NotEnoughMemoryMessage);
+    EXPECT_TRUE(model_.PathList.empty());
+  }
 }
 
 }  // namespace

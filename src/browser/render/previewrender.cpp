@@ -1,6 +1,7 @@
 #include "previewrender.h"
 
 #include "linedrawer.h"
+#include "parallel.h"
 
 #include <QFontMetrics>
 #include <QPainterPath>
@@ -15,8 +16,6 @@
 #include <mutex>
 #include <new>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <unordered_map>
 
 namespace aiimport {
@@ -656,17 +655,8 @@ bool RunParts(QImage& target, std::vector<Part>& parts, int factor, const Screen
       }
     }
   };
-  std::vector<std::thread> threads;
-  const std::size_t helpers = std::min<std::size_t>(control.Threads, parts.size()) - 1;
-  try {
-    for (std::size_t k = 0; k < helpers; ++k)
-      threads.emplace_back(work);
-  } catch (const std::system_error&) {
-    // No more threads to be had: the ones there are do the work.
-  }
-  work();
-  for (std::thread& t : threads)
-    t.join();
+  // Each thread takes parts until none are left; with fewer threads the ones there are do them.
+  RunOnThreads(std::min<std::size_t>(control.Threads, parts.size()), [&](std::size_t) { work(); });
   for (const Part& part : parts)
     if (part.Failed) std::rethrow_exception(part.Failed);
   if (control.Cancel && control.Cancel->load(std::memory_order_relaxed)) return false;
@@ -727,31 +717,15 @@ bool DrawBackgroundPipelined(QImage& target, std::span<const tpath* const> paths
   for (QImage& layer : layers)
     layerPixels.push_back(PixelsOf(layer));
   StrokeQueue queue(4);
-  std::vector<std::exception_ptr> failed(helpers);
-  std::vector<std::thread> threads;
-  // However this thread leaves, the workers are told to finish and are waited for.
-  struct Join {
+  // Workers the system cannot give leave their layers empty: the others, and this thread at
+  // least, draw every list.
+  WorkerThreads workers(helpers,
+                        [&](std::size_t k) { queue.Work(layerPixels[k], control.Cancel); });
+  // However this thread leaves, the workers are told to finish (before they are waited for).
+  struct Finish {
     StrokeQueue& queue;
-    std::vector<std::thread>& threads;
-    ~Join() {
-      queue.Finish();
-      for (std::thread& t : threads)
-        t.join();
-    }
-  } join{queue, threads};
-  try {
-    for (std::size_t k = 0; k < helpers; ++k) {
-      threads.emplace_back([&queue, &layerPixels, &failed, &control, k] {
-        try {
-          queue.Work(layerPixels[k], control.Cancel);
-        } catch (...) {
-          failed[k] = std::current_exception();
-        }
-      });
-    }
-  } catch (const std::system_error&) {
-    // No more threads: the ones there are do the work (this one at least).
-  }
+    ~Finish() { queue.Finish(); }
+  } finish{queue};
   {
     QPainter painter(&target);
     DrawPart(painter, paths, factor, DrawMode::Background, mapping, &position, palette,
@@ -759,11 +733,7 @@ bool DrawBackgroundPipelined(QImage& target, std::span<const tpath* const> paths
   }
   queue.Finish();
   queue.Work(PixelsOf(target), control.Cancel);  // what is left
-  for (std::thread& t : threads)
-    t.join();
-  threads.clear();
-  for (const std::exception_ptr& e : failed)
-    if (e) std::rethrow_exception(e);
+  workers.Join();
   if (control.Cancel && control.Cancel->load(std::memory_order_relaxed)) return false;
   for (std::size_t k = 0; k < helpers && k < layers.size(); ++k)
     LayOver(target, layers[k]);

@@ -1,34 +1,21 @@
 #include "ghostscript.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/types.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#ifdef __linux__
-#include <sys/prctl.h>
-#endif
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string_view>
 #include <system_error>
 #include <utility>
 
+#include "childprocess.h"
+#include "fileaccess.h"
 #include "wording.h"
-
-extern char** environ;
 
 namespace aiimport {
 
@@ -67,10 +54,6 @@ std::string OutOfMemoryMessage(uint64_t limit) {
 
 std::string PdfTooLargeMessage(uint64_t limit) {
   return "Ghostscript's PDF of this file is larger than " + SizeWords(limit) + " and was not read";
-}
-
-std::string SystemError(int error) {
-  return std::error_code(error, std::generic_category()).message();
 }
 
 // Printable ASCII only: what a hostile file prints must not reach the window as control codes
@@ -142,217 +125,7 @@ class PrintedOutput {
   std::string errorLine_;
 };
 
-// ---- Descriptors, folder and child, each cleaned up by its destructor ----
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() { Reset(); }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-
-  int Get() const { return fd_; }
-  void Reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
-
-// The descriptor moved to 3 or above (close-on-exec kept), so that the child's dup2 onto 0, 1
-// and 2 never finds one of its own sources there (possible when our standard streams are
-// closed).
-bool MoveAboveStandard(Descriptor& d) {
-  if (d.Get() > 2) return true;
-  const int moved = ::fcntl(d.Get(), F_DUPFD_CLOEXEC, 3);
-  if (moved < 0) return false;
-  d.Reset(moved);
-  return true;
-}
-
-// Removes the private folder and all in it when the call ends, however it ends. Declared
-// before the child, so the child is dead before its folder goes.
-class PrivateFolder {
- public:
-  explicit PrivateFolder(std::string path) : path_(std::move(path)) {}
-  ~PrivateFolder() {
-    try {
-      std::error_code ec;
-      fs::remove_all(path_, ec);
-    } catch (...) {
-      // Out of memory while listing the folder: nothing more can be done here.
-    }
-  }
-  PrivateFolder(const PrivateFolder&) = delete;
-  PrivateFolder& operator=(const PrivateFolder&) = delete;
-
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-class ChildProcess {
- public:
-  ChildProcess() = default;
-  ~ChildProcess() { KillAndReap(); }
-  ChildProcess(const ChildProcess&) = delete;
-  ChildProcess& operator=(const ChildProcess&) = delete;
-
-  void Adopt(pid_t pid) { pid_ = pid; }
-  pid_t Id() const { return pid_; }
-
-  // True once the child has ended (it stays a zombie until KillAndReap).
-  bool HasEnded() const {
-    siginfo_t info{};
-    if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0)
-      return errno != EINTR;  // ECHILD: somebody else reaped it
-    return info.si_pid == pid_;
-  }
-
-  // Kills the child's whole process group (Ghostscript and anything it started; a child that
-  // has ended is killed no further) and reaps the child. Until it is reaped the child's id
-  // cannot be given to another process, so the group id still means ours. Returns the wait
-  // status, or -1 when it could not be had.
-  int KillAndReap() {
-    if (pid_ <= 0 || reaped_) return status_;
-    ::kill(-pid_, SIGKILL);
-    ::kill(pid_, SIGKILL);
-    int status = 0;
-    for (;;) {
-      const pid_t r = ::waitpid(pid_, &status, 0);
-      if (r == pid_) break;
-      if (r < 0 && errno != EINTR) {
-        status = -1;
-        break;
-      }
-    }
-    reaped_ = true;
-    status_ = status;
-    return status_;
-  }
-
- private:
-  pid_t pid_ = -1;
-  bool reaped_ = false;
-  int status_ = -1;
-};
-
-// ---- Starting the child ----
-
-// What the child writes to the report pipe when it cannot start Ghostscript.
-struct StartFailure {
-  int Step;
-  int Error;
-};
-enum StartStep : int { StepSetUp = 1, StepFolder, StepLimits, StepExec };
-
-// Everything the child needs, made before fork: between fork and execve the child may call
-// only async-signal-safe functions (the parent may have other threads holding locks), so it
-// allocates nothing and formats nothing.
-struct ChildPlan {
-  const char* Program = nullptr;
-  char* const* Argv = nullptr;
-  char* const* Envp = nullptr;
-  const char* Folder = nullptr;
-  int Stdin = -1;
-  int Output = -1;
-  int Report = -1;
-  int HighestDescriptor = 1023;
-  pid_t Parent = 0;
-  rlimit AddressSpace{};
-  rlimit FileSize{};
-  rlimit Processor{};
-  rlimit Core{};
-  struct sigaction Default {};
-  sigset_t NoSignals{};
-};
-
-[[noreturn]] void Fail(const ChildPlan& plan, int step) {
-  const StartFailure failure{step, errno};
-  const ssize_t written = ::write(plan.Report, &failure, sizeof failure);
-  (void)written;
-  ::_exit(127);
-}
-
-void CloseAllButReport(const ChildPlan& plan) {
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-  const unsigned report = static_cast<unsigned>(plan.Report);
-  if ((report == 3 || ::close_range(3, report - 1, 0) == 0) &&
-      ::close_range(report + 1, ~0U, 0) == 0)
-    return;
-#endif
-  for (int fd = 3; fd <= plan.HighestDescriptor; ++fd)
-    if (fd != plan.Report) ::close(fd);
-}
-
-[[noreturn]] void RunChild(const ChildPlan& plan) {
-  // A process group of its own: killing the group ends Ghostscript and whatever it started,
-  // and a Ctrl+C meant for us does not reach it half way.
-  if (::setpgid(0, 0) != 0) Fail(plan, StepSetUp);
-#ifdef __linux__
-  // Killed with us if we die before we could kill it.
-  if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) Fail(plan, StepSetUp);
-  if (::getppid() != plan.Parent) ::_exit(127);
-#endif
-  // Signals we ignore or block must not be ignored or blocked in Ghostscript (SIGXCPU and
-  // SIGXFSZ above all: they end it at the limits).
-  for (int sig = 1; sig < NSIG; ++sig)
-    if (sig != SIGKILL && sig != SIGSTOP) ::sigaction(sig, &plan.Default, nullptr);
-  if (::sigprocmask(SIG_SETMASK, &plan.NoSignals, nullptr) != 0) Fail(plan, StepSetUp);
-
-  if (::dup2(plan.Stdin, 0) < 0 || ::dup2(plan.Output, 1) < 0 || ::dup2(plan.Output, 2) < 0)
-    Fail(plan, StepSetUp);
-  CloseAllButReport(plan);
-  if (::chdir(plan.Folder) != 0) Fail(plan, StepFolder);
-  if (::setrlimit(RLIMIT_AS, &plan.AddressSpace) != 0 ||
-      ::setrlimit(RLIMIT_FSIZE, &plan.FileSize) != 0 ||
-      ::setrlimit(RLIMIT_CPU, &plan.Processor) != 0 || ::setrlimit(RLIMIT_CORE, &plan.Core) != 0)
-    Fail(plan, StepLimits);
-  ::execve(plan.Program, plan.Argv, plan.Envp);
-  Fail(plan, StepExec);
-}
-
-// The limit asked for, but never above the hard limit we have ourselves (raising that would
-// fail).
-rlimit Limit(int resource, uint64_t soft, uint64_t hard) {
-  rlimit now{};
-  rlim_t ceiling = RLIM_INFINITY;
-  if (::getrlimit(resource, &now) == 0) ceiling = now.rlim_max;
-  auto capped = [&](uint64_t value) {
-    const rlim_t v = value >= static_cast<uint64_t>(RLIM_INFINITY) ? RLIM_INFINITY - 1
-                                                                   : static_cast<rlim_t>(value);
-    return ceiling == RLIM_INFINITY ? v : std::min(v, ceiling);
-  };
-  return rlimit{capped(soft), capped(hard)};
-}
-
-// The program to run: a name with a '/' as an absolute path (the child changes folder before
-// execve), a bare name from PATH. Empty when PATH has no executable file of that name.
-std::string FindProgram(const std::string& program) {
-  if (program.empty()) return {};
-  if (program.find('/') != std::string::npos) {
-    std::error_code ec;
-    const fs::path absolute = fs::absolute(program, ec);
-    return ec ? program : absolute.string();
-  }
-  const char* path = std::getenv("PATH");
-  std::string_view dirs = path && *path ? path : "/usr/local/bin:/usr/bin:/bin";
-  while (!dirs.empty()) {
-    const std::size_t colon = dirs.find(':');
-    const std::string_view dir = dirs.substr(0, colon);
-    dirs = colon == std::string_view::npos ? std::string_view() : dirs.substr(colon + 1);
-    if (dir.empty() || dir.front() != '/') continue;  // never the current folder
-    const std::string candidate = std::string(dir) + "/" + program;
-    struct stat info {};
-    if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-        ::access(candidate.c_str(), X_OK) == 0)
-      return candidate;
-  }
-  return {};
-}
+// ---- Ghostscript's flags, environment and limits ----
 
 bool IsNameChar(char c, bool first) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' ||
@@ -392,11 +165,9 @@ void CheckExtraFlag(const std::string& flag) {
     if (upper == owned) refuse("this flag is set by the converter itself");
 }
 
-std::vector<std::string> Arguments(const std::string& program, const std::string& input,
-                                   const GhostscriptOptions& options) {
-  std::vector<std::string> args = {program,          "-dBATCH",           "-dNOPAUSE",
-                                   "-dQUIET",        "-sDEVICE=pdfwrite", "-dEPSCrop",
-                                   "-dNoOutputFonts"};
+std::vector<std::string> Arguments(const std::string& input, const GhostscriptOptions& options) {
+  std::vector<std::string> args = {"-dBATCH",           "-dNOPAUSE", "-dQUIET",
+                                   "-sDEVICE=pdfwrite", "-dEPSCrop", "-dNoOutputFonts"};
   args.insert(args.end(), options.ExtraFlags.begin(), options.ExtraFlags.end());
   // SAFER after the extra flags, and the input by an absolute path after -f: a file name
   // cannot be taken for a switch ("-...", "@...") or a device ("%pipe%...").
@@ -409,25 +180,31 @@ std::vector<std::string> Arguments(const std::string& program, const std::string
 // only folder besides Ghostscript's own that -dSAFER lets it write to.
 std::vector<std::string> ChildEnvironment(const std::string& folder) {
   std::vector<std::string> env;
-  for (char** entry = environ; entry && *entry; ++entry) {
-    const std::string_view e(*entry);
+  for (std::string& e : CurrentEnvironment()) {
     if (e.starts_with("GS_") || e.starts_with("TMPDIR=") || e.starts_with("TEMP=") ||
         e.starts_with("TMP="))
       continue;
-    env.emplace_back(e);
+    env.push_back(std::move(e));
   }
   for (const char* name : {"TMPDIR=", "TEMP=", "TMP="})
     env.push_back(name + folder);
   return env;
 }
 
-std::vector<char*> Pointers(std::vector<std::string>& strings) {
-  std::vector<char*> out;
-  out.reserve(strings.size() + 1);
-  for (std::string& s : strings)
-    out.push_back(s.data());
-  out.push_back(nullptr);
-  return out;
+ChildRequest Request(const std::string& program, const std::string& input,
+                     const std::string& folder, const GhostscriptOptions& options, double timeout) {
+  ChildRequest request;
+  request.Program = program;
+  request.Arguments = Arguments(input, options);
+  request.Environment = ChildEnvironment(folder);
+  request.Folder = folder;
+  request.TimeoutSeconds = timeout;
+  request.AddressSpaceBytes = options.MemoryLimitBytes;
+  // One byte over the PDF limit, so that a PDF just over it is recognised as too large.
+  request.FileBytes = options.MaxPdfBytes == UINT64_MAX ? UINT64_MAX : options.MaxPdfBytes + 1;
+  request.MaxOutputBytes = options.MaxPrintedBytes;
+  request.PollInterval = std::chrono::milliseconds(options.PollIntervalMs);
+  return request;
 }
 
 // Bytes of all files in the folder, or max() when it holds more files than Ghostscript ever
@@ -447,47 +224,161 @@ uint64_t FolderBytes(const std::string& folder) {
   return bytes;
 }
 
-// Reads what the pipe holds now, without waiting, until the total printed passes the limit.
-// False at the end of the pipe (or on an error that will not go away).
-bool ReadPrinted(int fd, PrintedOutput& printed, std::vector<char>& buffer, uint64_t limit) {
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-    if (n > 0) {
-      printed.Append(buffer.data(), static_cast<std::size_t>(n));
-      if (printed.Total() > limit) return true;
-      continue;
+// ---- Running it, and how it ended ----
+
+// Why the child was stopped from here.
+enum class Stop { Aborted, FolderTooLarge };
+
+// What the child is asked every poll interval: the caller's poll (the user's abort) and, every
+// FolderCheckInterval, whether the private folder has grown too large.
+class Watch {
+ public:
+  Watch(const GhostscriptPoll& poll, const std::string& folder, uint64_t maxFolderBytes)
+      : poll_(poll), folder_(folder), maxFolderBytes_(maxFolderBytes) {}
+
+  bool operator()() {
+    if (poll_ && poll_()) {
+      stop_ = Stop::Aborted;
+      return true;
     }
-    if (n < 0 && errno == EINTR) continue;
-    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    const auto now = Clock::now();
+    if (now < nextFolderCheck_) return false;
+    nextFolderCheck_ = now + FolderCheckInterval;
+    if (FolderBytes(folder_) <= maxFolderBytes_) return false;
+    stop_ = Stop::FolderTooLarge;
+    return true;
   }
-}
+  Stop Stopped() const { return stop_; }
 
-enum class PdfRead { Ok, Missing, TooLarge, Unreadable };
+ private:
+  const GhostscriptPoll& poll_;
+  const std::string& folder_;
+  uint64_t maxFolderBytes_;
+  Clock::time_point nextFolderCheck_ = Clock::now() + FolderCheckInterval;
+  Stop stop_ = Stop::Aborted;
+};
 
-PdfRead ReadPdf(const std::string& path, uint64_t limit, std::string& pdf) {
-  Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-  if (fd.Get() < 0) return errno == ENOENT ? PdfRead::Missing : PdfRead::Unreadable;
-  struct stat info {};
-  if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return PdfRead::Unreadable;
-  if (info.st_size < 0 || static_cast<uint64_t>(info.st_size) > limit) return PdfRead::TooLarge;
-  pdf.resize(static_cast<std::size_t>(info.st_size));
-  std::size_t done = 0;
-  while (done < pdf.size()) {
-    const ssize_t n = ::read(fd.Get(), pdf.data() + done, pdf.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return PdfRead::Unreadable;
-    done += static_cast<std::size_t>(n);
+// A status and its message.
+struct Outcome {
+  GhostscriptStatus Status;
+  std::string Message;
+};
+
+// The input: its real absolute path (the child works in another folder), naming a regular file
+// we can open (a pipe or a device would only make Ghostscript wait). Empty when there is none,
+// and why.
+std::string InputPath(const std::string& fileName, std::string& why) {
+  std::error_code ec;
+  std::string input = fileName.empty() ? std::string() : fs::canonical(fileName, ec).string();
+  if (input.empty()) {
+    if (!ec) ec = std::make_error_code(std::errc::no_such_file_or_directory);
+    why = "The file could not be opened: " + ec.message();
+  } else if (!OpensAsRegularFile(input, ec)) {
+    why = "The file could not be opened: " + (ec ? ec.message() : "it is not a file");
+    input.clear();
   }
-  return PdfRead::Ok;
+  return input;
 }
 
-bool FileLargerThan(const std::string& path, uint64_t limit) {
-  struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0 && info.st_size >= 0 &&
-         static_cast<uint64_t>(info.st_size) > limit;
+// The status and message for a child that did not end well by itself; none when it did, and its
+// PDF is to be read.
+std::optional<Outcome> Failure(const ChildResult& child, Stop stop,
+                               const GhostscriptOptions& options, double timeout,
+                               const std::string& errorLine, const std::string& pdfPath) {
+  using S = GhostscriptStatus;
+  const bool vmError = errorLine.find("VMerror") != std::string::npos;
+  switch (child.End) {
+    case ChildEnd::Missing:
+      return Outcome{S::Missing, GhostscriptMissingMessage};
+    case ChildEnd::NotStarted:
+      return Outcome{S::Failed, "Ghostscript could not be started: " + child.Error.message()};
+    case ChildEnd::Stopped:
+      if (stop == Stop::Aborted) return Outcome{S::Aborted, "Converting PostScript was aborted"};
+      return Outcome{S::TooLarge, "Ghostscript wrote more than " +
+                                      SizeWords(options.MaxFolderBytes) +
+                                      " of temporary files for this file and was stopped"};
+    case ChildEnd::TimedOut:
+    case ChildEnd::ProcessorTime:
+      return Outcome{S::TimedOut, TimedOutMessage(timeout)};
+    case ChildEnd::OutputTooLarge:
+      return Outcome{S::TooLarge, "Ghostscript printed more than " +
+                                      SizeWords(options.MaxPrintedBytes) +
+                                      " of messages for this file and was stopped"};
+    case ChildEnd::Unseen:
+      return Outcome{S::Failed, "Ghostscript ended in a way that could not be seen"};
+    case ChildEnd::FileTooLarge:
+      return Outcome{S::TooLarge, PdfTooLargeMessage(options.MaxPdfBytes)};
+    case ChildEnd::Killed:
+    case ChildEnd::Crashed:
+      if (vmError) return Outcome{S::OutOfMemory, OutOfMemoryMessage(options.MemoryLimitBytes)};
+      if (child.End == ChildEnd::Killed)
+        return Outcome{S::Failed,
+                       "Ghostscript was stopped by the system while converting this file "
+                       "(perhaps for lack of memory)"};
+      return Outcome{S::Failed, "Ghostscript crashed while converting this file (signal " +
+                                    std::to_string(child.Signal) + ")"};
+    case ChildEnd::Exited:
+      break;
+  }
+  if (child.ExitCode == 0) return std::nullopt;
+  if (vmError) return Outcome{S::OutOfMemory, OutOfMemoryMessage(options.MemoryLimitBytes)};
+  if (EntrySize(pdfPath).value_or(0) > options.MaxPdfBytes)
+    return Outcome{S::TooLarge, PdfTooLargeMessage(options.MaxPdfBytes)};
+  if (!errorLine.empty())
+    return Outcome{S::Failed, "Ghostscript could not read this file: " + errorLine};
+  return Outcome{S::Failed, "Ghostscript could not read this file (exit code " +
+                                std::to_string(child.ExitCode) + ")"};
 }
 
-enum class Stop { Ended, Aborted, TimedOut, PrintedTooMuch, FolderTooLarge };
+Outcome ReadPdf(const std::string& path, uint64_t limit, std::string& pdf) {
+  switch (ReadRegularFile(path, limit, pdf)) {
+    case FileRead::Ok:
+      break;
+    case FileRead::Missing:
+      return {GhostscriptStatus::Failed, "Ghostscript made no PDF from this file"};
+    case FileRead::TooLarge:
+      return {GhostscriptStatus::TooLarge, PdfTooLargeMessage(limit)};
+    case FileRead::Unreadable:
+      pdf.clear();
+      return {GhostscriptStatus::Failed, "Ghostscript's PDF of this file could not be read"};
+  }
+  if (!std::string_view(pdf).starts_with("%PDF")) {
+    pdf.clear();
+    return {GhostscriptStatus::Failed, "Ghostscript's output is not a PDF file"};
+  }
+  return {GhostscriptStatus::Ok, {}};
+}
+
+// Everything after the flags are checked: the program, the input, the private folder, the run
+// and its outcome. The folder is removed when this returns (or throws), the child is gone by
+// then.
+Outcome Convert(const std::string& fileName, const GhostscriptOptions& options, double timeout,
+                const GhostscriptPoll& poll, GhostscriptResult& result) {
+  const std::string program = FindProgram(options.Program);
+  if (program.empty()) return {GhostscriptStatus::Missing, GhostscriptMissingMessage};
+  std::string why;
+  const std::string input = InputPath(fileName, why);
+  if (input.empty()) return {GhostscriptStatus::Failed, why};
+  const PrivateFolder folder(options.TempParent, "aiimport-gs-");
+  if (!folder.Made())
+    return {GhostscriptStatus::Failed, "No temporary folder for Ghostscript could be made in " +
+                                           folder.Parent() + ": " + folder.Error().message()};
+
+  PrintedOutput printed;
+  Watch watch(poll, folder.Path(), options.MaxFolderBytes);
+  const ChildResult child = RunChild(
+      Request(program, input, folder.Path(), options, timeout),
+      [&](std::string_view text) { printed.Append(text.data(), text.size()); },
+      [&] { return watch(); });
+  result.ProcessId = child.ProcessId;
+  printed.Finish();
+  result.ErrorLine = printed.ErrorLine();
+  result.PrintedTail = printed.Tail();
+  const std::string pdfPath = folder.Path() + "/" + OutputName;
+  if (auto failure = Failure(child, watch.Stopped(), options, timeout, result.ErrorLine, pdfPath))
+    return std::move(*failure);
+  return ReadPdf(pdfPath, options.MaxPdfBytes, result.Pdf);
+}
 
 }  // namespace
 
@@ -538,254 +429,14 @@ GhostscriptResult ConvertWithGhostscript(const std::string& fileName,
                                          const GhostscriptOptions& options,
                                          const GhostscriptPoll& poll) {
   const auto started = Clock::now();
-  GhostscriptResult result;
-  auto finish = [&](GhostscriptStatus status, std::string message) {
-    result.Status = status;
-    result.Message = std::move(message);
-    result.Seconds = std::chrono::duration<double>(Clock::now() - started).count();
-    return std::move(result);
-  };
-
   for (const std::string& flag : options.ExtraFlags)
     CheckExtraFlag(flag);
-  const double timeout = GhostscriptTimeout(options);
-  const auto interval = std::chrono::milliseconds(std::clamp(options.PollIntervalMs, 1, 1000));
-
-  const std::string program = FindProgram(options.Program);
-  if (program.empty()) return finish(GhostscriptStatus::Missing, GhostscriptMissingMessage);
-
-  // The input: its real absolute path (the child works in another folder), naming a regular
-  // file we can open (a pipe or a device would only make Ghostscript wait).
-  std::error_code ec;
-  const std::string input = fileName.empty() ? std::string() : fs::canonical(fileName, ec).string();
-  if (input.empty())
-    return finish(GhostscriptStatus::Failed,
-                  "The file could not be opened: " + SystemError(ec ? ec.value() : ENOENT));
-  {
-    Descriptor probe(::open(input.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (probe.Get() < 0)
-      return finish(GhostscriptStatus::Failed,
-                    "The file could not be opened: " + SystemError(errno));
-    struct stat info {};
-    if (::fstat(probe.Get(), &info) != 0 || !S_ISREG(info.st_mode))
-      return finish(GhostscriptStatus::Failed, "The file could not be opened: it is not a file");
-  }
-
-  // The private folder.
-  fs::path parent = options.TempParent;
-  if (parent.empty()) {
-    parent = fs::temp_directory_path(ec);
-    if (ec) parent = "/tmp";
-  }
-  std::string folderPath = (parent / "aiimport-gs-XXXXXX").string();
-  if (!::mkdtemp(folderPath.data()))
-    return finish(GhostscriptStatus::Failed,
-                  "No temporary folder for Ghostscript could be made in " + parent.string() + ": " +
-                      SystemError(errno));
-  PrivateFolder folder(folderPath);
-
-  // Its standard input, its output pipe and the pipe on which it reports a failed start.
-  int ends[2];
-  if (::pipe2(ends, O_CLOEXEC) != 0)
-    return finish(GhostscriptStatus::Failed,
-                  "Ghostscript could not be started: " + SystemError(errno));
-  Descriptor outputRead(ends[0]), outputWrite(ends[1]);
-  if (::pipe2(ends, O_CLOEXEC) != 0)
-    return finish(GhostscriptStatus::Failed,
-                  "Ghostscript could not be started: " + SystemError(errno));
-  Descriptor reportRead(ends[0]), reportWrite(ends[1]);
-  Descriptor devNull(::open("/dev/null", O_RDONLY | O_CLOEXEC));
-  if (devNull.Get() < 0 || !MoveAboveStandard(devNull) || !MoveAboveStandard(outputWrite) ||
-      !MoveAboveStandard(reportWrite))
-    return finish(GhostscriptStatus::Failed,
-                  "Ghostscript could not be started: " + SystemError(errno));
-
-  std::vector<std::string> args = Arguments(program, input, options);
-  std::vector<std::string> env = ChildEnvironment(folder.Path());
-  const std::vector<char*> argv = Pointers(args);
-  const std::vector<char*> envp = Pointers(env);
-
-  ChildPlan plan;
-  plan.Program = program.c_str();
-  plan.Argv = argv.data();
-  plan.Envp = envp.data();
-  plan.Folder = folder.Path().c_str();
-  plan.Stdin = devNull.Get();
-  plan.Output = outputWrite.Get();
-  plan.Report = reportWrite.Get();
-  const long openMax = ::sysconf(_SC_OPEN_MAX);
-  plan.HighestDescriptor = openMax > 0 ? static_cast<int>(std::min(openMax, 65536L)) - 1 : 1023;
-  plan.Parent = ::getpid();
-  plan.AddressSpace = Limit(RLIMIT_AS, options.MemoryLimitBytes, options.MemoryLimitBytes);
-  // One byte over the PDF limit, so that a PDF just over it is recognised as too large.
-  const uint64_t fileLimit =
-      options.MaxPdfBytes == UINT64_MAX ? UINT64_MAX : options.MaxPdfBytes + 1;
-  plan.FileSize = Limit(RLIMIT_FSIZE, fileLimit, fileLimit);
-  // Processor time: the clock limit rounded up and a second more (then SIGXCPU ends it), and
-  // two more before SIGKILL. It keeps a child from running on should we be stopped.
-  const uint64_t cpuSeconds = static_cast<uint64_t>(std::ceil(timeout)) + 1;
-  plan.Processor = Limit(RLIMIT_CPU, cpuSeconds, cpuSeconds + 2);
-  plan.Core = Limit(RLIMIT_CORE, 0, 0);
-  plan.Default.sa_handler = SIG_DFL;
-  sigemptyset(&plan.Default.sa_mask);
-  sigemptyset(&plan.NoSignals);
-
-  ChildProcess child;  // after the folder: killed and reaped before the folder is removed
-  const pid_t pid = ::fork();
-  if (pid == 0) RunChild(plan);
-  if (pid < 0)
-    return finish(GhostscriptStatus::Failed,
-                  "Ghostscript could not be started: " + SystemError(errno));
-  child.Adopt(pid);
-  result.ProcessId = static_cast<int>(pid);
-  // Also here, so that the group exists before we might kill it (the child may not have run
-  // yet); fails harmlessly when the child has already done it and started Ghostscript.
-  ::setpgid(pid, pid);
-  devNull.Reset();
-  outputWrite.Reset();
-  reportWrite.Reset();
-
-  // Either a failure report or the end of the pipe, when execve has closed it.
-  StartFailure failure{};
-  std::size_t got = 0;
-  while (got < sizeof failure) {
-    const ssize_t n =
-        ::read(reportRead.Get(), reinterpret_cast<char*>(&failure) + got, sizeof failure - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  if (got == sizeof failure) {
-    child.KillAndReap();
-    if (failure.Step == StepExec && (failure.Error == ENOENT || failure.Error == ENOTDIR))
-      return finish(GhostscriptStatus::Missing, GhostscriptMissingMessage);
-    return finish(GhostscriptStatus::Failed,
-                  "Ghostscript could not be started: " + SystemError(failure.Error));
-  }
-
-  // Wait for it, reading what it prints, asking the caller about an abort every interval and
-  // watching the clock and the folder.
-  ::fcntl(outputRead.Get(), F_SETFL, ::fcntl(outputRead.Get(), F_GETFL) | O_NONBLOCK);
-  PrintedOutput printed;
-  std::vector<char> buffer(65536);
-  const auto deadline =
-      started + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(timeout));
-  auto nextPoll = Clock::now() + interval;
-  auto nextFolderCheck = Clock::now() + FolderCheckInterval;
-  bool outputOpen = true;
-  Stop stop = Stop::Ended;
-  for (;;) {
-    if (outputOpen)
-      outputOpen = ReadPrinted(outputRead.Get(), printed, buffer, options.MaxPrintedBytes);
-    if (printed.Total() > options.MaxPrintedBytes) {
-      stop = Stop::PrintedTooMuch;
-      break;
-    }
-    if (child.HasEnded()) {
-      stop = Stop::Ended;
-      break;
-    }
-    auto now = Clock::now();
-    if (now >= deadline) {
-      stop = Stop::TimedOut;
-      break;
-    }
-    if (now >= nextPoll) {
-      nextPoll = now + interval;
-      if (poll && poll()) {
-        stop = Stop::Aborted;
-        break;
-      }
-      now = Clock::now();
-    }
-    if (now >= nextFolderCheck) {
-      nextFolderCheck = now + FolderCheckInterval;
-      if (FolderBytes(folder.Path()) > options.MaxFolderBytes) {
-        stop = Stop::FolderTooLarge;
-        break;
-      }
-    }
-    // Sleep until it prints, the next poll or the deadline; once its output has closed, in
-    // short steps, as only its end is awaited then.
-    const auto wake = std::min(deadline, nextPoll);
-    auto wait = std::chrono::ceil<std::chrono::milliseconds>(wake - now).count();
-    wait = std::clamp<decltype(wait)>(wait, 1, outputOpen ? interval.count() : 5);
-    pollfd watch{outputRead.Get(), POLLIN, 0};
-    ::poll(outputOpen ? &watch : nullptr, outputOpen ? 1 : 0, static_cast<int>(wait));
-  }
-
-  const int status = child.KillAndReap();
-  if (outputOpen) ReadPrinted(outputRead.Get(), printed, buffer, UINT64_MAX);
-  printed.Finish();
-  result.ErrorLine = printed.ErrorLine();
-  result.PrintedTail = printed.Tail();
-  const std::string pdfPath = folder.Path() + "/" + OutputName;
-
-  switch (stop) {
-    case Stop::Aborted:
-      return finish(GhostscriptStatus::Aborted, "Converting PostScript was aborted");
-    case Stop::TimedOut:
-      return finish(GhostscriptStatus::TimedOut, TimedOutMessage(timeout));
-    case Stop::PrintedTooMuch:
-      return finish(GhostscriptStatus::TooLarge, "Ghostscript printed more than " +
-                                                     SizeWords(options.MaxPrintedBytes) +
-                                                     " of messages for this file and was stopped");
-    case Stop::FolderTooLarge:
-      return finish(GhostscriptStatus::TooLarge,
-                    "Ghostscript wrote more than " + SizeWords(options.MaxFolderBytes) +
-                        " of temporary files for this file and was stopped");
-    case Stop::Ended:
-      break;
-  }
-
-  const bool vmError = result.ErrorLine.find("VMerror") != std::string::npos;
-  if (status == -1)
-    return finish(GhostscriptStatus::Failed, "Ghostscript ended in a way that could not be seen");
-  if (WIFSIGNALED(status)) {
-    const int sig = WTERMSIG(status);
-    if (sig == SIGXCPU) return finish(GhostscriptStatus::TimedOut, TimedOutMessage(timeout));
-    if (sig == SIGXFSZ)
-      return finish(GhostscriptStatus::TooLarge, PdfTooLargeMessage(options.MaxPdfBytes));
-    if (vmError)
-      return finish(GhostscriptStatus::OutOfMemory, OutOfMemoryMessage(options.MemoryLimitBytes));
-    if (sig == SIGKILL)
-      return finish(GhostscriptStatus::Failed,
-                    "Ghostscript was stopped by the system while converting this file (perhaps "
-                    "for lack of memory)");
-    return finish(GhostscriptStatus::Failed,
-                  "Ghostscript crashed while converting this file "
-                  "(signal " +
-                      std::to_string(sig) + ")");
-  }
-  const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  if (code != 0) {
-    if (vmError)
-      return finish(GhostscriptStatus::OutOfMemory, OutOfMemoryMessage(options.MemoryLimitBytes));
-    if (FileLargerThan(pdfPath, options.MaxPdfBytes))
-      return finish(GhostscriptStatus::TooLarge, PdfTooLargeMessage(options.MaxPdfBytes));
-    if (!result.ErrorLine.empty())
-      return finish(GhostscriptStatus::Failed,
-                    "Ghostscript could not read this file: " + result.ErrorLine);
-    return finish(GhostscriptStatus::Failed,
-                  "Ghostscript could not read this file (exit code " + std::to_string(code) + ")");
-  }
-
-  switch (ReadPdf(pdfPath, options.MaxPdfBytes, result.Pdf)) {
-    case PdfRead::Ok:
-      break;
-    case PdfRead::Missing:
-      return finish(GhostscriptStatus::Failed, "Ghostscript made no PDF from this file");
-    case PdfRead::TooLarge:
-      return finish(GhostscriptStatus::TooLarge, PdfTooLargeMessage(options.MaxPdfBytes));
-    case PdfRead::Unreadable:
-      result.Pdf.clear();
-      return finish(GhostscriptStatus::Failed, "Ghostscript's PDF of this file could not be read");
-  }
-  if (!std::string_view(result.Pdf).starts_with("%PDF")) {
-    result.Pdf.clear();
-    return finish(GhostscriptStatus::Failed, "Ghostscript's output is not a PDF file");
-  }
-  return finish(GhostscriptStatus::Ok, {});
+  GhostscriptResult result;
+  Outcome outcome = Convert(fileName, options, GhostscriptTimeout(options), poll, result);
+  result.Status = outcome.Status;
+  result.Message = std::move(outcome.Message);
+  result.Seconds = std::chrono::duration<double>(Clock::now() - started).count();
+  return result;
 }
 
 }  // namespace aiimport

@@ -6,8 +6,9 @@
 //   gs -dBATCH -dNOPAUSE -dQUIET -sDEVICE=pdfwrite -dEPSCrop -dNoOutputFonts [extra -d flags]
 //      -dSAFER -sOutputFile=out.pdf -f /absolute/input
 //
-//  - started with fork and execve, never through a shell, in a process group of its own so
-//    that it and anything it starts are killed together;
+//  - started through the child-process seam (RunChild in src/platform/childprocess.h: on POSIX
+//    fork and execve), never through a shell, so that it and anything it starts are killed
+//    together (a process group of its own);
 //  - in a private temporary folder (mode 0700) that is its working folder and its TMPDIR, and
 //    is removed when the call returns, whatever happened (also when Ghostscript crashes or the
 //    poll callback throws). -dSAFER allows file access only to the input file, Ghostscript's
@@ -20,7 +21,10 @@
 //    rounded up, plus a second), address space (2 GB), size of each file it writes (the PDF
 //    limit), core dumps (none), total size of the private folder and of what it prints.
 //
-// No Qt here: the window keeps itself responsive through the poll callback.
+// This file keeps what is Ghostscript's: its flags and the refused ones, its environment, the
+// reading of what it printed, the status and every message. No Qt here: the window keeps itself
+// responsive through the poll callback. Where the platform starts no child (the stub build),
+// every conversion fails as a failed start ("Ghostscript could not be started: ...").
 #pragma once
 
 #include <cstdint>

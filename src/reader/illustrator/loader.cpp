@@ -7,11 +7,8 @@
 #include <new>
 #include <system_error>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
 #include "lines.h"
+#include "memoryhints.h"
 #include "parallel.h"
 #include "phasetext.h"
 
@@ -258,9 +255,7 @@ LineList LineList::FromLines(const std::vector<std::string>& source) {
 
 TextRelease::TextRelease(const LineList& lines, std::size_t readers)
     : lines_(lines), passed_(readers, 0) {
-#if defined(__linux__) && defined(MADV_DONTNEED)
-  active_ = lines.textSize_ >= MinimumBytes && readers > 0;
-#endif
+  active_ = CanGiveBackPages() && lines.textSize_ >= MinimumBytes && readers > 0;
 }
 
 void TextRelease::Passed(std::size_t reader, std::size_t line) {
@@ -275,11 +270,8 @@ void TextRelease::Passed(std::size_t reader, std::size_t line) {
   const uintptr_t from = (text + releasedTo_ + ReleasePiece - 1) & ~(ReleasePiece - 1);
   const uintptr_t to = (text + lines_.IndexedStart(slowest)) & ~(ReleasePiece - 1);
   if (to < from + ReleasePiece) return;
-#if defined(__linux__) && defined(MADV_DONTNEED)
   // Failing is harmless: the memory is then given back with the list.
-  if (madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED) == 0)
-    releasedBytes_ += to - from;
-#endif
+  if (GiveBackPages(reinterpret_cast<void*>(from), to - from)) releasedBytes_ += to - from;
   releasedTo_ = to - text;
 }
 

@@ -1,9 +1,7 @@
 #include "pskind.h"
 
 #include <cstring>
-#include <future>
 #include <string>
-#include <system_error>
 
 #include "interpreter.h"
 #include "parallel.h"
@@ -109,19 +107,12 @@ PostScriptKind ClassifyPostScript(const char* data, std::size_t size) {
     if (const void* feed = std::memchr(middle, '\n', static_cast<std::size_t>(end - middle)))
       cut = static_cast<const char*>(feed) + 1;
   }
-  Survey first, second;
-  if (cut < end) {
-    std::future<Survey> rest;
-    try {
-      rest = std::async(std::launch::async, SurveyLines, cut, end);
-    } catch (const std::system_error&) {
-      // No thread to be had: the second half here, after the first.
-    }
-    first = SurveyLines(begin, cut);
-    second = rest.valid() ? rest.get() : SurveyLines(cut, end);
-  } else {
-    first = SurveyLines(begin, end);
-  }
+  const char* const bounds[3] = {begin, cut, end};
+  Survey halves[2];
+  RunOnThreads(cut < end ? 2 : 1,
+               [&](std::size_t k) { halves[k] = SurveyLines(bounds[k], bounds[k + 1]); });
+  const Survey& first = halves[0];
+  const Survey& second = halves[1];
   kind.CreatorIllustrator =
       first.CreatorSeen ? first.CreatorIllustrator : second.CreatorIllustrator;
   kind.IllustratorComments = first.IllustratorComments || second.IllustratorComments;

@@ -15,7 +15,9 @@
 #include <exception>
 #include <mutex>
 #include <new>
-#include <thread>
+#include <optional>
+
+#include "parallel.h"
 
 namespace aiimport {
 
@@ -653,11 +655,11 @@ struct ContentTokens::Worker {
   Batch Current;
   std::size_t Next = 0;
   bool Ended = false;
-  std::thread Thread;
+  std::optional<WorkerThreads> Thread;  // last: it ends first
 
   Worker(ContentBuffer& content, ScanMode mode) : Content(content), Scanner(content, mode) {
     Free.resize(Batches);
-    Thread = std::thread([this] { Run(); });
+    Thread.emplace(1, [this](std::size_t) { Run(); });
   }
   ~Worker() {
     {
@@ -665,8 +667,10 @@ struct ContentTokens::Worker {
       Stop = true;
       Changed.notify_all();
     }
-    Thread.join();
+    Thread.reset();
   }
+  // Whether the thread that reads ahead could be had.
+  bool Running() const { return Thread->Started() > 0; }
 
   void Run() {
     try {
@@ -749,10 +753,12 @@ struct ContentTokens::Worker {
 
 ContentTokens::ContentTokens(std::unique_ptr<ContentBuffer> content, ScanMode mode, bool ahead)
     : content_(std::move(content)), total_(content_->ProgressTotal()) {
-  if (ahead)
+  if (ahead) {
     worker_ = std::make_unique<Worker>(*content_, mode);
-  else
-    scanner_ = std::make_unique<ContentScanner>(*content_, mode);
+    if (worker_->Running()) return;
+    worker_.reset();  // no thread to be had: read on this one
+  }
+  scanner_ = std::make_unique<ContentScanner>(*content_, mode);
 }
 
 ContentTokens::~ContentTokens() = default;
