@@ -1,77 +1,40 @@
 // The main window "AI/EPS Import Module": the tool bar and the Select File, Cancel and Import
 // buttons on top, the object tree on the left, the preview with the information panel on the
-// right, the status bar below. It owns the path store, the tree and every value the commands
-// share, and hands them to the reading, drawing, editing and import code.
+// right, the status bar below (mainwindowui.h). It owns the path store, the tree and every value
+// the commands share; it holds the commands and hands the work to the reading (reloadcontroller),
+// the preview (previewcontroller) and the import (importcommand).
 #pragma once
 
-#include <QImage>
 #include <QMainWindow>
-#include <QPointer>
+#include <exception>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
+#include <vector>
 
+#include "deletekey.h"
 #include "help.h"
+#include "importcommand.h"
 #include "interpreter.h"
+#include "mainwindowui.h"
 #include "objecttree.h"
+#include "paintbox.h"
 #include "pathunit.h"
 #include "preview.h"
-#include "previewrender.h"
-#include "previewworker.h"
+#include "previewcontroller.h"
 #include "readfile.h"
-#include "readingheap.h"
+#include "reloadcontroller.h"
 #include "zoom.h"
-
-class QAction;
-class QCheckBox;
-class QFrame;
-class QLabel;
-class QMenu;
-class QPushButton;
-class QSplitter;
-class QToolBar;
-class QToolButton;
-class QTreeView;
 
 namespace aiimport {
 
-class TColorPickerButton;
 class Tfabort;
 class TreeModel;
-class Tfmain;
 class TfmainTestAccess;  // the tests' way in (tests/shell/windowtest.h)
-
-// The preview paint box "p": shows the last drawing and passes the mouse to the window.
-class TPaintBox : public QWidget {
-  Q_OBJECT
- public:
-  explicit TPaintBox(Tfmain* owner, QWidget* parent);
-
-  int Tag = 10;    // 10 until the first paint starts the load of the command line's file
-  QImage Picture;  // the last drawing, exactly the paint box's size
-  // A zoom area being dragged, drawn over the picture as a dotted XOR rectangle.
-  std::optional<PixelRect> FocusRect;
-
-  // The picture, made white first when its size no longer fits.
-  QImage& Canvas();
-  // Shows the picture again (later, unless a paint is under way, which shows it anyway).
-  void Refresh();
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-
- private:
-  Tfmain* owner_;
-  bool painting_ = false;
-};
 
 // The components and the handlers are the window's own: the program reaches the window only
 // through the public part below; the tests through TfmainTestAccess.
-class Tfmain : public QMainWindow {
+class Tfmain : public QMainWindow, private MainWindowUi {
   Q_OBJECT
  public:
   // The program's own arguments (after its name): the first one that names an existing file is
@@ -94,13 +57,11 @@ class Tfmain : public QMainWindow {
   void PreviewShown();
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  friend class TPaintBox;  // passes its paints and the mouse to the handlers below
   friend class TfmainTestAccess;
 
   // The shared values of the commands.
@@ -113,86 +74,6 @@ class Tfmain : public QMainWindow {
   std::string SourceFileName;    // the chosen file, empty until one is chosen
   PixelRect ZoomRect;            // the zoom area being dragged
   bool ZoomDragging = false;
-  const TreeNode* HintNode = nullptr;  // the tree node last found under the mouse
-
-  // Components, with the names of the window's form. The top strip:
-  QFrame* Panel1 = nullptr;        // the strip: the tool bar, then the three buttons
-  QToolBar* ToolBar1 = nullptr;    // the tool bar, on its grey gradient
-  QPushButton* Button3 = nullptr;  // "Select File"
-  QPushButton* Button2 = nullptr;  // "Cancel"
-  QPushButton* Button1 = nullptr;  // "Import"
-  // The body:
-  QTreeView* TreeView1 = nullptr;  // the object tree, on the left
-  QSplitter* Splitter2 = nullptr;  // between the tree and the drawing area
-  QFrame* panel_draw = nullptr;    // the drawing area: the preview above the information panel
-  TPaintBox* p = nullptr;          // the preview
-  QFrame* panel_info = nullptr;    // the information panel below the preview
-  // The information panel: the filters of the tree, the reading and the import options...
-  QCheckBox* cFlag = nullptr;          // "Toggle List": the tree shows the other list
-  QCheckBox* cfills = nullptr;         // "Fills (solid)": filled paths in the tree
-  QCheckBox* cLines = nullptr;         // "Strokes (no fill)": paths without fill in the tree
-  QCheckBox* Flip_Vertical = nullptr;  // "Flip_Vertical": the next reload turns y upside down
-  QCheckBox* cAutofix = nullptr;       // "Auto-Fix Holes" (import option)
-  QCheckBox* cReduce = nullptr;        // "Reduce Nodes" (import option)
-  QLabel* Label5 = nullptr;            // the grey note under the filters: what they are for
-  // ... and what the selection is.
-  QLabel* Label6 = nullptr;        // "Nodes:"
-  QLabel* label_nodes = nullptr;   // what the selected node holds; the import's phase
-  QLabel* Label1 = nullptr;        // "Width"
-  QLabel* label_width = nullptr;   // the width of the extent shown, in millimetres
-  QLabel* Label2 = nullptr;        // "Height"
-  QLabel* label_height = nullptr;  // its height
-  QFrame* Shape1 = nullptr;        // "Fill": the selected path's fill colour
-  QFrame* Shape2 = nullptr;        // "Line": the selected path's line colour
-  // The status bar.
-  QLabel* StatusPanel0 = nullptr;  // "File"
-  QLabel* StatusPanel1 = nullptr;  // the file's full name
-  QLabel* StatusPanel2 = nullptr;  // how the file was read or why not; why Help showed nothing
-
-  // The tool bar, left to right.
-  QToolButton* dzoomall = nullptr;      // "Zoom to All": stays down, every drawing fits all
-  QToolButton* dzoomin = nullptr;       // "Zoom to Object": fits the selection; down, keeps it
-  QToolButton* dzoom = nullptr;         // "Zoom": the next drag on the preview is the area
-  QToolButton* ToolButton5 = nullptr;   // "Repaint All"
-  QToolButton* dviewsolid = nullptr;    // "Draw Solid"
-  QToolButton* dviewlines = nullptr;    // "Draw Wireframe"
-  QToolButton* dviewcw = nullptr;       // "Draw Orientation"
-  QToolButton* ToolButton12 = nullptr;  // "Delete Paths"
-  QToolButton* ToolButton15 = nullptr;  // "Break Apart"
-  QToolButton* dopen = nullptr;         // "Open Paths"
-  QToolButton* dclosed = nullptr;       // "Closed Paths"
-  QToolButton* dclear = nullptr;        // "No fill"
-  QToolButton* dsolid = nullptr;        // "Solid Fill"
-  QToolButton* dflag = nullptr;         // "Toggle List": the selection to the other list
-  TColorPickerButton* csel1 = nullptr;  // the selection's colour, with its drop-down chooser
-  QToolButton* dhelp = nullptr;         // "Help" ("?")
-
-  // The menus.
-  QAction* Reload1 = nullptr;           // File › Reload
-  QAction* Exit1 = nullptr;             // File › Exit
-  QAction* Delete1 = nullptr;           // Edit › Delete (Del)
-  QAction* tofront1 = nullptr;          // Edit › Bring to Front (Shift+PgUp)
-  QAction* BreakApart1 = nullptr;       // Edit › Send to Back (Shift+PgDown), not Break Apart
-  QAction* UpOne1 = nullptr;            // Edit › Up One Level (Ctrl+PgUp)
-  QAction* downone1 = nullptr;          // Edit › Down One Level (Ctrl+PgDown)
-  QAction* FlagSelected1 = nullptr;     // Edit › Toggle Selected (F8)
-  QAction* OpenSelected1 = nullptr;     // Edit › Open Selected (Ctrl+O)
-  QAction* CloseSelected1 = nullptr;    // Edit › Close Selected (Ctrl+C)
-  QAction* SolidSelected1 = nullptr;    // Edit › Solid Selected (Ctrl+S)
-  QAction* ClearSelected1 = nullptr;    // Edit › Clear Selected (Ctrl+L)
-  QAction* ZoomAll1 = nullptr;          // View › Zoom All (F5)
-  QAction* Zoom1 = nullptr;             // View › Zoom (F2)
-  QAction* ZoomIN1 = nullptr;           // View › Zoom to Object
-  QAction* RedrawAll1 = nullptr;        // View › Redraw All (F3)
-  QAction* EnancedView1 = nullptr;      // View › Enanced View: drawn twice the size and halved
-  QAction* ParseEverything1 = nullptr;  // Options › Parse Everything (for the next reload)
-  // Options › Read As: how the next reload reads the file.
-  QAction* ReadAutomatic = nullptr;    // "Automatic"
-  QAction* ReadIllustrator = nullptr;  // "Illustrator Operators"
-  QAction* ReadPage = nullptr;         // "Page Drawing"
-  QAction* Help2 = nullptr;            // Help › Help
-
-  std::unique_ptr<Tfabort> fabort;  // the progress dialog (SetProgressDialog)
 
   // Commands (the handlers of the form).
   void Button3Click();                     // "Select File"
@@ -203,6 +84,12 @@ class Tfmain : public QMainWindow {
   void Button2Click();                     // "Cancel", Esc, "Exit"
   void dhelpClick();                       // "?" and Help › Help
 
+  // The reading has ended (with what it threw, if anything): the tree filled and drawn, the
+  // window back, the status bar's last panel set.
+  void ReadingEnded(std::exception_ptr error);
+  // "Import" has ended: the program ends, or after a failure the preview is put back.
+  void ImportEnded(std::exception_ptr error, const QImage& preview);
+
   void RefreshView();      // the tree rebuilt from the paths read, then drawn to fit all
   void UpdateInfoPanel();  // the panel and the attribute buttons from the selection
   void TreeView1Change();  // the selection changed: drawn again, the panel updated
@@ -210,21 +97,8 @@ class Tfmain : public QMainWindow {
   // Draws the preview: at once when the drawing is small, else on the drawing thread, the
   // window answering meanwhile and the picture shown once complete. The extent, the
   // information panel and "Import" are brought up to date at once either way.
-  void RenderPreview(RenderRequest request);
-  // Stops a drawing under way on the drawing thread (its picture is never shown). Called before
-  // the paths change or go and before the silver picture is dropped.
-  void StopDrawing();
+  void RenderPreview(RenderRequest request) { preview_.Render(request, Tree); }
   void ShowPicture(PreviewPicture picture);
-  // The drawing of the given lists as the buttons and the paint box ask for it.
-  PreviewJob MakePreviewJob(RenderRequest request, std::vector<const tpath*> treePaths,
-                            std::vector<const tpath*> selectedPaths, bool hasSelectedNode) const;
-  // Starts, right after a reading, the silver picture the filled tree will need (a large one
-  // only), drawn while the tree is filled.
-  void StartDrawingAhead();
-  // On the drawing thread; after the drawing under way, or stopping it.
-  void StartDrawing(PreviewJob job, bool afterCurrent);
-  // Whether two drawings need the same silver picture.
-  static bool SameSilver(const PreviewJob& a, const PreviewJob& b);
   void pPaint();  // the preview is painted
 
   void ZoomAllExecute();  // "Zoom to All", View › Zoom All
@@ -255,6 +129,8 @@ class Tfmain : public QMainWindow {
   TreeFilters Filters() const;
   // The reading options of the next reload: Flip_Vertical, Parse Everything, Read As.
   ReadOptions ReadingOptions() const;
+  // A drawing's settings as the buttons and the paint box stand.
+  PreviewInput DrawingSettings() const;
 
   // Runs a handler; an exception that escapes it is reported and the window goes on.
   void Guarded(const std::function<void()>& handler);
@@ -266,29 +142,17 @@ class Tfmain : public QMainWindow {
   // How Help reaches the help viewer or the user guide (tests record instead of launching).
   HelpOpener HelpViewers = DesktopHelpOpener();
 
-  void BuildToolBar();
-  void BuildMenus();
-  QFrame* BuildInfoPanel();
-  void SetShapeColour(QFrame* shape, TColor colour);
-  // A tool button of the tool bar; the hint is UTF-8, its lines broken by "\r\n".
-  QToolButton* AddToolButton(const char* name, int image, const char* hint, bool checkable);
-  void Group(std::initializer_list<QToolButton*> buttons, bool allowAllUp);
+  // The handlers connected to the components.
+  void ConnectCommands();
   void DrawLineCounter(std::string_view text);
 
   std::vector<std::string> arguments_;
   TreeModel* model_ = nullptr;
-  SilverCache silver_;
-  // The heap of the last reading, kept until its picture is shown.
-  std::optional<ReadingHeap> readingHeap_;
-  PreviewWorker drawer_{silver_};  // the drawing thread, which keeps the silver picture
-  // Drawings of more points than this (the silver pass counted when it is not kept) are made on
-  // the drawing thread: about 20 ms of drawing.
-  std::size_t BackgroundDrawingPoints = 50000;
-  uint64_t drawing_ = 0;              // the number of the latest drawing
-  std::optional<QSize> drawingSize_;  // the paint-box size of a drawing under way
-  std::optional<PreviewJob> ahead_;   // the silver picture started ahead of the tree
-  std::size_t treePathCount_ = 0;     // the tree's paths at the last drawing
-  bool closing_ = false;
+  // The work the commands hand on; they go before the values above.
+  ReloadController reload_{Model, Output, Interpreter};
+  PreviewController preview_;
+  ImportCommand import_;
+  DeleteKey deleteKey_;
 };
 
 // Whether a file name looks like a drawing the program reads (".ai" or ".eps").

@@ -1,12 +1,12 @@
 // The preview's drawing thread: a drawing of many points is made away from the window's event
 // loop, so that the window answers while it is drawn, and is shown when it is complete. One
 // drawing at a time: a new one cancels the one under way, which stops within a few hundred
-// paths.
+// paths. When the system gives no thread, the drawing is made at once on the calling thread.
 #pragma once
 
 #include <atomic>
 #include <functional>
-#include <thread>
+#include <memory>
 #include <vector>
 
 #include "pathunit.h"
@@ -24,16 +24,19 @@ struct PreviewJob {
   unsigned Threads = 1;
 };
 
+class WorkerThreads;
+
 class PreviewWorker {
  public:
-  // Called on the drawing thread with the complete picture, or with the error that stopped it.
+  // Called on the drawing thread (or on the calling thread, when there is none) with the
+  // complete picture, or with the error that stopped it.
   using Done = std::function<void(PreviewPicture picture)>;
   using Failed = std::function<void(std::exception_ptr error)>;
 
   // The silver picture is kept in `cache`, which only the drawing thread touches while a
   // drawing is under way.
-  explicit PreviewWorker(SilverCache& cache) : cache_(cache) {}
-  ~PreviewWorker() { Stop(); }
+  explicit PreviewWorker(SilverCache& cache);
+  ~PreviewWorker();
   PreviewWorker(const PreviewWorker&) = delete;
   PreviewWorker& operator=(const PreviewWorker&) = delete;
 
@@ -47,7 +50,9 @@ class PreviewWorker {
  private:
   SilverCache& cache_;
   std::atomic<bool> cancel_{false};
-  std::thread thread_;
+  // The thread of the latest drawing; it holds the one of the drawing before it, when it was
+  // started after it, and waits for it first.
+  std::unique_ptr<WorkerThreads> thread_;
 };
 
 }  // namespace aiimport

@@ -1,6 +1,9 @@
 #include "treemodel.h"
 
 #include <QIcon>
+#include <QMouseEvent>
+#include <QToolTip>
+#include <QTreeView>
 
 #include "icons.h"
 
@@ -99,6 +102,23 @@ void TreeModel::EndMove() {
   else
     Q_EMIT layoutChanged();
   moving_ = false;
+}
+
+TreeHint::TreeHint(QTreeView* view) : QObject(view), view_(view) {
+  view_->viewport()->installEventFilter(this);
+}
+
+bool TreeHint::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseMove && watched == view_->viewport()) {
+    const auto* move = static_cast<QMouseEvent*>(event);
+    const TreeNode* node = TreeModel::NodeAt(view_->indexAt(move->position().toPoint()));
+    if (node != shown_) {
+      shown_ = node;
+      QToolTip::hideText();
+      view_->setToolTip(node ? QString::fromStdString(node->Caption()) : QString());
+    }
+  }
+  return false;
 }
 
 }  // namespace aiimport

@@ -4,6 +4,8 @@
 
 #include <QAbstractItemModel>
 
+class QTreeView;
+
 #include "objecttree.h"
 
 namespace aiimport {
@@ -38,6 +40,20 @@ class TreeModel : public QAbstractItemModel, public TreeObserver {
 
   ObjectTree& tree_;
   bool moving_ = false;  // a move Qt accepted (a move to the same place is not one)
+};
+
+// The tree's hint: the full caption of the node under the mouse, as the view's tool tip. Made
+// for a view over a TreeModel, whose viewport it watches; it lives as long as the view.
+class TreeHint : public QObject {
+ public:
+  explicit TreeHint(QTreeView* view);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QTreeView* view_;
+  const TreeNode* shown_ = nullptr;  // the node last found under the mouse, only compared
 };
 
 }  // namespace aiimport

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QThread>
 #include <sstream>
 
 #include "cli.h"
@@ -94,24 +95,36 @@ class DesktopTest : public WindowTest {
 };
 
 // A progress dialog at whose first pump the user presses Esc, once the dialog is on screen: a
-// real key press, which the X server hands to the window with the keyboard focus. The reading
-// then goes on pumping until the key has been handled, or for as long as the patience lasts.
+// real key press, which the X server hands to the window with the keyboard focus. The pump is
+// on the reading's thread: the dialog's part is done on the window's thread, whose event loop
+// runs meanwhile, and the reading waits at the pump until the key has been handled, or for as
+// long as the patience lasts.
 class EscapeDialog : public Tfabort {
  public:
   void ProcessEvents() override {
     Tfabort::ProcessEvents();
     if (++pumps != 1) return;
+    QMetaObject::invokeMethod(
+        this, [this] { PressEscape(); }, Qt::QueuedConnection);
+    QElapsedTimer waited;
+    waited.start();
+    while (!AbortRequested() && waited.elapsed() < Patience)
+      QThread::msleep(10);
+    aborted = AbortRequested();
+  }
+  int pumps = 0;
+  bool shown = false, hadFocus = false, aborted = false;
+  std::string title;
+
+ private:
+  void PressEscape() {
     shown = QTest::qWaitForWindowExposed(this, Patience);
     hadFocus = QTest::qWaitFor([this] { return isActiveWindow(); }, Patience);
     // The title the window manager shows is the dialog's own, nothing added to it.
     title = Xdotool({"getwindowname", QString::number(winId())});
     Screenshot("desktop-progress.png");
     Xdotool({"key", "Escape"});
-    aborted = QTest::qWaitFor([this] { return AbortRequested(); }, Patience);
   }
-  int pumps = 0;
-  bool shown = false, hadFocus = false, aborted = false;
-  std::string title;
 };
 
 TEST_F(DesktopTest, EscapeWhileAFileIsReadAbortsIt) {

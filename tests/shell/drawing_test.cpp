@@ -1,7 +1,12 @@
-// The window while a file is read and drawn: the controls stay disabled until the tree is
-// filled, the line counter and the last file's status do not outlive the reading, and a
-// drawing made on the drawing thread shows exactly the picture a drawing made at once shows.
+// The window while a file is read and drawn: the window answers while the reading runs on its
+// thread, the controls stay disabled until the tree is filled, the line counter and the last
+// file's status do not outlive the reading, and a drawing made on the drawing thread shows
+// exactly the picture a drawing made at once shows.
 #include <QAbstractItemModel>
+#include <QElapsedTimer>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
 
 #include "windowtest.h"
 
@@ -19,6 +24,66 @@ bool AllWhite(const QImage& image) {
 void WaitForPicture(TfmainTestAccess& ui) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !ui.Drawing(); }, 20000));
   QApplication::processEvents();
+}
+
+// A progress dialog whose reading waits at its second pump until "Abort" has been pressed (a
+// minute at most): the reading is under way for as long as the window takes to press it.
+// `state`: 1 while it waits, 2 once it has seen the press.
+class WaitingDialog : public Tfabort {
+ public:
+  explicit WaitingDialog(std::atomic<int>& state) : state_(state) {}
+  void ProcessEvents() override {
+    Tfabort::ProcessEvents();
+    if (++pumps_ != 2) return;
+    state_ = 1;
+    QElapsedTimer waited;
+    waited.start();
+    while (!AbortRequested() && waited.elapsed() < 60000)
+      QThread::msleep(2);
+    if (AbortRequested()) state_ = 2;
+  }
+
+ private:
+  std::atomic<int>& state_;
+  int pumps_ = 0;
+};
+
+TEST_F(WindowTest, TheWindowAnswersWhileAFileIsReadAndAbortStopsIt) {
+  std::string text = "%%EndSetup\n";
+  while (text.size() < 40000)
+    text += "10 10 m\n20 10 l\n20 20 l\nf\n";
+  const auto file = drive_ / "big.eps";
+  std::ofstream(file) << text;
+  // While the reading waits, a timer fires on the window's thread, which presses "Abort" as
+  // the user would; the window stays disabled meanwhile.
+  std::atomic<int> state = 0;
+  ui->fabort = std::make_unique<WaitingDialog>(state);
+  int ticks = 0;
+  bool disabled = true;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (state != 1) return;
+    disabled = disabled && !window->isEnabled();
+    if (++ticks == 3) ui->fabort->Button1->click();
+  });
+  timer.start(1);
+  Load(file.string());
+  timer.stop();
+  EXPECT_GE(ticks, 3);
+  EXPECT_TRUE(disabled);
+  EXPECT_EQ(state, 2);
+  EXPECT_TRUE(ui->Model.PathList.empty());
+  EXPECT_TRUE(ui->Tree.Empty());
+  EXPECT_TRUE(window->isEnabled());
+
+  // Closed while a file is read, the window aborts the reading and waits for it.
+  state = 0;
+  ui->fabort = std::make_unique<WaitingDialog>(state);
+  ui->LoadFile(QString::fromStdString(file.string()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return state == 1; }, 60000));
+  ui.reset();
+  window.reset();
+  EXPECT_EQ(state, 2);
 }
 
 TEST_F(WindowTest, ControlsStayDisabledUntilTheTreeIsFilled) {
@@ -76,6 +141,7 @@ std::vector<std::pair<QImage, ScreenMapping>> Pictures(TfmainTestAccess& ui, std
     out.emplace_back(ui.p->Picture, ui.Mapping);
   };
   ui.Reload1->trigger();
+  EXPECT_TRUE(ui.WaitForWork());
   keep();
   // A selection change, started while the one before is still drawn: only the last counts.
   TreeNode* composite = nullptr;
@@ -122,6 +188,7 @@ TEST_F(WindowTest, EditsAndReloadsStopTheDrawingUnderWay) {
   Load(Sample("shapes.eps"));
   ui->BackgroundDrawingPoints = 0;
   ui->Reload1->trigger();
+  ASSERT_TRUE(ui->WaitForWork());
   ui->SelectNode(ui->Tree.First());
   ui->dsolid->click();  // every path filled while the reload's picture may still be drawn
   WaitForPicture(*ui);
@@ -131,11 +198,14 @@ TEST_F(WindowTest, EditsAndReloadsStopTheDrawingUnderWay) {
   ui->ZoomAll1->trigger();
   EXPECT_TRUE(edited == ui->p->Picture);
   ui->BackgroundDrawingPoints = 0;
-  for (int i = 0; i < 3; ++i)
+  for (int i = 0; i < 3; ++i) {
     ui->Reload1->trigger();  // each reload stops the drawing the one before started
+    ASSERT_TRUE(ui->WaitForWork());
+  }
   WaitForPicture(*ui);
   EXPECT_FALSE(AllWhite(ui->p->Picture));
   ui->Reload1->trigger();
+  ASSERT_TRUE(ui->WaitForWork());
   ui.reset();
   window.reset();  // closing while the reload's picture may still be drawn
 }

@@ -88,12 +88,14 @@ TEST_F(DropDownTest, TheWindowsShortcutsWaitWhileTheDropDownIsOpen) {
     SCOPED_TRACE(c.name);
     // Without the drop-down the key changes something, so the check below can fail.
     ui->Reload1->trigger();
+    ASSERT_TRUE(ui->WaitForWork());
     SelectTopLevel(c.row);
     const std::string before = State();
     QTest::keyClick(window->windowHandle(), c.key, c.modifiers);
     ASSERT_NE(State(), before);
 
     ui->Reload1->trigger();
+    ASSERT_TRUE(ui->WaitForWork());
     ui->dzoom->setChecked(false);
     SelectTopLevel(c.row);
     const std::string start = State();

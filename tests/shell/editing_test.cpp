@@ -277,6 +277,7 @@ TEST_F(EditingTest, ImportTakesTheEditedTree) {
   Select(Group()->Children[0]);
   Key(Qt::Key_L, Qt::ControlModifier);  // the red square unfilled
   ui->Button1->click();
+  ASSERT_TRUE(ui->WaitForWork());
   ASSERT_TRUE(std::filesystem::exists(DotFile())) << (messages.empty() ? "" : messages.front());
   const std::string bytes = testing::ReadWholeFile(DotFile());
   ASSERT_TRUE(CheckDotStructure(bytes).Ok);

@@ -39,7 +39,7 @@ TEST_F(WindowTest, AnErrorWhileInterpretingStillShowsWhatWasRead) {
   ui->fabort.reset(dialog);
   // As a drop or "Select File" loads it: an error is reported and the window goes on.
   ui->Guarded([&] { ui->LoadFile(QString::fromStdString(file.string())); });
-  QApplication::processEvents();
+  ASSERT_TRUE(ui->WaitForWork());
 
   EXPECT_EQ(messages, (std::vector<std::string>{"error: An unexpected error occurred."}));
   EXPECT_EQ(dialog->pumps, 4);
@@ -66,6 +66,7 @@ TEST_F(WindowTest, AFailedImportPutsThePreviewBack) {
   std::filesystem::remove_all(drive_ / "windows" / "temp");
   std::ofstream(drive_ / "windows" / "temp") << "in the way";
   ui->Button1->click();
+  ASSERT_TRUE(ui->WaitForWork());
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[1].rfind("error: ", 0), 0u);
   EXPECT_TRUE(window->isVisible());

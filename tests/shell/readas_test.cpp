@@ -86,7 +86,7 @@ TEST_F(ReadAsTest, AnotherProgramsPostScriptByEachReading) {
   Choice("ReadAutomatic")->trigger();
   EXPECT_TRUE(TreePaths(ui->Tree).empty());  // the choice waits for the next reload
   ui->Reload1->trigger();
-  QApplication::processEvents();
+  ASSERT_TRUE(ui->WaitForWork());
   ASSERT_EQ(TreePaths(ui->Tree).size(), 1u);
   EXPECT_EQ(Status(), "Read as page drawing through Ghostscript");
   EXPECT_TRUE(ui->Button1->isEnabled());  // Import
@@ -102,7 +102,7 @@ TEST_F(ReadAsTest, AnIllustratorFileReadsPlainlyOrAsAPage) {
   if (!HasGhostscript()) GTEST_SKIP() << "Ghostscript (gs) is not installed";
   Choice("ReadPage")->trigger();
   ui->Reload1->trigger();
-  QApplication::processEvents();
+  ASSERT_TRUE(ui->WaitForWork());
   EXPECT_FALSE(TreePaths(ui->Tree).empty());
   EXPECT_EQ(Status().rfind("Read as page drawing through Ghostscript", 0), 0u) << Status();
 }

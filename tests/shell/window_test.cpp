@@ -236,6 +236,7 @@ TEST_F(WindowTest, ImportWritesWhatTheBatchModeWritesAndEnds) {
   ui->cReduce->setChecked(true);
   ui->cAutofix->setChecked(true);
   ui->Button1->click();
+  ASSERT_TRUE(ui->WaitForWork());
   EXPECT_TRUE(messages.empty()) << messages.front();
   ASSERT_TRUE(std::filesystem::exists(DotFile()));
   EXPECT_FALSE(window->isVisible());  // the program ends
@@ -264,6 +265,7 @@ TEST_F(WindowTest, ImportIntoAFolderThatCannotBeMadeLeavesTheWindowOpen) {
   std::filesystem::remove_all(drive_ / "windows" / "temp");
   std::ofstream(drive_ / "windows" / "temp") << "in the way";
   ui->Button1->click();
+  ASSERT_TRUE(ui->WaitForWork());
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[0], "Error (b) maing Dir c:\\windows\\temp");
   EXPECT_EQ(messages[1].rfind("error: ", 0), 0u);
@@ -276,6 +278,7 @@ TEST_F(WindowTest, ImportIntoAFolderThatCannotBeMadeLeavesTheWindowOpen) {
   std::filesystem::remove(drive_ / "windows" / "temp");
   messages.clear();
   ui->Button1->click();
+  ASSERT_TRUE(ui->WaitForWork());
   EXPECT_TRUE(std::filesystem::exists(DotFile()));
   EXPECT_FALSE(window->isVisible());
 }
@@ -296,7 +299,7 @@ class AbortingDialog : public Tfabort {
   explicit AbortingDialog(int abortAt) : abortAt_(abortAt) {}
   void ProcessEvents() override {
     Tfabort::ProcessEvents();
-    if (++pumps == abortAt_) Button1->click();
+    if (++pumps == abortAt_) Button1Click();  // on the reading's thread: the button's handler
   }
   int pumps = 0;
 
@@ -364,6 +367,7 @@ TEST_F(WindowTest, ReloadAfterEditsRestoresTheFile) {
   ui->cFlag->click();
   EXPECT_TRUE(ui->cFlag->isChecked());
   ui->Reload1->trigger();
+  ASSERT_TRUE(ui->WaitForWork());
   EXPECT_FALSE(ui->cFlag->isChecked());  // every reload unchecks it
   EXPECT_EQ(Shape(ui->Tree, ui->Model.PathList), "R[G[P0,G[P1],C2[P2,P3]],P4,P5]");
 }
@@ -374,6 +378,7 @@ TEST_F(WindowTest, ReadingOptionsWaitForTheNextReload) {
   ui->Flip_Vertical->click();
   EXPECT_EQ(ui->Model.PathList[0].Items[0].Y1, y);
   ui->Reload1->trigger();
+  ASSERT_TRUE(ui->WaitForWork());
   EXPECT_EQ(ui->Model.PathList[0].Items[0].Y1, -y);
 }
 
@@ -399,7 +404,8 @@ TEST_F(WindowTest, DroppingADrawingLoadsIt) {
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(300, 200), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(window.get(), &drop);
-  QApplication::processEvents();
+  QApplication::processEvents();  // the drop's load starts
+  ASSERT_TRUE(ui->WaitForWork());
   EXPECT_TRUE(ui->StatusPanel1->text().endsWith(QStringLiteral("leaf-cr.ai")));
   EXPECT_EQ(ui->Model.PathList.size(), 2u);
   // Other files are refused.
@@ -433,7 +439,8 @@ TEST_F(WindowTest, TheCommandLinesFileIsLoadedOnTheFirstPaint) {
   EXPECT_TRUE(secondUi.Model.PathList.empty());
   second->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(second.get()));
-  QApplication::processEvents();
+  QApplication::processEvents();  // the first paint's load starts
+  ASSERT_TRUE(secondUi.WaitForWork());
   EXPECT_EQ(secondUi.Model.PathList.size(), 2u);
   EXPECT_EQ(
       QDir::fromNativeSeparators(secondUi.StatusPanel1->text()).toStdString(),
@@ -444,6 +451,7 @@ TEST_F(WindowTest, TheCommandLinesFileIsLoadedOnTheFirstPaint) {
   third->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(third.get()));
   QApplication::processEvents();
+  ASSERT_TRUE(thirdUi.WaitForWork());
   EXPECT_TRUE(thirdUi.Tree.Empty());
   EXPECT_EQ(thirdUi.StatusPanel1->text(), QString());
 }

@@ -46,10 +46,10 @@ class TfmainTestAccess {
         Model(window.Model),
         Tree(window.Tree),
         Mapping(window.Mapping),
-        fabort(window.fabort),
+        fabort(window.reload_.Dialog()),
         ShowMessage(window.ShowMessage),
         HelpViewers(window.HelpViewers),
-        BackgroundDrawingPoints(window.BackgroundDrawingPoints),
+        BackgroundDrawingPoints(window.preview_.BackgroundDrawingPoints),
         ToolBar1(window.ToolBar1),
         Button3(window.Button3),
         Button2(window.Button2),
@@ -113,7 +113,15 @@ class TfmainTestAccess {
   void csel1Click() { window_.csel1Click(); }
   void Guarded(const std::function<void()>& handler) { window_.Guarded(handler); }
   // Whether a drawing is under way on the drawing thread.
-  bool Drawing() const { return window_.drawingSize_.has_value(); }
+  bool Drawing() const { return window_.preview_.Drawing(); }
+  // Waits until no file is being read or imported (the work runs on threads of its own) and
+  // handles the events that follow; false if that took longer than a minute.
+  bool WaitForWork() {
+    const bool done = QTest::qWaitFor(
+        [this] { return !window_.reload_.Reading() && !window_.import_.Running(); }, 60000);
+    QApplication::processEvents();
+    return done;
+  }
 
  private:
   Tfmain& window_;
@@ -227,7 +235,7 @@ class WindowTest : public ::testing::Test {
 
   void Load(const std::string& file) {
     ui->LoadFile(QString::fromStdString(file));
-    QApplication::processEvents();
+    ASSERT_TRUE(ui->WaitForWork());
   }
 
   // Where the window writes the DOT file: "c:\windows" + "\temp" + "\~tempai.dot".
