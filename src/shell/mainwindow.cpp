@@ -109,6 +109,10 @@ Tfmain::~Tfmain() {
   preview_.Stop();
   reload_.Dialog().reset();
   Tree.Clear();
+  // The tree's model goes before the tree it observes: as a child of this window Qt would
+  // delete it only after the window's members, the tree among them, are gone.
+  delete model_;
+  model_ = nullptr;
   ClearPaths(Model.PathList);
   ClearPaths(Output.OutputList);
 }
