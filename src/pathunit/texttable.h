@@ -1,7 +1,8 @@
 // A table of rows found by a short text (an operator, a word, a name). The readers keep what
 // each operator does in such a table, one row per operator, instead of spelling the operators
 // out in switches. The table is a perfect hash worked out when the program is compiled: finding
-// a row costs one hash, one load and one comparison, however many rows there are.
+// a row costs one hash, one load and one comparison, however many rows there are (a text of one
+// character, one load).
 #pragma once
 
 #include <array>
@@ -23,6 +24,8 @@ class TextTable {
       rows_[i] = rows[i];
       keys_[i] = Key(rows[i].Text);
       if (rows[i].Text.empty()) throw "a row without text";
+      if (rows[i].Text.size() == 1)
+        singles_[static_cast<unsigned char>(rows[i].Text[0])] = static_cast<uint8_t>(i + 1);
       for (std::size_t k = 0; k < i; ++k)
         if (keys_[k] == keys_[i]) throw "two rows alike in length, first two and last characters";
     }
@@ -47,6 +50,11 @@ class TextTable {
 
   // The row of `text`; none when the table has no such row.
   constexpr const Row* Find(std::string_view text) const {
+    // Texts of one character, the most common operators, are looked up directly.
+    if (text.size() == 1) {
+      const unsigned single = singles_[static_cast<unsigned char>(text[0])];
+      return single == 0 ? nullptr : &rows_[single - 1];
+    }
     const uint32_t key = Key(text);
     const unsigned slot = slots_[SlotOf(key, multiplier_)];
     if (slot == 0) return nullptr;
@@ -74,6 +82,7 @@ class TextTable {
   std::array<Row, N> rows_{};
   std::array<uint32_t, N> keys_{};
   std::array<uint8_t, Slots> slots_{};
+  std::array<uint8_t, 256> singles_{};  // the rows of one character, by the character
   uint32_t multiplier_ = 0;
 };
 
