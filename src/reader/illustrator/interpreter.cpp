@@ -825,30 +825,52 @@ void ProcessOperatorLine(PathSink& sink, InterpreterState& state, std::string_vi
   ApplyOperator(sink, state, op);
 }
 
-InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& options,
-                                InterpreterState& state, PathSink& sink, Progress& progress,
-                                TextRelease* release) {
-  ReleaseReports reports(release, 0);
-  InterpretSummary summary;
-  const float flipFactor = options.FlipVertical ? 1.0f : -1.0f;
-  progress.SetAbortRequested(false);
-  const bool bar = progress.HasProgressBar();
-  progress.BeginBusy();
-  const std::size_t count = lines.size();
-  if (bar) {
-    progress.SetMaximum(static_cast<int64_t>(count));
-    progress.SetPosition(0);
-    progress.SetPhaseText(InterpretingPhaseText(count, progress.ThousandsSeparator()));
-  }
-  sink.BeginDrawing(StartViewExtent);
-  const unsigned threads = ThreadCount();
-  // With threads, the sink may finish its paths at the end (the orientation test, in parallel).
-  if (threads > 1) sink.ExpectEndDrawing();
-  state.CurrentPathClosed = false;
-  ReadingState reading;
-  reading.Parsing = options.ParseEverything;
+namespace {
 
-  // The wrap-up runs however the loop ends.
+// One reading of the lines into a sink, on this thread alone or with workers preparing the lines
+// ahead: the interpreter's running values, the progress and the summary.
+class LineReading {
+ public:
+  LineReading(const LineList& lines, const InterpretOptions& options, InterpreterState& state,
+              PathSink& sink, Progress& progress, TextRelease* release)
+      : lines_(lines),
+        state_(state),
+        sink_(sink),
+        progress_(progress),
+        reports_(release, 0),
+        flipFactor_(options.FlipVertical ? 1.0f : -1.0f) {
+    reading_.Parsing = options.ParseEverything;
+  }
+
+  InterpretSummary Read() {
+    const std::size_t count = lines_.size();
+    progress_.SetAbortRequested(false);
+    bar_ = progress_.HasProgressBar();
+    progress_.BeginBusy();
+    if (bar_) {
+      progress_.SetMaximum(static_cast<int64_t>(count));
+      progress_.SetPosition(0);
+      progress_.SetPhaseText(InterpretingPhaseText(count, progress_.ThousandsSeparator()));
+    }
+    sink_.BeginDrawing(StartViewExtent);
+    const unsigned threads = ThreadCount();
+    // With threads, the sink may finish its paths at the end (the orientation test, in parallel).
+    if (threads > 1) sink_.ExpectEndDrawing();
+    state_.CurrentPathClosed = false;
+    const WrapUp wrapUp{sink_, progress_, bar_};
+
+    // Chunks of whole index steps start at a line the list finds at once.
+    const std::size_t chunkLines = std::clamp<std::size_t>(count / (4 * threads), 64, ChunkLines) /
+                                   LineList::IndexStep * LineList::IndexStep;
+    const bool read = threads <= 1 || count <= chunkLines ? ReadInPlace(0, count)
+                                                          : ReadInChunks(threads, chunkLines);
+    // The end of a reading that was not aborted.
+    if (read) LineStepSucceeds([&] { sink_.EndDrawing(); });
+    return summary_;
+  }
+
+ private:
+  // The wrap-up runs however the reading ends.
   struct WrapUp {
     PathSink& sink;
     Progress& progress;
@@ -858,104 +880,112 @@ InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& o
       progress.EndBusy();
       if (progress.AbortRequested()) sink.AbortDrawing();
     }
-  } wrapUp{sink, progress, bar};
-
-  // The progress of line i: the counter, the bar and the event pump every 100 lines.
-  auto report = [&](std::size_t i) {
-    if (i % 100 == 0) {
-      progress.ShowStatus(std::to_string(i) + "      ");
-      if (bar) progress.SetPosition(static_cast<int64_t>(i));
-      progress.ProcessEvents();
-    }
   };
 
+  // The progress of line i: the counter, the bar and the event pump every 100 lines.
+  void Report(std::size_t i) {
+    if (i % 100 != 0) return;
+    progress_.ShowStatus(std::to_string(i) + "      ");
+    if (bar_) progress_.SetPosition(static_cast<int64_t>(i));
+    progress_.ProcessEvents();
+  }
+
   // Reads the lines [from, to) one by one on this thread; false when "Abort" was pressed.
-  LineScratch scratch;
-  auto readInPlace = [&](std::size_t from, std::size_t to) {
+  bool ReadInPlace(std::size_t from, std::size_t to) {
     if (from >= to) return true;
     LineOp op;
     FloatRect box;
-    LineList::Cursor cursor = lines.From(from);
+    LineList::Cursor cursor = lines_.From(from);
     for (std::size_t i = from; i < to; ++i) {
-      if (progress.AbortRequested()) return false;
-      reports.Reached(i);
+      if (progress_.AbortRequested()) return false;
+      reports_.Reached(i);
       const std::string_view text = cursor.Next();
       LineStepSucceeds([&] {
-        report(i);
-        PrepareLine(text, flipFactor, op, box, scratch);
-        ApplyLine(sink, state, reading, summary, op, box);
+        Report(i);
+        PrepareLine(text, flipFactor_, op, box, scratch_);
+        ApplyLine(sink_, state_, reading_, summary_, op, box);
       });
     }
     return true;
-  };
-
-  // The end of a reading that was not aborted.
-  auto finish = [&] {
-    LineStepSucceeds([&] { sink.EndDrawing(); });
-    return summary;
-  };
-
-  // Chunks of whole index steps start at a line the list finds at once.
-  const std::size_t chunkLines = std::clamp<std::size_t>(count / (4 * threads), 64, ChunkLines) /
-                                 LineList::IndexStep * LineList::IndexStep;
-  if (threads <= 1 || count <= chunkLines) {
-    if (!readInPlace(0, count)) return summary;
-    return finish();
   }
 
   // Workers prepare chunks of lines ahead; this thread carries them out in order, so the sink
-  // and the progress see exactly what one thread gives them.
-  const std::size_t chunks = (count + chunkLines - 1) / chunkLines;
-  const std::size_t window = 4 * std::size_t{threads};
-  std::vector<PreparedChunk> slots(window);
-  OrderedChunks pool(chunks, threads, window, [&](std::size_t chunk, std::size_t slot) {
-    PreparedChunk& c = slots[slot];
-    const std::size_t first = chunk * chunkLines;
-    const std::size_t n = std::min(chunkLines, count - first);
+  // and the progress see exactly what one thread gives them. False when "Abort" was pressed.
+  bool ReadInChunks(unsigned threads, std::size_t chunkLines) {
+    const std::size_t count = lines_.size();
+    const std::size_t chunks = (count + chunkLines - 1) / chunkLines;
+    const std::size_t window = 4 * std::size_t{threads};
+    std::vector<PreparedChunk> slots(window);
+    OrderedChunks pool(chunks, threads, window, [&](std::size_t chunk, std::size_t slot) {
+      Prepare(slots[slot], chunk * chunkLines, std::min(chunkLines, count - chunk * chunkLines));
+    });
+    for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
+      const std::size_t first = chunk * chunkLines, last = std::min(first + chunkLines, count);
+      std::size_t slot;
+      try {
+        slot = pool.Wait(chunk);
+      } catch (const std::exception&) {
+        // The chunk could not be prepared (no memory for its records): read it here instead.
+        pool.Release();
+        if (!ReadInPlace(first, last)) return false;
+        continue;
+      }
+      if (!CarryOut(slots[slot], first)) return false;
+      pool.Release();
+      // The workers only read lines after this chunk.
+      reports_.Passed(last);
+    }
+    return true;
+  }
+
+  // A worker's part: the n lines from `first` prepared into c.
+  void Prepare(PreparedChunk& c, std::size_t first, std::size_t n) const {
     c.Ops.resize(n);
     c.Boxes.clear();
-    LineScratch& workerScratch = c.Scratch;
     FloatRect box;
-    LineList::Cursor cursor = lines.From(first);
+    LineList::Cursor cursor = lines_.From(first);
     for (std::size_t k = 0; k < n; ++k) {
       LineOp& op = c.Ops[k];
-      PrepareLine(cursor.Next(), flipFactor, op, box, workerScratch);
+      PrepareLine(cursor.Next(), flipFactor_, op, box, c.Scratch);
       if (op.Flags & LineOp::BoundingBoxValid) c.Boxes.emplace_back(static_cast<uint32_t>(k), box);
     }
-  });
-  for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
-    const std::size_t first = chunk * chunkLines, last = std::min(first + chunkLines, count);
-    std::size_t slot;
-    try {
-      slot = pool.Wait(chunk);
-    } catch (const std::exception&) {
-      // The chunk could not be prepared (no memory for its records): read it here instead.
-      pool.Release();
-      if (!readInPlace(first, last)) return summary;
-      continue;
-    }
-    const PreparedChunk& c = slots[slot];
+  }
+
+  // Carries out a prepared chunk whose first line is `first`; false when "Abort" was pressed.
+  bool CarryOut(const PreparedChunk& c, std::size_t first) {
     std::size_t nextBox = 0;
-    bool aborted = false;
     for (std::size_t k = 0; k < c.Ops.size(); ++k) {
-      if (progress.AbortRequested()) {
-        aborted = true;
-        break;
-      }
+      if (progress_.AbortRequested()) return false;
       const LineOp& op = c.Ops[k];
       FloatRect box;
       if (op.Flags & LineOp::BoundingBoxValid) box = c.Boxes[nextBox++].second;
       LineStepSucceeds([&] {
-        report(first + k);
-        ApplyLine(sink, state, reading, summary, op, box);
+        Report(first + k);
+        ApplyLine(sink_, state_, reading_, summary_, op, box);
       });
     }
-    if (aborted) return summary;
-    pool.Release();
-    // The workers only read lines after this chunk.
-    reports.Passed(last);
+    return true;
   }
-  return finish();
+
+  const LineList& lines_;
+  InterpreterState& state_;
+  PathSink& sink_;
+  Progress& progress_;
+  ReleaseReports reports_;
+  const float flipFactor_;
+  bool bar_ = false;  // the progress has a bar
+  ReadingState reading_;
+  InterpretSummary summary_;
+  LineScratch scratch_;  // the working buffers of the lines read on this thread
+};
+
+}  // namespace
+
+InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& options,
+                                InterpreterState& state, PathSink& sink, Progress& progress,
+                                TextRelease* release) {
+  LineReading reading(lines, options, state, sink, progress, release);
+  return reading.Read();
 }
 
 }  // namespace aiimport
