@@ -502,26 +502,18 @@ TFaceLayout ComputeFaceLayout(const TFaceInput& in) {
     glyphPos.X = (cw - gw + 1) / 2;
     textPos.X = (cw - tw + 1) / 2;
   }
+  const int room = horizontal ? cw : ch, glyphExtent = horizontal ? gw : gh,
+            textExtent = horizontal ? tw : th;
   const FaceGaps gaps =
-      ResolveGaps(in.Margin, hasGlyph && hasText ? in.Spacing : 0, horizontal ? cw : ch,
-                  horizontal ? gw : gh, horizontal ? tw : th);
-  switch (in.Layout) {
-    case TButtonLayout::blGlyphLeft:
-      glyphPos.X = gaps.Margin;
-      textPos.X = glyphPos.X + gw + gaps.Spacing;
-      break;
-    case TButtonLayout::blGlyphRight:
-      glyphPos.X = cw - gaps.Margin - gw;
-      textPos.X = glyphPos.X - gaps.Spacing - tw;
-      break;
-    case TButtonLayout::blGlyphTop:
-      glyphPos.Y = gaps.Margin;
-      textPos.Y = glyphPos.Y + gh + gaps.Spacing;
-      break;
-    case TButtonLayout::blGlyphBottom:
-      glyphPos.Y = ch - gaps.Margin - gh;
-      textPos.Y = glyphPos.Y - gaps.Spacing - th;
-      break;
+      ResolveGaps(in.Margin, hasGlyph && hasText ? in.Spacing : 0, room, glyphExtent, textExtent);
+  int& glyphAlong = horizontal ? glyphPos.X : glyphPos.Y;
+  int& textAlong = horizontal ? textPos.X : textPos.Y;
+  if (in.Layout == TButtonLayout::blGlyphLeft || in.Layout == TButtonLayout::blGlyphTop) {
+    glyphAlong = gaps.Margin;
+    textAlong = glyphAlong + glyphExtent + gaps.Spacing;
+  } else {
+    glyphAlong = room - gaps.Margin - glyphExtent;
+    textAlong = glyphAlong - gaps.Spacing - textExtent;
   }
   const int ox = face.Left + in.Offset, oy = face.Top + in.Offset;
   if (hasGlyph)
