@@ -158,6 +158,7 @@ class LineDrawer {
     target_.Pixels[static_cast<std::ptrdiff_t>(y) * target_.Stride + x] = pixel_;
   }
   bool ClipLine(double& x1, double& y1, double& x2, double& y2);
+  bool ClipEnds(double& a1, double& b1, double& a2, double& b2, double low, double high);
   void CalculateLastPoint(double rx1, double ry1, double rx2, double ry2);
   template <bool Vertical>
   void LastPixelAlong(int along1, int across1, int along2, int across2);
@@ -178,47 +179,36 @@ class LineDrawer {
 bool LineDrawer::ClipLine(double& x1, double& y1, double& x2, double& y2) {
   if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2))
     return true;
-  if (x1 < xmin_) {
-    if (x2 <= xmin_) goto clipped;
-    y1 += (y2 - y1) / (x2 - x1) * (xmin_ - x1);
-    x1 = xmin_;
-  } else if (x1 > xmax_) {
-    if (x2 >= xmax_) goto clipped;
-    y1 += (y2 - y1) / (x2 - x1) * (xmax_ - x1);
-    x1 = xmax_;
-  }
-  if (x2 < xmin_) {
+  if (ClipEnds(x1, y1, x2, y2, xmin_, xmax_) || ClipEnds(y1, x1, y2, x2, ymin_, ymax_)) {
     lastPixel_.X = INT_MIN;
-    y2 += (y2 - y1) / (x2 - x1) * (xmin_ - x2);
-    x2 = xmin_;
-  } else if (x2 > xmax_) {
-    lastPixel_.X = INT_MIN;
-    y2 += (y2 - y1) / (x2 - x1) * (xmax_ - x2);
-    x2 = xmax_;
-  }
-  if (y1 < ymin_) {
-    if (y2 <= ymin_) goto clipped;
-    x1 += (x2 - x1) / (y2 - y1) * (ymin_ - y1);
-    y1 = ymin_;
-  } else if (y1 > ymax_) {
-    if (y2 >= ymax_) goto clipped;
-    x1 += (x2 - x1) / (y2 - y1) * (ymax_ - y1);
-    y1 = ymax_;
-  }
-  if (y2 < ymin_) {
-    lastPixel_.X = INT_MIN;
-    x2 += (x2 - x1) / (y2 - y1) * (ymin_ - y2);
-    y2 = ymin_;
-  } else if (y2 > ymax_) {
-    lastPixel_.X = INT_MIN;
-    x2 += (x2 - x1) / (y2 - y1) * (ymax_ - y2);
-    y2 = ymax_;
+    return true;
   }
   return false;
+}
 
-clipped:
-  lastPixel_.X = INT_MIN;
-  return true;
+// Clips the line's ends to [low, high] along one axis (a; b is the other coordinate), moving
+// them along the line; true when the whole line lies beyond one side. A clipped end leaves no
+// last pixel to join.
+bool LineDrawer::ClipEnds(double& a1, double& b1, double& a2, double& b2, double low, double high) {
+  if (a1 < low) {
+    if (a2 <= low) return true;
+    b1 += (b2 - b1) / (a2 - a1) * (low - a1);
+    a1 = low;
+  } else if (a1 > high) {
+    if (a2 >= high) return true;
+    b1 += (b2 - b1) / (a2 - a1) * (high - a1);
+    a1 = high;
+  }
+  if (a2 < low) {
+    lastPixel_.X = INT_MIN;
+    b2 += (b2 - b1) / (a2 - a1) * (low - a2);
+    a2 = low;
+  } else if (a2 > high) {
+    lastPixel_.X = INT_MIN;
+    b2 += (b2 - b1) / (a2 - a1) * (high - a2);
+    a2 = high;
+  }
+  return false;
 }
 
 void LineDrawer::CalculateLastPoint(double rx1, double ry1, double rx2, double ry2) {
