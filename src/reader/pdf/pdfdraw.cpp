@@ -411,6 +411,16 @@ class PageDrawer::Impl {
     std::size_t Components = 0;         // device colours: how many numbers
   };
 
+  // A colour operator of a device space: the fill's or the stroke's, and how many numbers.
+  static constexpr Operator DeviceColour(std::string_view text, bool fill, SpaceMember space,
+                                         std::size_t components) {
+    return {.Text = text,
+            .Run = &Impl::DeviceColourOperator,
+            .Fill = fill,
+            .Space = space,
+            .Components = components};
+  }
+
   // The operators the page reader carries out; ET and every other one change nothing here.
   static const Operator* OperatorOf(std::string_view text) {
     static constexpr Operator Rows[] = {
@@ -440,24 +450,12 @@ class PageDrawer::Impl {
         {.Text = "Q", .Run = &Impl::RestoreOperator},
         {.Text = "cm", .Run = &Impl::ConcatOperator},
         // Colours.
-        {.Text = "g",
-         .Run = &Impl::DeviceColourOperator,
-         .Fill = true,
-         .Space = &Impl::gray_,
-         .Components = 1},
-        {.Text = "G", .Run = &Impl::DeviceColourOperator, .Space = &Impl::gray_, .Components = 1},
-        {.Text = "rg",
-         .Run = &Impl::DeviceColourOperator,
-         .Fill = true,
-         .Space = &Impl::rgb_,
-         .Components = 3},
-        {.Text = "RG", .Run = &Impl::DeviceColourOperator, .Space = &Impl::rgb_, .Components = 3},
-        {.Text = "k",
-         .Run = &Impl::DeviceColourOperator,
-         .Fill = true,
-         .Space = &Impl::cmyk_,
-         .Components = 4},
-        {.Text = "K", .Run = &Impl::DeviceColourOperator, .Space = &Impl::cmyk_, .Components = 4},
+        DeviceColour("g", true, &Impl::gray_, 1),
+        DeviceColour("G", false, &Impl::gray_, 1),
+        DeviceColour("rg", true, &Impl::rgb_, 3),
+        DeviceColour("RG", false, &Impl::rgb_, 3),
+        DeviceColour("k", true, &Impl::cmyk_, 4),
+        DeviceColour("K", false, &Impl::cmyk_, 4),
         {.Text = "cs", .Run = &Impl::SpaceOperator, .Fill = true},
         {.Text = "CS", .Run = &Impl::SpaceOperator},
         {.Text = "sc", .Run = &Impl::ComponentsOperator, .Fill = true},
