@@ -167,6 +167,11 @@ class LineDrawer {
   void Stroke(double rx1, double ry1, double rx2, double ry2, int caps);
   template <bool Vertical>
   void StrokeAlong(int along1, int across1, int along2, int across2, int caps);
+  // How a line that starts at `first` meets the previous line's last pixel: on it (the pixel is
+  // not set twice), apart after a turn (a gap: one more pixel), or one pixel across it going the
+  // same way (half a step further).
+  enum class Join { None, Overlap, Gap, HalfStep };
+  Join JoinWithLast(const Pixel& first, int dir, bool axisAligned) const;
 
   const PixelTarget& target_;
   uint32_t pixel_;
@@ -293,34 +298,21 @@ void LineDrawer::StrokeAlong(int along1, int across1, int along2, int across2, i
   Pixel last = A::At(end - 1, static_cast<int>((across + (end - step - 1) * inc) >> 16));
   if (swapped) std::swap(first, last);
   const bool axisAligned = std::llabs(inc) < (1 << 14);
-  if (lastPixel_.X > INT_MIN) {
-    const int dx = std::abs(lastPixel_.X - first.X), dy = std::abs(lastPixel_.Y - first.Y);
-    if (dx == 0 && dy == 0) {
-      // The previous line's last pixel: not set twice.
-      if (swapped) {
-        --end;
-      } else {
-        ++step;
-        across += inc;
-      }
-    } else if (lastDir_ != dir &&
-               ((axisAligned && lastAxisAligned_ && dx != 0 && dy != 0) || dx > 1 || dy > 1)) {
-      // A gap at the turn: one more pixel.
-      if (swapped) {
-        ++end;
-      } else {
-        --step;
-        across -= inc;
-      }
-    } else if (lastDir_ == dir && dx <= 1 && dy > 1) {
-      // Along the same direction, one pixel across from the previous line (taken in x and y
-      // whatever the axis): half a step further.
-      across += inc >> 1;
-      if (swapped)
-        A::Across(last) = static_cast<int>(across >> 16);
-      else
-        A::Across(last) = static_cast<int>((across + (end - step - 1) * inc) >> 16);
+  const Join join = JoinWithLast(first, dir, axisAligned);
+  if (join == Join::Overlap || join == Join::Gap) {
+    const int more = join == Join::Gap ? 1 : -1;
+    if (swapped) {
+      end += more;
+    } else {
+      step -= more;
+      across -= more * inc;
     }
+  } else if (join == Join::HalfStep) {
+    across += inc >> 1;
+    if (swapped)
+      A::Across(last) = static_cast<int>(across >> 16);
+    else
+      A::Across(last) = static_cast<int>((across + (end - step - 1) * inc) >> 16);
   }
   lastDir_ = dir;
   lastAxisAligned_ = axisAligned;
@@ -330,6 +322,18 @@ void LineDrawer::StrokeAlong(int along1, int across1, int along2, int across2, i
     across += inc;
   } while (++step < end);
   lastPixel_ = last;
+}
+
+LineDrawer::Join LineDrawer::JoinWithLast(const Pixel& first, int dir, bool axisAligned) const {
+  if (lastPixel_.X == INT_MIN) return Join::None;
+  const int dx = std::abs(lastPixel_.X - first.X), dy = std::abs(lastPixel_.Y - first.Y);
+  if (dx == 0 && dy == 0) return Join::Overlap;
+  if (lastDir_ != dir &&
+      ((axisAligned && lastAxisAligned_ && dx != 0 && dy != 0) || dx > 1 || dy > 1))
+    return Join::Gap;
+  // Taken in x and y whatever the line's axis.
+  if (lastDir_ == dir && dx <= 1 && dy > 1) return Join::HalfStep;
+  return Join::None;
 }
 
 // A curve is halved until it lies within a quarter of its chord's taxicab length of the chord,
