@@ -158,7 +158,9 @@ class LineDrawer {
     target_.Pixels[static_cast<std::ptrdiff_t>(y) * target_.Stride + x] = pixel_;
   }
   bool ClipLine(double& x1, double& y1, double& x2, double& y2);
-  bool ClipEnds(double& a1, double& b1, double& a2, double& b2, double low, double high);
+  // ClipEnds and JoinWithLast run for every line drawn: inlined.
+  [[gnu::always_inline]] bool ClipEnds(double& a1, double& b1, double& a2, double& b2, double low,
+                                       double high);
   void CalculateLastPoint(double rx1, double ry1, double rx2, double ry2);
   template <bool Vertical>
   void LastPixelAlong(int along1, int across1, int along2, int across2);
@@ -171,7 +173,7 @@ class LineDrawer {
   // not set twice), apart after a turn (a gap: one more pixel), or one pixel across it going the
   // same way (half a step further).
   enum class Join { None, Overlap, Gap, HalfStep };
-  Join JoinWithLast(const Pixel& first, int dir, bool axisAligned) const;
+  [[gnu::always_inline]] Join JoinWithLast(const Pixel& first, int dir, bool axisAligned) const;
 
   const PixelTarget& target_;
   uint32_t pixel_;
@@ -194,7 +196,8 @@ bool LineDrawer::ClipLine(double& x1, double& y1, double& x2, double& y2) {
 // Clips the line's ends to [low, high] along one axis (a; b is the other coordinate), moving
 // them along the line; true when the whole line lies beyond one side. A clipped end leaves no
 // last pixel to join.
-bool LineDrawer::ClipEnds(double& a1, double& b1, double& a2, double& b2, double low, double high) {
+inline bool LineDrawer::ClipEnds(double& a1, double& b1, double& a2, double& b2, double low,
+                                 double high) {
   if (a1 < low) {
     if (a2 <= low) return true;
     b1 += (b2 - b1) / (a2 - a1) * (low - a1);
@@ -324,10 +327,11 @@ void LineDrawer::StrokeAlong(int along1, int across1, int along2, int across2, i
   lastPixel_ = last;
 }
 
-LineDrawer::Join LineDrawer::JoinWithLast(const Pixel& first, int dir, bool axisAligned) const {
+inline LineDrawer::Join LineDrawer::JoinWithLast(const Pixel& first, int dir,
+                                                 bool axisAligned) const {
   if (lastPixel_.X == INT_MIN) return Join::None;
+  if (first.X == lastPixel_.X && first.Y == lastPixel_.Y) return Join::Overlap;
   const int dx = std::abs(lastPixel_.X - first.X), dy = std::abs(lastPixel_.Y - first.Y);
-  if (dx == 0 && dy == 0) return Join::Overlap;
   if (lastDir_ != dir &&
       ((axisAligned && lastAxisAligned_ && dx != 0 && dy != 0) || dx > 1 || dy > 1))
     return Join::Gap;
