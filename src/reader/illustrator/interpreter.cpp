@@ -938,15 +938,17 @@ class LineReading {
     return true;
   }
 
-  // A worker's part: the n lines from `first` prepared into c.
+  // A worker's part: the n lines from `first` prepared into c. It reads nothing of this object
+  // line by line, whose cache lines the calling thread writes meanwhile.
   void Prepare(PreparedChunk& c, std::size_t first, std::size_t n) const {
+    const float flipFactor = flipFactor_;
     c.Ops.resize(n);
     c.Boxes.clear();
     FloatRect box;
     LineList::Cursor cursor = lines_.From(first);
     for (std::size_t k = 0; k < n; ++k) {
       LineOp& op = c.Ops[k];
-      PrepareLine(cursor.Next(), flipFactor_, op, box, c.Scratch);
+      PrepareLine(cursor.Next(), flipFactor, op, box, c.Scratch);
       if (op.Flags & LineOp::BoundingBoxValid) c.Boxes.emplace_back(static_cast<uint32_t>(k), box);
     }
   }
