@@ -9,8 +9,6 @@
 // PeakXText is the peak heap as a multiple of the decoded text's size. The zlib and Zstandard
 // decoders' own small working buffers are malloc'ed and not counted.
 #include <benchmark/benchmark.h>
-#include <zlib.h>
-#include <zstd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +20,7 @@
 #include <vector>
 
 #include "benchsupport.h"
+#include "packing.h"
 #include "pdfsource.h"
 #include "readfile.h"
 #include "testfiles.h"
@@ -35,42 +34,9 @@ namespace fs = std::filesystem;
 
 constexpr int TextMegabytes = 50;
 
-void WriteAll(const fs::path& path, const std::string& bytes) {
-  const std::string temp = path.string() + ".part";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0) {
-    std::perror(temp.c_str());
-    std::exit(2);
-  }
-  fs::rename(temp, path);
-}
-
 fs::path CorpusDir() {
   if (const char* dir = std::getenv("AIIMPORT_CORPUS_DIR")) return dir;
   return fs::path(__FILE__).parent_path().parent_path().parent_path() / "shared" / "corpus";
-}
-
-std::string Zlib(const std::string& text) {
-  uLongf size = compressBound(static_cast<uLong>(text.size()));
-  std::string out(size, '\0');
-  if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-                reinterpret_cast<const Bytef*>(text.data()), static_cast<uLong>(text.size()),
-                Z_DEFAULT_COMPRESSION) != Z_OK)
-    std::exit(2);
-  out.resize(size);
-  return out;
-}
-
-std::string Zstandard(const std::string& text) {
-  ZSTD_CCtx* ctx = ZSTD_createCCtx();
-  ZSTD_CCtx_setParameter(ctx, ZSTD_c_compressionLevel, 3);
-  ZSTD_CCtx_setParameter(ctx, ZSTD_c_contentSizeFlag, 0);
-  std::string out(ZSTD_compressBound(text.size()), '\0');
-  const std::size_t n = ZSTD_compress2(ctx, out.data(), out.size(), text.data(), text.size());
-  ZSTD_freeCCtx(ctx);
-  if (ZSTD_isError(n)) std::exit(2);
-  out.resize(n);
-  return out;
 }
 
 // A one-page PDF whose /PieceInfo carries the metadata and the blocks, assembled by hand.
@@ -125,9 +91,10 @@ Prepared Synthetic(Source source) {
     const std::string text = testing::ReadWholeFile(plain);
     const std::size_t cut = text.find("%%EndComments\n") + 14;
     const std::string rest = text.substr(cut);
-    WriteAll(pdf,
-             IllustratorPdf(text.substr(0, cut), zlib ? "%AI12_CompressedData" + Zlib(rest)
-                                                      : "%AI24_ZStandard_Data" + Zstandard(rest)));
+    benchsupport::WriteFileOnce(
+        pdf, IllustratorPdf(text.substr(0, cut),
+                            zlib ? "%AI12_CompressedData" + testing::Zlib(rest)
+                                 : "%AI24_ZStandard_Data" + testing::ZstdFrame(rest)));
   }
   return {pdf.string(), textBytes};
 }
@@ -141,7 +108,7 @@ Prepared Corpus(const std::string& name, bool plain) {
   if (!x.Ok) return {};
   if (!plain) return {file.string(), x.Size};
   const fs::path text = fs::temp_directory_path() / ("aiimport-extracted-" + name + ".eps");
-  if (!fs::exists(text)) WriteAll(text, std::string(x.View()));
+  if (!fs::exists(text)) benchsupport::WriteFileOnce(text, std::string(x.View()));
   return {text.string(), x.Size};
 }
 

@@ -10,7 +10,6 @@
 //   BM_ReadPage/qpdf_only:      every token through qpdf's tokenizer, one thread
 //   BM_DecodeOnly:          qpdf opening the file, zlib inflating the content (a lower bound)
 #include <benchmark/benchmark.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <charconv>
@@ -24,6 +23,7 @@
 #include <vector>
 
 #include "benchsupport.h"
+#include "packing.h"
 #include "pathcollector.h"
 #include "pdfdocument.h"
 #include "pdfpage.h"
@@ -171,21 +171,10 @@ std::string SyntheticContent(std::size_t target, unsigned seed) {
   return s;
 }
 
-std::string Deflate(const std::string& data) {
-  uLongf size = compressBound(static_cast<uLong>(data.size()));
-  std::string out(size, '\0');
-  if (compress2(reinterpret_cast<Bytef*>(out.data()), &size,
-                reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
-                6) != Z_OK)
-    std::exit(2);
-  out.resize(size);
-  return out;
-}
-
 // A one-page PDF around the content, assembled by hand: an ICC colour space (its profile is
 // not read), an ExtGState, a font that is not embedded, and a small form.
 std::string PagePdf(const std::string& content) {
-  const std::string compressed = Deflate(content);
+  const std::string compressed = aiimport::testing::Zlib(content);
   const std::string form = "q 0.5 g 0 0 m 20 0 l 20 20 l h f 0 0 1 RG 0 0 m 20 20 l S Q\n";
   std::vector<std::string> objects = {
       "<< /Type /Catalog /Pages 2 0 R >>",
@@ -220,12 +209,8 @@ const Prepared& Page() {
     if (!fs::exists(path, ec) || !fs::exists(size, ec)) {
       const std::string content =
           SyntheticContent(static_cast<std::size_t>(ContentMegabytes) << 20, 1);
-      const std::string pdf = PagePdf(content);
       std::ofstream(size) << content.size();
-      const std::string temp = path.string() + ".part";
-      std::ofstream(temp, std::ios::binary)
-          .write(pdf.data(), static_cast<std::streamsize>(pdf.size()));
-      fs::rename(temp, path);
+      benchsupport::WriteFileOnce(path, PagePdf(content));
     }
     p.File = path.string();
     std::ifstream(size) >> p.ContentBytes;
@@ -234,6 +219,7 @@ const Prepared& Page() {
   return page;
 }
 
+// The file's bytes in one allocation of their size: part of what a reading's peak counts.
 std::string ReadAll(const std::string& path) {
   std::string bytes(static_cast<std::size_t>(fs::file_size(path)), '\0');
   std::ifstream(path, std::ios::binary)

@@ -34,6 +34,18 @@ inline long long Current() {
   return currentBytes.load();
 }
 
+// Writes a file the benchmarks keep in the temp folder: under another name first, so that a run
+// that stops part way never leaves a part of the file for a whole one.
+inline void WriteFileOnce(const std::filesystem::path& path, const std::string& bytes) {
+  const std::string temp = path.string() + ".part";
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fclose(f) != 0) {
+    std::perror(temp.c_str());
+    std::exit(2);
+  }
+  std::filesystem::rename(temp, path);
+}
+
 // The synthetic file of `megabytes` MiB (seed 1) of the given shape, written once into the temp
 // folder.
 inline std::string SyntheticFile(
@@ -48,14 +60,7 @@ inline std::string SyntheticFile(
     aiimport::SyntheticOptions options;
     options.TargetBytes = static_cast<uint64_t>(megabytes) * 1024 * 1024;
     options.Shape = shape;
-    const std::string text = aiimport::SyntheticEps(options);
-    const std::string temp = path.string() + ".part";
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fclose(f) != 0) {
-      std::perror(temp.c_str());
-      std::exit(2);
-    }
-    std::filesystem::rename(temp, path);
+    WriteFileOnce(path, aiimport::SyntheticEps(options));
   }
   return path.string();
 }

@@ -247,6 +247,98 @@ std::vector<std::size_t> ChunkStarts(std::span<const tpath* const> paths, unsign
   return starts;
 }
 
+// Converts every path into `output` on this thread, telling `converted` about each in order;
+// returns the span of the points. On a failure the failing path holds its points up to the
+// failure and the list ends with it.
+Span ConvertInPlace(std::vector<tdotpath>& output, std::span<const tpath* const> paths, bool reduce,
+                    ConvertedPathHook* converted) {
+  Span span;
+  std::vector<Tdot> scratch;
+  for (std::size_t index = 0; index < paths.size(); ++index) {
+    try {
+      ConvertPath(*paths[index], output.emplace_back(), reduce, scratch);
+    } catch (...) {
+      output.resize(index + 1);
+      throw;
+    }
+    span.Add(output[index]);
+    if (converted) converted->PathConverted(index);
+  }
+  return span;
+}
+
+// The paths of one chunk converted by a worker into buffers of its own.
+struct ConvertedChunk {
+  std::vector<Tdot> Points;       // the points of the chunk's paths, back to back
+  std::vector<std::size_t> Ends;  // where each path's points end in Points
+  std::vector<IntRect> Boxes;     // each path's box (points, before the shift)
+  Span Extent;
+  std::size_t Failed = 0;  // the index of the path that failed; the chunk's end when none did
+  std::exception_ptr Error;
+};
+
+// A worker's part: the paths [first, last) into c, up to the first that fails.
+void ConvertChunk(ConvertedChunk& c, std::span<const tpath* const> paths, std::size_t first,
+                  std::size_t last, bool reduce) {
+  c.Points.clear();
+  if (!reduce) {
+    std::size_t count = 0;
+    for (std::size_t index = first; index < last; ++index)
+      count += FixedPointCount(*paths[index]);
+    c.Points.reserve(count);
+  }
+  c.Ends.clear();
+  c.Boxes.clear();
+  c.Extent = Span{};
+  c.Error = nullptr;
+  c.Failed = last;
+  PointBuilder builder(c.Points, reduce);
+  for (std::size_t index = first; index < last; ++index) {
+    const std::size_t start = c.Points.size();
+    try {
+      builder.Start();
+      for (const tbpoint& p : paths[index]->Items)
+        builder.Add(p);
+    } catch (...) {
+      // A reduced path gets its points only when complete; a fixed one keeps those made.
+      if (reduce) c.Points.resize(start);
+      c.Ends.push_back(c.Points.size());
+      c.Failed = index;
+      c.Error = std::current_exception();
+      return;
+    }
+    c.Ends.push_back(c.Points.size());
+    Span box;
+    box.Add(std::span<const Tdot>(c.Points).subspan(start));
+    c.Boxes.push_back({box.MinX, box.MinY, box.MaxX, box.MaxY});
+    c.Extent.Add(box);
+  }
+}
+
+// The calling thread's part: the chunk's paths, from `first` on, into `output` and `boxes`,
+// each given its points in a buffer of exactly their size. The sources' attributes come first,
+// then the converted sources are told, so that the memory they free can take the chunk's
+// output points.
+void TakeChunk(const ConvertedChunk& c, std::size_t first, std::span<const tpath* const> paths,
+               std::vector<tdotpath>& output, ConvertedPathHook* converted,
+               std::vector<IntRect>& boxes) {
+  for (std::size_t k = 0; k < c.Ends.size(); ++k)
+    CopyAttributes(*paths[first + k], output.emplace_back());
+  const std::size_t done = c.Failed < first + c.Ends.size() ? c.Failed - first : c.Ends.size();
+  if (converted)
+    for (std::size_t k = 0; k < done; ++k)
+      converted->PathConverted(first + k);
+  std::size_t from = 0;
+  for (std::size_t k = 0; k < c.Ends.size(); ++k) {
+    const std::size_t index = first + k;
+    output[index].Items.assign(c.Points.begin() + static_cast<std::ptrdiff_t>(from),
+                               c.Points.begin() + static_cast<std::ptrdiff_t>(c.Ends[k]));
+    from = c.Ends[k];
+    if (index == c.Failed) break;
+    boxes[index] = c.Boxes[k];
+  }
+}
+
 // Converts every path into `output` (empty, with room for them all: its paths are added as they
 // are converted, so that the first touch of its memory falls where this thread would wait for
 // the workers), telling `converted` about each in order; returns the span of the points. On a
@@ -256,101 +348,27 @@ std::vector<std::size_t> ChunkStarts(std::span<const tpath* const> paths, unsign
 Span ConvertAll(std::vector<tdotpath>& output, std::span<const tpath* const> paths, bool reduce,
                 ConvertedPathHook* converted, const std::vector<std::size_t>& starts,
                 unsigned threads, std::vector<IntRect>& boxes) {
-  const std::size_t n = paths.size();
-  Span span;
-  if (starts.size() <= 2) {
-    std::vector<Tdot> scratch;
-    for (std::size_t index = 0; index < n; ++index) {
-      try {
-        ConvertPath(*paths[index], output.emplace_back(), reduce, scratch);
-      } catch (...) {
-        output.resize(index + 1);
-        throw;
-      }
-      span.Add(output[index]);
-      if (converted) converted->PathConverted(index);
-    }
-    return span;
-  }
+  if (starts.size() <= 2) return ConvertInPlace(output, paths, reduce, converted);
 
   // Workers convert chunks of paths into buffers of their own; this thread takes the chunks in
-  // order, tells `converted` about the chunk's paths, gives each output path its points (in a
-  // buffer of exactly their size) and stops at the first failure, so that the first failing
-  // coordinate in path order is the one reported. Every allocation and release of path points
-  // happens here, in the same order whatever the number of threads, and the memory `converted`
-  // frees (the batch's source points) is there for the chunk's output points.
-  struct Chunk {
-    std::vector<Tdot> Points;       // the points of the chunk's paths, back to back
-    std::vector<std::size_t> Ends;  // where each path's points end in Points
-    std::vector<IntRect> Boxes;     // each path's box (points, before the shift)
-    Span Extent;
-    std::size_t Failed = 0;  // the index of the path that failed; the chunk's end when none did
-    std::exception_ptr Error;
-  };
+  // order, tells `converted` about the chunk's paths, gives each output path its points and
+  // stops at the first failure, so that the first failing coordinate in path order is the one
+  // reported. Every allocation and release of path points happens here, in the same order
+  // whatever the number of threads.
   const std::size_t chunks = starts.size() - 1;
   const std::size_t window = 4 * std::size_t{threads};
-  std::vector<Chunk> slots(window);
+  std::vector<ConvertedChunk> slots(window);
+  Span span;
   std::exception_ptr error;
-  std::size_t failed = n;
+  std::size_t failed = paths.size();
   {
     OrderedChunks pool(chunks, threads, window, [&](std::size_t chunk, std::size_t slot) {
-      Chunk& c = slots[slot];
-      const std::size_t first = starts[chunk], last = starts[chunk + 1];
-      c.Points.clear();
-      if (!reduce) {
-        std::size_t count = 0;
-        for (std::size_t index = first; index < last; ++index)
-          count += FixedPointCount(*paths[index]);
-        c.Points.reserve(count);
-      }
-      c.Ends.clear();
-      c.Boxes.clear();
-      c.Extent = Span{};
-      c.Error = nullptr;
-      c.Failed = last;
-      PointBuilder builder(c.Points, reduce);
-      for (std::size_t index = first; index < last; ++index) {
-        const std::size_t start = c.Points.size();
-        try {
-          builder.Start();
-          for (const tbpoint& p : paths[index]->Items)
-            builder.Add(p);
-        } catch (...) {
-          // A reduced path gets its points only when complete; a fixed one keeps those made.
-          if (reduce) c.Points.resize(start);
-          c.Ends.push_back(c.Points.size());
-          c.Failed = index;
-          c.Error = std::current_exception();
-          return;
-        }
-        c.Ends.push_back(c.Points.size());
-        Span box;
-        box.Add(std::span<const Tdot>(c.Points).subspan(start));
-        c.Boxes.push_back({box.MinX, box.MinY, box.MaxX, box.MaxY});
-        c.Extent.Add(box);
-      }
+      ConvertChunk(slots[slot], paths, starts[chunk], starts[chunk + 1], reduce);
     });
-    boxes.resize(n);
+    boxes.resize(paths.size());
     for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
-      const std::size_t first = starts[chunk];
-      const Chunk& c = slots[pool.Wait(chunk)];
-      // The sources' attributes, then the converted sources are told, so that the memory they
-      // free can take the chunk's output points.
-      for (std::size_t k = 0; k < c.Ends.size(); ++k)
-        CopyAttributes(*paths[first + k], output.emplace_back());
-      const std::size_t done = c.Failed < first + c.Ends.size() ? c.Failed - first : c.Ends.size();
-      if (converted)
-        for (std::size_t k = 0; k < done; ++k)
-          converted->PathConverted(first + k);
-      std::size_t from = 0;
-      for (std::size_t k = 0; k < c.Ends.size(); ++k) {
-        const std::size_t index = first + k;
-        output[index].Items.assign(c.Points.begin() + static_cast<std::ptrdiff_t>(from),
-                                   c.Points.begin() + static_cast<std::ptrdiff_t>(c.Ends[k]));
-        from = c.Ends[k];
-        if (index == c.Failed) break;
-        boxes[index] = c.Boxes[k];
-      }
+      const ConvertedChunk& c = slots[pool.Wait(chunk)];
+      TakeChunk(c, starts[chunk], paths, output, converted, boxes);
       if (c.Error) {
         failed = c.Failed;
         error = c.Error;

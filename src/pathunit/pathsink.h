@@ -10,6 +10,9 @@
 
 namespace aiimport {
 
+// The view extent a reader begins a drawing with, until the file gives its own.
+inline constexpr FloatRect StartViewExtent{0, -60, 60, 0};
+
 class PathSink {
  public:
   virtual ~PathSink() = default;

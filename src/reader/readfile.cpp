@@ -18,8 +18,6 @@ namespace aiimport {
 
 namespace {
 
-constexpr FloatRect StartExtent{0, -60, 60, 0};
-
 // Text for the line reader: a file's bytes, or the Illustrator text unpacked from them.
 struct Text {
   std::unique_ptr<char[]> Data;
@@ -220,7 +218,7 @@ class Reading {
   // "Abort" while Ghostscript ran: nothing of the drawing is kept.
   void Abort() {
     PathCollector collector(model_);
-    collector.BeginDrawing(StartExtent);
+    collector.BeginDrawing(StartViewExtent);
     collector.AbortDrawing();
     result_.Aborted = true;
   }

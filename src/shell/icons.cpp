@@ -19,7 +19,7 @@ const QColor AccentLight(0xa9, 0xc8, 0xf2);
 const QColor Warm(0xd0, 0x4a, 0x36);
 const QColor Fill(0x5b, 0x9b, 0x4b);
 const QColor FillLight(0xc9, 0xe4, 0xbf);
-const QColor Folder(0xe8, 0xb8, 0x4a);
+const QColor FolderColour(0xe8, 0xb8, 0x4a);
 const QColor FolderDark(0xb0, 0x83, 0x22);
 
 using Drawing = std::function<void(QPainter&)>;
@@ -89,241 +89,269 @@ void Arrow(QPainter& p, bool up) {
   p.drawLine(QPointF(10, tip), QPointF(14.5, tip + wing));
 }
 
+// ---- The paths, as the tree and the tool bar show them (each with its outline's width) ----
+
+void OpenPath(QPainter& p, qreal width) {
+  p.setPen(Pen(Ink, width));
+  p.setBrush(Qt::NoBrush);
+  p.drawPath(OpenCurve());
+  EndPoints(p);
+}
+
+void ClosedPath(QPainter& p, qreal width) {
+  p.setPen(Pen(Ink, width));
+  p.setBrush(Qt::NoBrush);
+  p.drawPath(Blob());
+}
+
+void FilledPath(QPainter& p, qreal width) {
+  p.setPen(Pen(Fill.darker(140), width));
+  p.setBrush(Fill);
+  p.drawPath(Blob());
+}
+
+// ---- The tree's pictures ----
+
+void Folder(QPainter& p) {
+  p.setPen(Pen(FolderDark, 1.0));
+  p.setBrush(FolderColour);
+  QPainterPath tab;
+  tab.moveTo(2.5, 5.5);
+  tab.lineTo(7.5, 5.5);
+  tab.lineTo(9, 7);
+  tab.lineTo(17.5, 7);
+  tab.lineTo(17.5, 16.5);
+  tab.lineTo(2.5, 16.5);
+  tab.closeSubpath();
+  p.drawPath(tab);
+  p.setBrush(FolderColour.lighter(118));
+  p.drawRect(QRectF(2.5, 9, 15, 7.5));
+}
+
+// Two shapes joined, with a hole.
+void Composite(QPainter& p) {
+  QPainterPath path;
+  path.addRoundedRect(QRectF(2.5, 3.5, 15, 13), 3, 3);
+  path.addEllipse(QPointF(10, 10), 3.2, 3.2);
+  path.setFillRule(Qt::OddEvenFill);
+  p.setPen(Pen(Ink, 1.2));
+  p.setBrush(Fill);
+  p.drawPath(path);
+}
+
+void OpenFilledPath(QPainter& p) {
+  p.setPen(Qt::NoPen);
+  p.setBrush(FillLight);
+  p.drawPath(OpenCurve());
+  p.setPen(Pen(Fill.darker(130), 1.6));
+  p.setBrush(Qt::NoBrush);
+  p.drawPath(OpenCurve());
+  EndPoints(p);
+}
+
+// ---- The tool bar's pictures ----
+
+// A magnifier inside corner marks.
+void ZoomAll(QPainter& p) {
+  p.setPen(Pen(Accent, 1.6));
+  for (const auto& [x, y, dx, dy] :
+       {std::tuple{1.5, 1.5, 1, 1}, {18.5, 1.5, -1, 1}, {1.5, 18.5, 1, -1}, {18.5, 18.5, -1, -1}}) {
+    p.drawLine(QPointF(x, y), QPointF(x + 4 * dx, y));
+    p.drawLine(QPointF(x, y), QPointF(x, y + 4 * dy));
+  }
+  Magnifier(p, QPointF(8.5, 8.5), 4.2);
+}
+
+// A magnifier over a selected shape.
+void ZoomObject(QPainter& p) {
+  p.setPen(Pen(Accent, 1.2));
+  p.setBrush(AccentLight);
+  p.drawRect(QRectF(2.5, 2.5, 8, 7));
+  Magnifier(p, QPointF(9, 9), 5);
+  p.setPen(Pen(Accent, 1.3));
+  p.drawLine(QPointF(7, 9), QPointF(11, 9));
+  p.drawLine(QPointF(9, 7), QPointF(9, 11));
+}
+
+void Delete(QPainter& p) {
+  p.setPen(Pen(Warm, 2.8));
+  p.drawLine(QPointF(5, 5), QPointF(15, 15));
+  p.drawLine(QPointF(15, 5), QPointF(5, 15));
+}
+
+void Help(QPainter& p) {
+  p.setPen(Qt::NoPen);
+  p.setBrush(Accent);
+  p.drawEllipse(QPointF(10, 10), 8, 8);
+  QFont font;
+  font.setPixelSize(13);
+  font.setBold(true);
+  p.setFont(font);
+  p.setPen(Qt::white);
+  p.drawText(QRectF(0, 0, 20, 20), Qt::AlignCenter, QStringLiteral("?"));
+}
+
+void Wireframe(QPainter& p) {
+  p.setPen(Pen(Ink, 1.3));
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(QRectF(2.5, 7.5, 9, 9));
+  p.drawEllipse(QPointF(12.5, 7.5), 5, 5);
+}
+
+// One outline each way.
+void Orientation(QPainter& p) {
+  p.setBrush(Qt::NoBrush);
+  p.setPen(Pen(QColor(0x20, 0x40, 0xe0), 1.6));
+  p.drawArc(QRectF(2.5, 2.5, 15, 15), 30 * 16, 150 * 16);
+  p.setPen(Pen(QColor(0xe0, 0x30, 0x20), 1.6));
+  p.drawArc(QRectF(2.5, 2.5, 15, 15), 210 * 16, 150 * 16);
+  p.setPen(Pen(QColor(0x20, 0x40, 0xe0), 1.6));
+  p.drawLine(QPointF(3.2, 7.5), QPointF(2.2, 4.2));
+  p.drawLine(QPointF(3.2, 7.5), QPointF(6.2, 6.0));
+  p.setPen(Pen(QColor(0xe0, 0x30, 0x20), 1.6));
+  p.drawLine(QPointF(16.8, 12.5), QPointF(17.8, 15.8));
+  p.drawLine(QPointF(16.8, 12.5), QPointF(13.8, 14.0));
+}
+
+void Solid(QPainter& p) {
+  p.setPen(Pen(Ink, 1.1));
+  p.setBrush(Fill);
+  p.drawRect(QRectF(2.5, 7.5, 9, 9));
+  p.setBrush(Warm);
+  p.drawEllipse(QPointF(12.5, 7.5), 5, 5);
+}
+
+void BreakApart(QPainter& p) {
+  p.setPen(Pen(Ink, 1.1));
+  p.setBrush(Fill);
+  p.drawRect(QRectF(2, 3, 7, 14));
+  p.drawRect(QRectF(11, 3, 7, 14));
+  p.setPen(Pen(Warm, 1.4));
+  p.drawLine(QPointF(10, 1), QPointF(10, 19));
+}
+
+// A waste bin.
+void Purge(QPainter& p) {
+  p.setPen(Pen(Ink, 1.3));
+  p.setBrush(QColor(0xe4, 0xe8, 0xee));
+  p.drawRect(QRectF(5, 6, 10, 11));
+  p.drawLine(QPointF(3.5, 5), QPointF(16.5, 5));
+  p.drawLine(QPointF(8, 3), QPointF(12, 3));
+  p.drawLine(QPointF(8.5, 8.5), QPointF(8.5, 14.5));
+  p.drawLine(QPointF(11.5, 8.5), QPointF(11.5, 14.5));
+}
+
+// Two lists and a swap.
+void ToggleList(QPainter& p) {
+  p.setPen(Pen(Ink, 1.1));
+  p.setBrush(QColor(0xf4, 0xf6, 0xfa));
+  p.drawRect(QRectF(1.5, 2.5, 7, 15));
+  p.drawRect(QRectF(11.5, 2.5, 7, 15));
+  for (qreal y : {6.0, 9.5, 13.0}) {
+    p.drawLine(QPointF(3, y), QPointF(7, y));
+    p.drawLine(QPointF(13, y), QPointF(17, y));
+  }
+  p.setPen(Pen(Accent, 1.8));
+  p.drawLine(QPointF(6, 10), QPointF(14, 10));
+  p.drawLine(QPointF(14, 10), QPointF(11.5, 7.5));
+  p.drawLine(QPointF(14, 10), QPointF(11.5, 12.5));
+}
+
+// An outline with the fill struck out.
+void Clear(QPainter& p) {
+  p.setPen(Pen(Ink, 1.5));
+  p.setBrush(Qt::NoBrush);
+  p.drawPath(Blob());
+  p.setPen(Pen(Warm, 1.6));
+  p.drawLine(QPointF(3, 17), QPointF(17, 3));
+}
+
+void Flag(QPainter& p) {
+  p.setPen(Pen(Ink, 1.6));
+  p.drawLine(QPointF(5, 2.5), QPointF(5, 18));
+  p.setPen(Qt::NoPen);
+  p.setBrush(Warm);
+  QPainterPath flag;
+  flag.moveTo(5.8, 3);
+  flag.lineTo(16, 6.5);
+  flag.lineTo(5.8, 10);
+  flag.closeSubpath();
+  p.drawPath(flag);
+}
+
+// A magnifier over a dotted rectangle.
+void ZoomArea(QPainter& p) {
+  QPen dotted(Ink, 1.0, Qt::DotLine);
+  p.setPen(dotted);
+  p.setBrush(Qt::NoBrush);
+  p.drawRect(QRectF(1.5, 1.5, 12, 10));
+  Magnifier(p, QPointF(10, 10), 4.2);
+}
+
+// A circular arrow.
+void RepaintAll(QPainter& p) {
+  p.setPen(Pen(Accent, 2.0));
+  p.setBrush(Qt::NoBrush);
+  p.drawArc(QRectF(3.5, 3.5, 13, 13), 60 * 16, 280 * 16);
+  p.drawLine(QPointF(13.8, 4.4), QPointF(13.6, 0.8));
+  p.drawLine(QPointF(13.8, 4.4), QPointF(17.2, 5.2));
+}
+
+// A picture of an image list: its index and its drawing.
+struct Picture {
+  int Index;
+  void (*Draw)(QPainter&);
+};
+
+constexpr Picture TreePictures[] = {
+    {0, Folder},
+    {1, Composite},
+    {3, [](QPainter& p) { OpenPath(p, 1.6); }},
+    {4, [](QPainter& p) { ClosedPath(p, 1.6); }},
+    {5, OpenFilledPath},
+    {6, [](QPainter& p) { FilledPath(p, 1.2); }},
+};
+
+constexpr Picture ToolPictures[] = {
+    {0, ZoomAll},
+    {1, ZoomObject},
+    {2, ZoomObject},
+    {5, Delete},
+    {7, Help},
+    {8, [](QPainter& p) { OpenPath(p, 1.7); }},     // open paths
+    {9, [](QPainter& p) { ClosedPath(p, 1.7); }},   // closed paths / no fill
+    {10, [](QPainter& p) { FilledPath(p, 1.3); }},  // solid fill
+    {11, Wireframe},
+    {12, Orientation},
+    {13, Solid},
+    {14, BreakApart},
+    {15, Purge},
+    {17, ToggleList},
+    {18, [](QPainter& p) { Arrow(p, false); }},     // down
+    {19, [](QPainter& p) { Arrow(p, true); }},      // up
+    {20, [](QPainter& p) { FilledPath(p, 1.3); }},  // closed and filled
+    {21, Clear},
+    {22, [](QPainter& p) { OpenPath(p, 1.7); }},  // open selected
+    {23, Flag},
+    {25, ZoomArea},
+    {26, RepaintAll},
+};
+
+template <std::size_t N>
+QIcon PictureOf(const Picture (&pictures)[N], int index) {
+  for (const Picture& picture : pictures)
+    if (picture.Index == index) return Make(picture.Draw);
+  return {};
+}
+
 }  // namespace
 
 QIcon TreeImage(int index) {
-  switch (index) {
-    case 0:  // group: a folder
-      return Make([](QPainter& p) {
-        p.setPen(Pen(FolderDark, 1.0));
-        p.setBrush(Folder);
-        QPainterPath tab;
-        tab.moveTo(2.5, 5.5);
-        tab.lineTo(7.5, 5.5);
-        tab.lineTo(9, 7);
-        tab.lineTo(17.5, 7);
-        tab.lineTo(17.5, 16.5);
-        tab.lineTo(2.5, 16.5);
-        tab.closeSubpath();
-        p.drawPath(tab);
-        p.setBrush(Folder.lighter(118));
-        p.drawRect(QRectF(2.5, 9, 15, 7.5));
-      });
-    case 1:  // composite: two shapes joined, with a hole
-      return Make([](QPainter& p) {
-        QPainterPath path;
-        path.addRoundedRect(QRectF(2.5, 3.5, 15, 13), 3, 3);
-        path.addEllipse(QPointF(10, 10), 3.2, 3.2);
-        path.setFillRule(Qt::OddEvenFill);
-        p.setPen(Pen(Ink, 1.2));
-        p.setBrush(Fill);
-        p.drawPath(path);
-      });
-    case 3:  // open path, no fill
-      return Make([](QPainter& p) {
-        p.setPen(Pen(Ink, 1.6));
-        p.setBrush(Qt::NoBrush);
-        p.drawPath(OpenCurve());
-        EndPoints(p);
-      });
-    case 4:  // closed path, no fill
-      return Make([](QPainter& p) {
-        p.setPen(Pen(Ink, 1.6));
-        p.setBrush(Qt::NoBrush);
-        p.drawPath(Blob());
-      });
-    case 5:  // open path, filled
-      return Make([](QPainter& p) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(FillLight);
-        p.drawPath(OpenCurve());
-        p.setPen(Pen(Fill.darker(130), 1.6));
-        p.setBrush(Qt::NoBrush);
-        p.drawPath(OpenCurve());
-        EndPoints(p);
-      });
-    case 6:  // closed path, filled
-      return Make([](QPainter& p) {
-        p.setPen(Pen(Fill.darker(140), 1.2));
-        p.setBrush(Fill);
-        p.drawPath(Blob());
-      });
-    default:
-      return {};
-  }
+  return PictureOf(TreePictures, index);
 }
 
 QIcon ToolImage(int index) {
-  switch (index) {
-    case 0:  // zoom to all: a magnifier inside corner marks
-      return Make([](QPainter& p) {
-        p.setPen(Pen(Accent, 1.6));
-        for (const auto& [x, y, dx, dy] : {std::tuple{1.5, 1.5, 1, 1},
-                                           {18.5, 1.5, -1, 1},
-                                           {1.5, 18.5, 1, -1},
-                                           {18.5, 18.5, -1, -1}}) {
-          p.drawLine(QPointF(x, y), QPointF(x + 4 * dx, y));
-          p.drawLine(QPointF(x, y), QPointF(x, y + 4 * dy));
-        }
-        Magnifier(p, QPointF(8.5, 8.5), 4.2);
-      });
-    case 1:
-    case 2:  // zoom to object: a magnifier over a selected shape
-      return Make([](QPainter& p) {
-        p.setPen(Pen(Accent, 1.2));
-        p.setBrush(AccentLight);
-        p.drawRect(QRectF(2.5, 2.5, 8, 7));
-        Magnifier(p, QPointF(9, 9), 5);
-        p.setPen(Pen(Accent, 1.3));
-        p.drawLine(QPointF(7, 9), QPointF(11, 9));
-        p.drawLine(QPointF(9, 7), QPointF(9, 11));
-      });
-    case 5:  // delete
-      return Make([](QPainter& p) {
-        p.setPen(Pen(Warm, 2.8));
-        p.drawLine(QPointF(5, 5), QPointF(15, 15));
-        p.drawLine(QPointF(15, 5), QPointF(5, 15));
-      });
-    case 7:  // help
-      return Make([](QPainter& p) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(Accent);
-        p.drawEllipse(QPointF(10, 10), 8, 8);
-        QFont font;
-        font.setPixelSize(13);
-        font.setBold(true);
-        p.setFont(font);
-        p.setPen(Qt::white);
-        p.drawText(QRectF(0, 0, 20, 20), Qt::AlignCenter, QStringLiteral("?"));
-      });
-    case 8:   // open paths
-    case 22:  // open selected
-      return Make([](QPainter& p) {
-        p.setPen(Pen(Ink, 1.7));
-        p.setBrush(Qt::NoBrush);
-        p.drawPath(OpenCurve());
-        EndPoints(p);
-      });
-    case 9:  // closed paths / no fill
-      return Make([](QPainter& p) {
-        p.setPen(Pen(Ink, 1.7));
-        p.setBrush(Qt::NoBrush);
-        p.drawPath(Blob());
-      });
-    case 10:  // solid fill
-    case 20:  // closed and filled
-      return Make([](QPainter& p) {
-        p.setPen(Pen(Fill.darker(140), 1.3));
-        p.setBrush(Fill);
-        p.drawPath(Blob());
-      });
-    case 11:  // wireframe view
-      return Make([](QPainter& p) {
-        p.setPen(Pen(Ink, 1.3));
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(QRectF(2.5, 7.5, 9, 9));
-        p.drawEllipse(QPointF(12.5, 7.5), 5, 5);
-      });
-    case 12:  // orientation view: one outline each way
-      return Make([](QPainter& p) {
-        p.setBrush(Qt::NoBrush);
-        p.setPen(Pen(QColor(0x20, 0x40, 0xe0), 1.6));
-        p.drawArc(QRectF(2.5, 2.5, 15, 15), 30 * 16, 150 * 16);
-        p.setPen(Pen(QColor(0xe0, 0x30, 0x20), 1.6));
-        p.drawArc(QRectF(2.5, 2.5, 15, 15), 210 * 16, 150 * 16);
-        p.setPen(Pen(QColor(0x20, 0x40, 0xe0), 1.6));
-        p.drawLine(QPointF(3.2, 7.5), QPointF(2.2, 4.2));
-        p.drawLine(QPointF(3.2, 7.5), QPointF(6.2, 6.0));
-        p.setPen(Pen(QColor(0xe0, 0x30, 0x20), 1.6));
-        p.drawLine(QPointF(16.8, 12.5), QPointF(17.8, 15.8));
-        p.drawLine(QPointF(16.8, 12.5), QPointF(13.8, 14.0));
-      });
-    case 13:  // solid view
-      return Make([](QPainter& p) {
-        p.setPen(Pen(Ink, 1.1));
-        p.setBrush(Fill);
-        p.drawRect(QRectF(2.5, 7.5, 9, 9));
-        p.setBrush(Warm);
-        p.drawEllipse(QPointF(12.5, 7.5), 5, 5);
-      });
-    case 14:  // break apart
-      return Make([](QPainter& p) {
-        p.setPen(Pen(Ink, 1.1));
-        p.setBrush(Fill);
-        p.drawRect(QRectF(2, 3, 7, 14));
-        p.drawRect(QRectF(11, 3, 7, 14));
-        p.setPen(Pen(Warm, 1.4));
-        p.drawLine(QPointF(10, 1), QPointF(10, 19));
-      });
-    case 15:  // purge: a waste bin
-      return Make([](QPainter& p) {
-        p.setPen(Pen(Ink, 1.3));
-        p.setBrush(QColor(0xe4, 0xe8, 0xee));
-        p.drawRect(QRectF(5, 6, 10, 11));
-        p.drawLine(QPointF(3.5, 5), QPointF(16.5, 5));
-        p.drawLine(QPointF(8, 3), QPointF(12, 3));
-        p.drawLine(QPointF(8.5, 8.5), QPointF(8.5, 14.5));
-        p.drawLine(QPointF(11.5, 8.5), QPointF(11.5, 14.5));
-      });
-    case 17:  // toggle list: two lists and a swap
-      return Make([](QPainter& p) {
-        p.setPen(Pen(Ink, 1.1));
-        p.setBrush(QColor(0xf4, 0xf6, 0xfa));
-        p.drawRect(QRectF(1.5, 2.5, 7, 15));
-        p.drawRect(QRectF(11.5, 2.5, 7, 15));
-        for (qreal y : {6.0, 9.5, 13.0}) {
-          p.drawLine(QPointF(3, y), QPointF(7, y));
-          p.drawLine(QPointF(13, y), QPointF(17, y));
-        }
-        p.setPen(Pen(Accent, 1.8));
-        p.drawLine(QPointF(6, 10), QPointF(14, 10));
-        p.drawLine(QPointF(14, 10), QPointF(11.5, 7.5));
-        p.drawLine(QPointF(14, 10), QPointF(11.5, 12.5));
-      });
-    case 18:  // down
-      return Make([](QPainter& p) { Arrow(p, false); });
-    case 19:  // up
-      return Make([](QPainter& p) { Arrow(p, true); });
-    case 21:  // clear: an outline with the fill struck out
-      return Make([](QPainter& p) {
-        p.setPen(Pen(Ink, 1.5));
-        p.setBrush(Qt::NoBrush);
-        p.drawPath(Blob());
-        p.setPen(Pen(Warm, 1.6));
-        p.drawLine(QPointF(3, 17), QPointF(17, 3));
-      });
-    case 23:  // flag
-      return Make([](QPainter& p) {
-        p.setPen(Pen(Ink, 1.6));
-        p.drawLine(QPointF(5, 2.5), QPointF(5, 18));
-        p.setPen(Qt::NoPen);
-        p.setBrush(Warm);
-        QPainterPath flag;
-        flag.moveTo(5.8, 3);
-        flag.lineTo(16, 6.5);
-        flag.lineTo(5.8, 10);
-        flag.closeSubpath();
-        p.drawPath(flag);
-      });
-    case 25:  // zoom area: a magnifier over a dotted rectangle
-      return Make([](QPainter& p) {
-        QPen dotted(Ink, 1.0, Qt::DotLine);
-        p.setPen(dotted);
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(QRectF(1.5, 1.5, 12, 10));
-        Magnifier(p, QPointF(10, 10), 4.2);
-      });
-    case 26:  // repaint all: a circular arrow
-      return Make([](QPainter& p) {
-        p.setPen(Pen(Accent, 2.0));
-        p.setBrush(Qt::NoBrush);
-        p.drawArc(QRectF(3.5, 3.5, 13, 13), 60 * 16, 280 * 16);
-        p.drawLine(QPointF(13.8, 4.4), QPointF(13.6, 0.8));
-        p.drawLine(QPointF(13.8, 4.4), QPointF(17.2, 5.2));
-      });
-    default:
-      return {};
-  }
+  return PictureOf(ToolPictures, index);
 }
 
 std::vector<IconShape> ProgramIconShapes() {

@@ -441,6 +441,45 @@ TPoint PlacePopup(const TRect& button, int width, int height, const TRect& scree
 
 // ---- The button's face ----
 
+namespace {
+
+// The margin before the glyph and the spacing between glyph and caption along the layout's
+// axis, where `room` is the face's extent: -1 for either spreads them evenly.
+struct FaceGaps {
+  int Margin = 0, Spacing = 0;
+};
+
+FaceGaps ResolveGaps(int margin, int spacing, int room, int glyphExtent, int textExtent) {
+  if (margin == -1) {
+    if (spacing == -1) {
+      margin = (room - (glyphExtent + textExtent)) / 3;
+      spacing = margin;
+    } else {
+      margin = (room - (glyphExtent + spacing + textExtent) + 1) / 2;
+    }
+  } else if (spacing == -1) {
+    spacing = (room - (margin + glyphExtent) - textExtent) / 2;
+  }
+  return {margin, spacing};
+}
+
+// The colour indicator beside the glyph (the face without a caption), on the side away from it.
+TRect IndicatorBesideGlyph(TButtonLayout layout, const TRect& g, const TRect& area) {
+  switch (layout) {
+    case TButtonLayout::blGlyphLeft:
+      return {g.Right + 4, g.Top, area.Right, g.Bottom};
+    case TButtonLayout::blGlyphRight:
+      return {area.Left, g.Top, g.Left - 4, g.Bottom};
+    case TButtonLayout::blGlyphTop:
+      return {g.Left, g.Bottom + 4, g.Right, area.Bottom};
+    case TButtonLayout::blGlyphBottom:
+      return {g.Left, area.Top, g.Right, g.Top - 4};
+  }
+  return area;
+}
+
+}  // namespace
+
 TFaceLayout ComputeFaceLayout(const TFaceInput& in) {
   TFaceLayout out;
   const TRect& c = in.Client;
@@ -454,6 +493,7 @@ TFaceLayout ComputeFaceLayout(const TFaceInput& in) {
   const bool horizontal =
       in.Layout == TButtonLayout::blGlyphLeft || in.Layout == TButtonLayout::blGlyphRight;
 
+  // Centred across the layout's axis; along it, glyph and caption in the layout's order.
   TPoint glyphPos, textPos;
   if (horizontal) {
     glyphPos.Y = (ch - gh + 1) / 2;
@@ -462,37 +502,18 @@ TFaceLayout ComputeFaceLayout(const TFaceInput& in) {
     glyphPos.X = (cw - gw + 1) / 2;
     textPos.X = (cw - tw + 1) / 2;
   }
-  int spacing = in.Spacing, margin = in.Margin;
-  if (!hasGlyph || !hasText) spacing = 0;
-  const int room = horizontal ? cw : ch;
-  const int glyphExtent = horizontal ? gw : gh, textExtent = horizontal ? tw : th;
-  if (margin == -1) {
-    if (spacing == -1) {
-      margin = (room - (glyphExtent + textExtent)) / 3;
-      spacing = margin;
-    } else {
-      margin = (room - (glyphExtent + spacing + textExtent) + 1) / 2;
-    }
-  } else if (spacing == -1) {
-    spacing = (room - (margin + glyphExtent) - textExtent) / 2;
-  }
-  switch (in.Layout) {
-    case TButtonLayout::blGlyphLeft:
-      glyphPos.X = margin;
-      textPos.X = glyphPos.X + gw + spacing;
-      break;
-    case TButtonLayout::blGlyphRight:
-      glyphPos.X = cw - margin - gw;
-      textPos.X = glyphPos.X - spacing - tw;
-      break;
-    case TButtonLayout::blGlyphTop:
-      glyphPos.Y = margin;
-      textPos.Y = glyphPos.Y + gh + spacing;
-      break;
-    case TButtonLayout::blGlyphBottom:
-      glyphPos.Y = ch - margin - gh;
-      textPos.Y = glyphPos.Y - spacing - th;
-      break;
+  const int room = horizontal ? cw : ch, glyphExtent = horizontal ? gw : gh,
+            textExtent = horizontal ? tw : th;
+  const FaceGaps gaps =
+      ResolveGaps(in.Margin, hasGlyph && hasText ? in.Spacing : 0, room, glyphExtent, textExtent);
+  int& glyphAlong = horizontal ? glyphPos.X : glyphPos.Y;
+  int& textAlong = horizontal ? textPos.X : textPos.Y;
+  if (in.Layout == TButtonLayout::blGlyphLeft || in.Layout == TButtonLayout::blGlyphTop) {
+    glyphAlong = gaps.Margin;
+    textAlong = glyphAlong + glyphExtent + gaps.Spacing;
+  } else {
+    glyphAlong = room - gaps.Margin - glyphExtent;
+    textAlong = glyphAlong - gaps.Spacing - textExtent;
   }
   const int ox = face.Left + in.Offset, oy = face.Top + in.Offset;
   if (hasGlyph)
@@ -507,24 +528,7 @@ TFaceLayout ComputeFaceLayout(const TFaceInput& in) {
     out.Indicator = bar;
   } else {
     const TRect area{c.Left + 2, c.Top + 2, c.Right - (in.DropDownWidth + 2) - 2, c.Bottom - 2};
-    out.Indicator = area;
-    if (hasGlyph) {
-      const TRect& g = out.Glyph;
-      switch (in.Layout) {
-        case TButtonLayout::blGlyphLeft:
-          out.Indicator = {g.Right + 4, g.Top, area.Right, g.Bottom};
-          break;
-        case TButtonLayout::blGlyphRight:
-          out.Indicator = {area.Left, g.Top, g.Left - 4, g.Bottom};
-          break;
-        case TButtonLayout::blGlyphTop:
-          out.Indicator = {g.Left, g.Bottom + 4, g.Right, area.Bottom};
-          break;
-        case TButtonLayout::blGlyphBottom:
-          out.Indicator = {g.Left, area.Top, g.Right, g.Top - 4};
-          break;
-      }
-    }
+    out.Indicator = hasGlyph ? IndicatorBesideGlyph(in.Layout, out.Glyph, area) : area;
   }
   return out;
 }

@@ -125,6 +125,21 @@ int SwapCaps(int caps) {
   return ((caps & CapBegin) << 1) | ((caps & CapEnd) >> 1);
 }
 
+// A line's two axes: the major one, along which it sets one pixel a step, and the minor one
+// across it. One piece of code draws mostly vertical lines (along y) and mostly horizontal ones
+// (along x).
+template <bool Vertical>
+struct Axes {
+  static constexpr int Forward = Vertical ? TopToBottom : LeftToRight;
+  static constexpr int Backward = Vertical ? BottomToTop : RightToLeft;
+  static constexpr int Mask = Vertical ? VerticalMask : HorizontalMask;
+  static Pixel At(int along, int across) {
+    return Vertical ? Pixel{across, along} : Pixel{along, across};
+  }
+  static int Along(const Pixel& p) { return Vertical ? p.Y : p.X; }
+  static int& Across(Pixel& p) { return Vertical ? p.X : p.Y; }
+};
+
 class LineDrawer {
  public:
   LineDrawer(const PixelTarget& target, uint32_t pixel)
@@ -143,10 +158,22 @@ class LineDrawer {
     target_.Pixels[static_cast<std::ptrdiff_t>(y) * target_.Stride + x] = pixel_;
   }
   bool ClipLine(double& x1, double& y1, double& x2, double& y2);
+  // ClipEnds and JoinWithLast run for every line drawn: inlined.
+  [[gnu::always_inline]] bool ClipEnds(double& a1, double& b1, double& a2, double& b2, double low,
+                                       double high);
   void CalculateLastPoint(double rx1, double ry1, double rx2, double ry2);
+  template <bool Vertical>
+  void LastPixelAlong(int along1, int across1, int along2, int across2);
   void RenderCubic(PointD p1, PointD p2, PointD p3, PointD p4, int caps);
   void RenderCubicSubdivision(PointD* points, int level, int caps);
   void Stroke(double rx1, double ry1, double rx2, double ry2, int caps);
+  template <bool Vertical>
+  void StrokeAlong(int along1, int across1, int along2, int across2, int caps);
+  // How a line that starts at `first` meets the previous line's last pixel: on it (the pixel is
+  // not set twice), apart after a turn (a gap: one more pixel), or one pixel across it going the
+  // same way (half a step further).
+  enum class Join { None, Overlap, Gap, HalfStep };
+  [[gnu::always_inline]] Join JoinWithLast(const Pixel& first, int dir, bool axisAligned) const;
 
   const PixelTarget& target_;
   uint32_t pixel_;
@@ -159,252 +186,158 @@ class LineDrawer {
 bool LineDrawer::ClipLine(double& x1, double& y1, double& x2, double& y2) {
   if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2))
     return true;
-  if (x1 < xmin_) {
-    if (x2 <= xmin_) goto clipped;
-    y1 += (y2 - y1) / (x2 - x1) * (xmin_ - x1);
-    x1 = xmin_;
-  } else if (x1 > xmax_) {
-    if (x2 >= xmax_) goto clipped;
-    y1 += (y2 - y1) / (x2 - x1) * (xmax_ - x1);
-    x1 = xmax_;
-  }
-  if (x2 < xmin_) {
+  if (ClipEnds(x1, y1, x2, y2, xmin_, xmax_) || ClipEnds(y1, x1, y2, x2, ymin_, ymax_)) {
     lastPixel_.X = INT_MIN;
-    y2 += (y2 - y1) / (x2 - x1) * (xmin_ - x2);
-    x2 = xmin_;
-  } else if (x2 > xmax_) {
-    lastPixel_.X = INT_MIN;
-    y2 += (y2 - y1) / (x2 - x1) * (xmax_ - x2);
-    x2 = xmax_;
-  }
-  if (y1 < ymin_) {
-    if (y2 <= ymin_) goto clipped;
-    x1 += (x2 - x1) / (y2 - y1) * (ymin_ - y1);
-    y1 = ymin_;
-  } else if (y1 > ymax_) {
-    if (y2 >= ymax_) goto clipped;
-    x1 += (x2 - x1) / (y2 - y1) * (ymax_ - y1);
-    y1 = ymax_;
-  }
-  if (y2 < ymin_) {
-    lastPixel_.X = INT_MIN;
-    x2 += (x2 - x1) / (y2 - y1) * (ymin_ - y2);
-    y2 = ymin_;
-  } else if (y2 > ymax_) {
-    lastPixel_.X = INT_MIN;
-    x2 += (x2 - x1) / (y2 - y1) * (ymax_ - y2);
-    y2 = ymax_;
+    return true;
   }
   return false;
+}
 
-clipped:
-  lastPixel_.X = INT_MIN;
-  return true;
+// Clips the line's ends to [low, high] along one axis (a; b is the other coordinate), moving
+// them along the line; true when the whole line lies beyond one side. A clipped end leaves no
+// last pixel to join.
+inline bool LineDrawer::ClipEnds(double& a1, double& b1, double& a2, double& b2, double low,
+                                 double high) {
+  if (a1 < low) {
+    if (a2 <= low) return true;
+    b1 += (b2 - b1) / (a2 - a1) * (low - a1);
+    a1 = low;
+  } else if (a1 > high) {
+    if (a2 >= high) return true;
+    b1 += (b2 - b1) / (a2 - a1) * (high - a1);
+    a1 = high;
+  }
+  if (a2 < low) {
+    lastPixel_.X = INT_MIN;
+    b2 += (b2 - b1) / (a2 - a1) * (low - a2);
+    a2 = low;
+  } else if (a2 > high) {
+    lastPixel_.X = INT_MIN;
+    b2 += (b2 - b1) / (a2 - a1) * (high - a2);
+    a2 = high;
+  }
+  return false;
 }
 
 void LineDrawer::CalculateLastPoint(double rx1, double ry1, double rx2, double ry2) {
   lastPixel_ = Pixel{};
   if (ClipLine(rx1, ry1, rx2, ry2)) return;
   if (!InFixedRange(rx1) || !InFixedRange(ry1) || !InFixedRange(rx2) || !InFixedRange(ry2)) return;
-  int x1 = ToF26Dot6(rx1);
-  int y1 = ToF26Dot6(ry1);
-  int x2 = ToF26Dot6(rx2);
-  int y2 = ToF26Dot6(ry2);
-  const int dx = std::abs(x2 - x1);
-  const int dy = std::abs(y2 - y1);
-  if (dx < dy) {
-    bool swapped = false;
-    if (y1 > y2) {
-      swapped = true;
-      std::swap(y1, y2);
-      std::swap(x1, x2);
-    }
-    const int64_t xinc = FixedDiv(x2 - x1, y2 - y1);
-    int64_t x = int64_t{x1} * (1 << 10);
-    const int y = (y1 + 32) >> 6;
-    const int ys = (y2 + 32) >> 6;
-    const int round = xinc > 0 ? 32 : 0;
-    if (y != ys) {
-      x += ((y * (1 << 6)) + round - y1) * xinc >> 6;
-      if (swapped) {
-        lastPixel_ = {static_cast<int>(x >> 16), y};
-        lastDir_ = BottomToTop;
-      } else {
-        lastPixel_ = {static_cast<int>((x + (ys - y - 1) * xinc) >> 16), ys - 1};
-        lastDir_ = TopToBottom;
-      }
-      lastAxisAligned_ = std::llabs(xinc) < (1 << 14);
-    }
-  } else {
-    if (!dx) return;
-    bool swapped = false;
-    if (x1 > x2) {
-      swapped = true;
-      std::swap(x1, x2);
-      std::swap(y1, y2);
-    }
-    const int64_t yinc = FixedDiv(y2 - y1, x2 - x1);
-    int64_t y = int64_t{y1} * (1 << 10);
-    const int x = (x1 + 32) >> 6;
-    const int xs = (x2 + 32) >> 6;
-    const int round = yinc > 0 ? 32 : 0;
-    if (x != xs) {
-      y += ((x * (1 << 6)) + round - x1) * yinc >> 6;
-      if (swapped) {
-        lastPixel_ = {x, static_cast<int>(y >> 16)};
-        lastDir_ = RightToLeft;
-      } else {
-        lastPixel_ = {xs - 1, static_cast<int>((y + (xs - x - 1) * yinc) >> 16)};
-        lastDir_ = LeftToRight;
-      }
-      lastAxisAligned_ = std::llabs(yinc) < (1 << 14);
-    }
+  const int x1 = ToF26Dot6(rx1), y1 = ToF26Dot6(ry1), x2 = ToF26Dot6(rx2), y2 = ToF26Dot6(ry2);
+  if (std::abs(x2 - x1) < std::abs(y2 - y1))
+    LastPixelAlong<true>(y1, x1, y2, x2);
+  else
+    LastPixelAlong<false>(x1, y1, x2, y2);
+}
+
+// The pixel the line would set last, and its direction.
+template <bool Vertical>
+void LineDrawer::LastPixelAlong(int along1, int across1, int along2, int across2) {
+  using A = Axes<Vertical>;
+  if (along1 == along2) return;
+  bool swapped = false;
+  if (along1 > along2) {
+    swapped = true;
+    std::swap(along1, along2);
+    std::swap(across1, across2);
   }
+  const int64_t inc = FixedDiv(across2 - across1, along2 - along1);
+  int64_t across = int64_t{across1} * (1 << 10);
+  const int first = (along1 + 32) >> 6;
+  const int end = (along2 + 32) >> 6;
+  const int round = inc > 0 ? 32 : 0;
+  if (first == end) return;
+  across += ((first * (1 << 6)) + round - along1) * inc >> 6;
+  if (swapped) {
+    lastPixel_ = A::At(first, static_cast<int>(across >> 16));
+    lastDir_ = A::Backward;
+  } else {
+    lastPixel_ = A::At(end - 1, static_cast<int>((across + (end - first - 1) * inc) >> 16));
+    lastDir_ = A::Forward;
+  }
+  lastAxisAligned_ = std::llabs(inc) < (1 << 14);
 }
 
 void LineDrawer::Stroke(double rx1, double ry1, double rx2, double ry2, int caps) {
   if (ClipLine(rx1, ry1, rx2, ry2)) return;
   if (!InFixedRange(rx1) || !InFixedRange(ry1) || !InFixedRange(rx2) || !InFixedRange(ry2))
     return;  // not for whole-number points within 2^40, whose clipped lines stay by the image
-  int x1 = ToF26Dot6(rx1);
-  int y1 = ToF26Dot6(ry1);
-  int x2 = ToF26Dot6(rx2);
-  int y2 = ToF26Dot6(ry2);
-  const int dx = std::abs(x2 - x1);
-  const int dy = std::abs(y2 - y1);
-  Pixel last = lastPixel_;
+  const int x1 = ToF26Dot6(rx1), y1 = ToF26Dot6(ry1), x2 = ToF26Dot6(rx2), y2 = ToF26Dot6(ry2);
+  if (std::abs(x2 - x1) < std::abs(y2 - y1))
+    StrokeAlong<true>(y1, x1, y2, x2, caps);  // mostly vertical: one pixel a row
+  else
+    StrokeAlong<false>(x1, y1, x2, y2, caps);  // mostly horizontal: one pixel a column
+}
 
-  if (dx < dy) {
-    // Mostly vertical: one pixel a row.
-    int dir = TopToBottom;
-    bool swapped = false;
-    if (y1 > y2) {
-      swapped = true;
-      std::swap(y1, y2);
-      std::swap(x1, x2);
-      caps = SwapCaps(caps);
-      dir = BottomToTop;
-    }
-    const int run = y2 - y1;  // the step is taken over the line before any cap adjustment
-    if ((lastDir_ ^ VerticalMask) == dir) caps |= swapped ? CapEnd : CapBegin;
-    if (caps & CapBegin) y1 -= 32;
-    if (caps & CapEnd) y2 += 32;
-    int y = (y1 + 32) >> 6;
-    int ys = (y2 + 32) >> 6;
-    // Rounded away from what the closing line's last pixel gave: rounded back.
-    if ((caps & CapBegin) && lastPixel_.Y == y + 1) y++;
-    if (y != ys) {
-      // Only a line that sets pixels needs its step (a division).
-      const int64_t xinc = FixedDiv(x2 - x1, run);
-      int64_t x = int64_t{x1} * (1 << 10);
-      if (caps & CapBegin) x -= xinc >> 1;
-      const int round = xinc > 0 ? 32 : 0;
-      x += ((y * (1 << 6)) + round - y1) * xinc >> 6;
-      Pixel first{static_cast<int>(x >> 16), y};
-      last = {static_cast<int>((x + (ys - y - 1) * xinc) >> 16), ys - 1};
-      if (swapped) std::swap(first, last);
-      const bool axisAligned = std::llabs(xinc) < (1 << 14);
-      if (lastPixel_.X > INT_MIN) {
-        if (first.X == lastPixel_.X && first.Y == lastPixel_.Y) {
-          // The previous line's last pixel: not set twice.
-          if (swapped) {
-            --ys;
-          } else {
-            ++y;
-            x += xinc;
-          }
-        } else if (lastDir_ != dir && (((axisAligned && lastAxisAligned_) &&
-                                        lastPixel_.X != first.X && lastPixel_.Y != first.Y) ||
-                                       (std::abs(lastPixel_.X - first.X) > 1 ||
-                                        std::abs(lastPixel_.Y - first.Y) > 1))) {
-          // A gap at the turn: one more pixel.
-          if (swapped) {
-            ++ys;
-          } else {
-            --y;
-            x -= xinc;
-          }
-        } else if (lastDir_ == dir && (std::abs(lastPixel_.X - first.X) <= 1 &&
-                                       std::abs(lastPixel_.Y - first.Y) > 1)) {
-          x += xinc >> 1;
-          if (swapped)
-            last.X = static_cast<int>(x >> 16);
-          else
-            last.X = static_cast<int>((x + (ys - y - 1) * xinc) >> 16);
-        }
-      }
-      lastDir_ = dir;
-      lastAxisAligned_ = axisAligned;
-      do {
-        SetPixel(static_cast<int>(x >> 16), y);
-        x += xinc;
-      } while (++y < ys);
-    }
-  } else {
-    // Mostly horizontal: one pixel a column.
-    if (!dx) return;
-    int dir = LeftToRight;
-    bool swapped = false;
-    if (x1 > x2) {
-      swapped = true;
-      std::swap(x1, x2);
-      std::swap(y1, y2);
-      caps = SwapCaps(caps);
-      dir = RightToLeft;
-    }
-    const int run = x2 - x1;
-    if ((lastDir_ ^ HorizontalMask) == dir) caps |= swapped ? CapEnd : CapBegin;
-    if (caps & CapBegin) x1 -= 32;
-    if (caps & CapEnd) x2 += 32;
-    int x = (x1 + 32) >> 6;
-    int xs = (x2 + 32) >> 6;
-    if ((caps & CapBegin) && lastPixel_.X == x + 1) x++;
-    if (x != xs) {
-      const int64_t yinc = FixedDiv(y2 - y1, run);
-      int64_t y = int64_t{y1} * (1 << 10);
-      if (caps & CapBegin) y -= yinc >> 1;
-      const int round = yinc > 0 ? 32 : 0;
-      y += ((x * (1 << 6)) + round - x1) * yinc >> 6;
-      Pixel first{x, static_cast<int>(y >> 16)};
-      last = {xs - 1, static_cast<int>((y + (xs - x - 1) * yinc) >> 16)};
-      if (swapped) std::swap(first, last);
-      const bool axisAligned = std::llabs(yinc) < (1 << 14);
-      if (lastPixel_.X > INT_MIN) {
-        if (first.X == lastPixel_.X && first.Y == lastPixel_.Y) {
-          if (swapped) {
-            --xs;
-          } else {
-            ++x;
-            y += yinc;
-          }
-        } else if (lastDir_ != dir && (((axisAligned && lastAxisAligned_) &&
-                                        lastPixel_.X != first.X && lastPixel_.Y != first.Y) ||
-                                       (std::abs(lastPixel_.X - first.X) > 1 ||
-                                        std::abs(lastPixel_.Y - first.Y) > 1))) {
-          if (swapped) {
-            ++xs;
-          } else {
-            --x;
-            y -= yinc;
-          }
-        } else if (lastDir_ == dir && (std::abs(lastPixel_.X - first.X) <= 1 &&
-                                       std::abs(lastPixel_.Y - first.Y) > 1)) {
-          y += yinc >> 1;
-          if (swapped)
-            last.Y = static_cast<int>(y >> 16);
-          else
-            last.Y = static_cast<int>((y + (xs - x - 1) * yinc) >> 16);
-        }
-      }
-      lastDir_ = dir;
-      lastAxisAligned_ = axisAligned;
-      do {
-        SetPixel(x, static_cast<int>(y >> 16));
-        y += yinc;
-      } while (++x < xs);
-    }
+template <bool Vertical>
+void LineDrawer::StrokeAlong(int along1, int across1, int along2, int across2, int caps) {
+  using A = Axes<Vertical>;
+  if (along1 == along2) return;
+  int dir = A::Forward;
+  bool swapped = false;
+  if (along1 > along2) {
+    swapped = true;
+    std::swap(along1, along2);
+    std::swap(across1, across2);
+    caps = SwapCaps(caps);
+    dir = A::Backward;
   }
+  const int run = along2 - along1;  // the step is taken over the line before any cap adjustment
+  if ((lastDir_ ^ A::Mask) == dir) caps |= swapped ? CapEnd : CapBegin;
+  if (caps & CapBegin) along1 -= 32;
+  if (caps & CapEnd) along2 += 32;
+  int step = (along1 + 32) >> 6;
+  int end = (along2 + 32) >> 6;
+  // Rounded away from what the closing line's last pixel gave: rounded back.
+  if ((caps & CapBegin) && A::Along(lastPixel_) == step + 1) step++;
+  if (step == end) return;
+  // Only a line that sets pixels needs its step (a division).
+  const int64_t inc = FixedDiv(across2 - across1, run);
+  int64_t across = int64_t{across1} * (1 << 10);
+  if (caps & CapBegin) across -= inc >> 1;
+  const int round = inc > 0 ? 32 : 0;
+  across += ((step * (1 << 6)) + round - along1) * inc >> 6;
+  Pixel first = A::At(step, static_cast<int>(across >> 16));
+  Pixel last = A::At(end - 1, static_cast<int>((across + (end - step - 1) * inc) >> 16));
+  if (swapped) std::swap(first, last);
+  const bool axisAligned = std::llabs(inc) < (1 << 14);
+  const Join join = JoinWithLast(first, dir, axisAligned);
+  if (join == Join::Overlap || join == Join::Gap) {
+    const int more = join == Join::Gap ? 1 : -1;
+    if (swapped) {
+      end += more;
+    } else {
+      step -= more;
+      across -= more * inc;
+    }
+  } else if (join == Join::HalfStep) {
+    across += inc >> 1;
+    if (swapped)
+      A::Across(last) = static_cast<int>(across >> 16);
+    else
+      A::Across(last) = static_cast<int>((across + (end - step - 1) * inc) >> 16);
+  }
+  lastDir_ = dir;
+  lastAxisAligned_ = axisAligned;
+  do {
+    const Pixel p = A::At(step, static_cast<int>(across >> 16));
+    SetPixel(p.X, p.Y);
+    across += inc;
+  } while (++step < end);
   lastPixel_ = last;
+}
+
+inline LineDrawer::Join LineDrawer::JoinWithLast(const Pixel& first, int dir,
+                                                 bool axisAligned) const {
+  if (lastPixel_.X == INT_MIN) return Join::None;
+  if (first.X == lastPixel_.X && first.Y == lastPixel_.Y) return Join::Overlap;
+  const int dx = std::abs(lastPixel_.X - first.X), dy = std::abs(lastPixel_.Y - first.Y);
+  if (lastDir_ != dir &&
+      ((axisAligned && lastAxisAligned_ && dx != 0 && dy != 0) || dx > 1 || dy > 1))
+    return Join::Gap;
+  // Taken in x and y whatever the line's axis.
+  if (lastDir_ == dir && dx <= 1 && dy > 1) return Join::HalfStep;
+  return Join::None;
 }
 
 // A curve is halved until it lies within a quarter of its chord's taxicab length of the chord,

@@ -381,6 +381,36 @@ class PointMapper {
 
 namespace {
 
+// The path's points into the figure, mapped onto the canvas; `current` is where the drawing
+// stands. A line or curve that comes first in a figure starts at the current position. (A
+// cleared figure still holds a move to (0, 0); it is empty while it holds only a move.)
+void AddPoints(FigureElements& figure, const tpath& path, const PointMapper& map,
+               QPointF& current) {
+  for (const tbpoint& p : path.Items) {
+    switch (p.Kind) {
+      case 0:
+        current = map(p.X1, p.Y1);
+        figure.MoveTo(current.x(), current.y());
+        break;
+      case 1:
+        if (figure.IsEmpty()) figure.MoveTo(current.x(), current.y());
+        current = map(p.X1, p.Y1);
+        figure.LineTo(current.x(), current.y());
+        break;
+      case 2: {
+        if (figure.IsEmpty()) figure.MoveTo(current.x(), current.y());
+        const QPointF c1 = map(p.X1, p.Y1);
+        const QPointF c2 = map(p.X2, p.Y2);
+        current = map(p.X3, p.Y3);
+        figure.CubicTo(c1.x(), c1.y(), c2.x(), c2.y(), current.x(), current.y());
+        break;
+      }
+      default:
+        break;  // no other kinds are drawn
+    }
+  }
+}
+
 // DrawPaths for the part of the list that FigurePainter::SetRange(from, to) picks.
 DrawStats DrawPart(QPainter& canvas, std::span<const tpath* const> paths, int factor, DrawMode mode,
                    const ScreenMapping& mapping, QPointF* position, const QPalette& palette,
@@ -401,12 +431,6 @@ DrawStats DrawPart(QPainter& canvas, std::span<const tpath* const> paths, int fa
   int32_t figureNo = -1;        // no figure open
   std::size_t points = 0;       // points of the paths before this one
   std::size_t figureStart = 0;  // points before the open figure's first path
-
-  // A line or curve that comes first in a figure starts at the current position. (A cleared
-  // figure still holds a move to (0, 0); it is empty while it holds only a move.)
-  auto ensureStart = [&]() {
-    if (figure.IsEmpty()) figure.MoveTo(current.x(), current.y());
-  };
 
   std::size_t sinceCheck = 0;
   bool going = true;
@@ -435,29 +459,7 @@ DrawStats DrawPart(QPainter& canvas, std::span<const tpath* const> paths, int fa
       continue;
     }
     ++stats.Emitted;
-    for (const tbpoint& p : path.Items) {
-      switch (p.Kind) {
-        case 0:
-          current = map(p.X1, p.Y1);
-          figure.MoveTo(current.x(), current.y());
-          break;
-        case 1:
-          ensureStart();
-          current = map(p.X1, p.Y1);
-          figure.LineTo(current.x(), current.y());
-          break;
-        case 2: {
-          ensureStart();
-          const QPointF c1 = map(p.X1, p.Y1);
-          const QPointF c2 = map(p.X2, p.Y2);
-          current = map(p.X3, p.Y3);
-          figure.CubicTo(c1.x(), c1.y(), c2.x(), c2.y(), current.x(), current.y());
-          break;
-        }
-        default:
-          break;  // no other kinds are drawn
-      }
-    }
+    AddPoints(figure, path, map, current);
   }
   if (going) {
     if (figureNo >= 0) painter.Finish(figure, pending, figureStart);

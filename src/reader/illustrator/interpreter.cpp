@@ -8,6 +8,7 @@
 #include <exception>
 #include <limits>
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,7 @@
 #endif
 
 #include "numeric.h"
+#include "operators.h"
 #include "parallel.h"
 #include "phasetext.h"
 
@@ -186,86 +188,6 @@ inline LineSurvey SurveyLine(std::string_view text) {
   }
   return survey;
 }
-
-// The code tables of the interpreter: colour codes (" k", " K", "Xa", "XA", "Xx", "XX", " g",
-// " G", " x", " X"), point codes (" m", " l", " L", " c", " C", " v", " V", " y", " Y"), codes
-// that drop the points collected (")*", " *", " n", " N", and a lone "n" or "N", read as "n " and
-// "N ": those are the points of an unpainted path, typically a clipping outline, that must not
-// join the next painted path), paint codes ("b ", "B ", "s ", "S ", "f ", "F ", "q ", "Q "),
-// groups ("u ", "U ") and compound paths ("*u", "*U"). No code is in two tables, so the order in
-// which they are looked up does not matter.
-enum class CodeTable : uint8_t {
-  None,
-  Colour,
-  Point,
-  Discard,
-  Paint,
-  GroupBegin,
-  GroupEnd,
-  CompoundBegin,
-  CompoundEnd
-};
-
-inline CodeTable TableOf(char a, char b) {
-  if (a == ' ') {
-    switch (b) {
-      case 'k':
-      case 'K':
-      case 'g':
-      case 'G':
-      case 'x':
-      case 'X':
-        return CodeTable::Colour;
-      case 'm':
-      case 'l':
-      case 'L':
-      case 'c':
-      case 'C':
-      case 'v':
-      case 'V':
-      case 'y':
-      case 'Y':
-        return CodeTable::Point;
-      case '*':
-      case 'n':
-      case 'N':
-        return CodeTable::Discard;
-      default:
-        return CodeTable::None;
-    }
-  }
-  if (b == ' ') {
-    switch (a) {
-      case 'b':
-      case 'B':
-      case 's':
-      case 'S':
-      case 'f':
-      case 'F':
-      case 'q':
-      case 'Q':
-        return CodeTable::Paint;
-      case 'n':
-      case 'N':
-        return CodeTable::Discard;
-      case 'u':
-        return CodeTable::GroupBegin;
-      case 'U':
-        return CodeTable::GroupEnd;
-      default:
-        return CodeTable::None;
-    }
-  }
-  if (a == 'X' && (b == 'a' || b == 'A' || b == 'x' || b == 'X')) return CodeTable::Colour;
-  if (a == ')' && b == '*') return CodeTable::Discard;
-  if (a == '*' && b == 'u') return CodeTable::CompoundBegin;
-  if (a == '*' && b == 'U') return CodeTable::CompoundEnd;
-  return CodeTable::None;
-}
-
-}  // namespace
-
-namespace {
 
 std::string_view TidyInto(std::string_view text, std::string& scratch, bool percents) {
   scratch.clear();
@@ -587,117 +509,56 @@ struct LineOp {
     BoundingBoxValid = 16,  // ... with exactly four numbers
     Dropped = 32,           // tidying the line failed: the line is skipped
   };
-  // What the last word does besides choosing the code.
-  enum Word : uint8_t { NoWord, ClosePathWord, ColourWord };
-  // What the code (as the word table left it) does.
-  enum Code : uint8_t {
-    NoCode,
-    FillWord,    // "f " when the path was closed, else "F "
-    StrokeWord,  // "s " when the path was closed, else "S "
-    PaintCode,
-    DiscardCode,
-    PointCode,
-    PointFromCurrent,  // a "v" curve: its first control point is the current point
-    FillColour,
-    LineColour,
-    GroupBegin,
-    GroupEnd,
-    CompoundBegin,
-    CompoundEnd,
-  };
 
   uint8_t Flags = 0;
-  uint8_t WordAction = NoWord;
-  uint8_t WordColours = 0;  // ColourWord: bit 0 sets the fill colour, bit 1 the line colour
-  uint8_t CodeAction = NoCode;
-  char Paint[2] = {' ', ' '};  // PaintCode: the code
-  uint8_t PointKind = 0;       // PointCode, PointFromCurrent: the point's Kind
+  WordAction Word = WordAction::None;  // what the last word does besides choosing the code
+  uint8_t WordColours = 0;  // WordAction::Colour: bit 0 sets the fill colour, bit 1 the line colour
+  CodeAction Code = CodeAction::None;  // what the code (as the word left it) does
+  char Paint[2] = {' ', ' '};          // CodeAction::Paint: the code
+  uint8_t PointKind = 0;               // Point, PointFromCurrent: the point's Kind
   TColor WordFill = 0, WordLine = 0;
   TColor Colour = 0;                                     // FillColour, LineColour
   float X1 = 0, Y1 = 0, X2 = 0, Y2 = 0, X3 = 0, Y3 = 0;  // the point (y flipped)
 };
 
-// The colour a colour code (" k", " K", "Xa", "XA", "Xx", "XX", " g", " G", " x", " X") sets,
-// and whether it is the line colour; nothing when the line has too few numbers.
-struct CodeColour {
-  bool Set = false;
-  bool Stroke = false;
-  TColor Colour = 0;
-};
-
-CodeColour ColourOf(const NumberList& n, std::string_view code) {
-  if (code == " X") code = " K";
-  if (code == " x") code = " k";
+// The colour the numbers of a line make; nothing when the line has too few numbers.
+std::optional<TColor> ColourOf(const NumberList& n, ColourModel model) {
   const auto& N = n.Numbers;
   const int32_t last = n.LastNumberIndex;
-  CodeColour result;
-  result.Stroke = code == " K" || code == "XA" || code == "XX" || code == " G";
-  auto set = [&result](TColor colour) {
-    result.Set = true;
-    result.Colour = colour;
-  };
-  if (code == " K" || code == " k") {
-    if (last >= 3) set(CmykToColor(N[0], N[1], N[2], N[3]));
-  } else if (code == "XA" || code == "Xa") {
-    if (last >= 2) set(last == 6 ? RgbToColor(N[4], N[5], N[6]) : RgbToColor(N[0], N[1], N[2]));
-  } else if (code == "XX" || code == "Xx") {
-    if (last >= 3) {
-      set(RoundHalfEven(N[last]) == 1.0L ? RgbToColor(N[0], N[1], N[2])
-                                         : CmykToColor(N[0], N[1], N[2], N[3]));
-    }
-  } else if (code == " G" || code == " g") {
-    if (last == 0) set(RgbToColor(N[0], N[0], N[0]));
+  switch (model) {
+    case ColourModel::Cmyk:
+      if (last >= 3) return CmykToColor(N[0], N[1], N[2], N[3]);
+      break;
+    case ColourModel::Rgb:
+      if (last >= 2) return last == 6 ? RgbToColor(N[4], N[5], N[6]) : RgbToColor(N[0], N[1], N[2]);
+      break;
+    case ColourModel::Custom:
+      if (last >= 3)
+        return RoundHalfEven(N[last]) == 1.0L ? RgbToColor(N[0], N[1], N[2])
+                                              : CmykToColor(N[0], N[1], N[2], N[3]);
+      break;
+    case ColourModel::Grey:
+      if (last == 0) return RgbToColor(N[0], N[0], N[0]);
+      break;
   }
-  return result;
+  return std::nullopt;
 }
 
-// The point of a point code (" m", " l", " L", " c", " C", " v", " V", " y", " Y") into op;
-// nothing when the line has too few numbers.
-void CompilePoint(const NumberList& n, std::string_view code, float f, LineOp& op) {
-  if (code.size() != 2) return;
+// The point of a point code into op, y flipped by f; nothing when the line has too few numbers.
+void CompilePoint(const NumberList& n, const CodeRow& code, float f, LineOp& op) {
+  const PointShape& shape = code.Point;
+  if (n.LastNumberIndex < shape.LastNeeded) return;
   const auto& N = n.Numbers;
-  const int32_t last = n.LastNumberIndex;
-  uint8_t action = LineOp::PointCode;
-  switch (code[1]) {
-    case 'm':
-      if (last < 1) return;
-      op.PointKind = 0;
-      op.X1 = N[0], op.Y1 = f * N[1];
-      break;
-    case 'l':
-    case 'L':
-      if (last < 1) return;
-      op.PointKind = 1;
-      op.X1 = N[0], op.Y1 = f * N[1];
-      break;
-    case 'c':
-    case 'C':
-      if (last < 5) return;
-      op.PointKind = 2;
-      op.X1 = N[0], op.Y1 = f * N[1];
-      op.X2 = N[2], op.Y2 = f * N[3];
-      op.X3 = N[4], op.Y3 = f * N[5];
-      break;
-    case 'v':
-    case 'V':
-      if (last < 3) return;
-      op.PointKind = 2;
-      action = LineOp::PointFromCurrent;
-      op.X2 = N[0], op.Y2 = f * N[1];
-      op.X3 = N[2], op.Y3 = f * N[3];
-      break;
-    case 'y':
-    case 'Y':
-      if (last < 3) return;
-      op.PointKind = 2;
-      op.X1 = N[0], op.Y1 = f * N[1];
-      op.X2 = N[2], op.Y2 = f * N[3];
-      op.X3 = op.X2, op.Y3 = op.Y2;
-      break;
-    default:
-      return;
-  }
-  op.CodeAction = action;
+  auto take = [&N, f](int8_t from, float& x, float& y) {
+    if (from < 0) return;
+    x = N[static_cast<std::size_t>(from)];
+    y = f * N[static_cast<std::size_t>(from) + 1];
+  };
+  take(shape.From[0], op.X1, op.Y1);
+  take(shape.From[1], op.X2, op.Y2);
+  take(shape.From[2], op.X3, op.Y3);
+  op.PointKind = shape.Kind;
+  op.Code = code.Action;
 }
 
 // The numbers of a line, read once however many steps need them.
@@ -718,98 +579,59 @@ class LazyNumbers {
   bool read_ = false;
 };
 
+// What a code does, into op.
+void CompileCode(const CodeRow& code, LazyNumbers& numbers, float flipFactor, LineOp& op) {
+  switch (code.Action) {
+    case CodeAction::FillColour:
+    case CodeAction::LineColour:
+      if (const std::optional<TColor> colour = ColourOf(numbers.Get(), code.Colour)) {
+        op.Code = code.Action;
+        op.Colour = *colour;
+      }
+      break;
+    case CodeAction::Point:
+    case CodeAction::PointFromCurrent:
+      CompilePoint(numbers.Get(), code, flipFactor, op);
+      break;
+    case CodeAction::Paint:
+      op.Paint[0] = code.Text[0];
+      op.Paint[1] = code.Text[1];
+      op.Code = code.Action;
+      break;
+    default:
+      op.Code = code.Action;
+      break;
+  }
+}
+
 // The operator part of a tidied, non-empty line: the word table, then the code tables, as
 // ProcessOperatorLine carries them out, without touching a sink.
 void CompileOperator(std::string_view line, float flipFactor, LineOp& op, std::string& wordScratch,
                      const LineSurvey* survey = nullptr) {
-  char padded[2];
-  if (line.size() == 1) {
-    padded[0] = line[0];
-    padded[1] = ' ';
-    line = std::string_view(padded, 2);
-  }
-  if (line.size() < 2) return;
-  char code[2] = {line[line.size() - 2], line[line.size() - 1]};
-  const std::string_view opCode(code, 2);
-  std::string_view lastWord = !survey                ? LastWord(line, wordScratch)
-                              : survey->QuoteOrComma ? LastWordOfWords(line, wordScratch)
-                                                     : WordAfterLastBlank(line);
+  if (line.empty()) return;
+  // A line of one character reads as that character and a blank.
+  char code[2] = {line.size() == 1 ? line[0] : line[line.size() - 2], line[line.size() - 1]};
+  if (line.size() == 1) code[1] = ' ';
+  const std::string_view lastWord = !survey                ? LastWord(line, wordScratch)
+                                    : survey->QuoteOrComma ? LastWordOfWords(line, wordScratch)
+                                                           : WordAfterLastBlank(line);
   LazyNumbers numbers(line);
-
-  auto setOp = [&](char a, char b) { code[0] = a, code[1] = b; };
-  auto colourWord = [&](std::string_view fill, std::string_view stroke) {
-    const CodeColour f = ColourOf(numbers.Get(), fill), s = ColourOf(numbers.Get(), stroke);
-    op.WordAction = LineOp::ColourWord;
-    op.WordColours = static_cast<uint8_t>((f.Set ? 1 : 0) | (s.Set ? 2 : 0));
-    op.WordFill = f.Colour;
-    op.WordLine = s.Colour;
-  };
-  uint8_t paintWord = LineOp::NoCode;
-
-  // The word table, top to bottom; a row sees what the rows above did. Every word in it but
-  // "@" is longer than one character, and most operator lines end in a one-letter word.
-  if (lastWord.size() > 1 || lastWord == "@") {
-    if (lastWord == "mo") setOp(' ', 'm');
-    if (lastWord == "li") setOp(' ', 'l');
-    if (lastWord == "cv") setOp(' ', 'c');
-    if (lastWord == "rgb") lastWord = "setrgbcolor";
-    if (lastWord == "ef") lastWord = "eofill";
-    if (lastWord == "cp") lastWord = "closepath";
-    if (lastWord == "@") lastWord = "stroke";
-    if (lastWord == "clp") lastWord = "closepath";
-    if (lastWord == "moveto") setOp(' ', 'm');
-    if (lastWord == "lineto") setOp(' ', 'l');
-    if (lastWord == "curveto") setOp(' ', 'c');
-    if (lastWord == "closepath") op.WordAction = LineOp::ClosePathWord;
-    if (lastWord == "eofill") lastWord = "fill";
-    // "fill" and "stroke" choose a paint code by whether the path was closed: decided when the
-    // line is carried out.
-    if (lastWord == "fill") paintWord = LineOp::FillWord;
-    if (lastWord == "stroke") paintWord = LineOp::StrokeWord;
-    if (lastWord == "cmyk") colourWord(" k", " K");
-    if (lastWord == "setrgbcolor") colourWord("Xa", "XA");
-  }
-  if (paintWord != LineOp::NoCode) {
-    op.CodeAction = paintWord;
-    return;
-  }
-
-  // The code tables.
-  switch (TableOf(code[0], code[1])) {
-    case CodeTable::Colour: {
-      const CodeColour c = ColourOf(numbers.Get(), opCode);
-      if (c.Set) {
-        op.CodeAction = c.Stroke ? LineOp::LineColour : LineOp::FillColour;
-        op.Colour = c.Colour;
-      }
-      break;
+  if (const WordRow* word = FindWord(lastWord)) {
+    if (word->Paint != CodeAction::None) {
+      // "fill" and "stroke" choose a paint code by whether the path was closed: decided when the
+      // line is carried out.
+      op.Code = word->Paint;
+      return;
     }
-    case CodeTable::Point:
-      CompilePoint(numbers.Get(), opCode, flipFactor, op);
-      break;
-    case CodeTable::Discard:
-      op.CodeAction = LineOp::DiscardCode;
-      break;
-    case CodeTable::Paint:
-      op.CodeAction = LineOp::PaintCode;
-      op.Paint[0] = code[0];
-      op.Paint[1] = code[1];
-      break;
-    case CodeTable::GroupBegin:
-      op.CodeAction = LineOp::GroupBegin;
-      break;
-    case CodeTable::GroupEnd:
-      op.CodeAction = LineOp::GroupEnd;
-      break;
-    case CodeTable::CompoundBegin:
-      op.CodeAction = LineOp::CompoundBegin;
-      break;
-    case CodeTable::CompoundEnd:
-      op.CodeAction = LineOp::CompoundEnd;
-      break;
-    case CodeTable::None:
-      break;
+    if (!word->Code.empty()) code[0] = word->Code[0], code[1] = word->Code[1];
+    op.Word = word->Action;
+    if (word->Action == WordAction::Colour) {
+      const std::optional<TColor> colour = ColourOf(numbers.Get(), word->Colour);
+      op.WordColours = colour ? 3 : 0;
+      op.WordFill = op.WordLine = colour.value_or(0);
+    }
   }
+  if (const CodeRow* row = FindCode(code[0], code[1])) CompileCode(*row, numbers, flipFactor, op);
 }
 
 void Paint(PathSink& sink, InterpreterState& state, std::string_view code) {
@@ -819,31 +641,31 @@ void Paint(PathSink& sink, InterpreterState& state, std::string_view code) {
 
 // Carries out the operator part of a line on the sink, with the interpreter's running values.
 void ApplyOperator(PathSink& sink, InterpreterState& state, const LineOp& op) {
-  if (op.WordAction == LineOp::ClosePathWord) {
+  if (op.Word == WordAction::ClosePath) {
     sink.ClosePath();
     state.CurrentPathClosed = true;
-  } else if (op.WordAction == LineOp::ColourWord) {
+  } else if (op.Word == WordAction::Colour) {
     if (op.WordColours & 1) sink.SetFillColor(op.WordFill);
     if (op.WordColours & 2) sink.SetLineColor(op.WordLine);
   }
-  switch (op.CodeAction) {
-    case LineOp::FillWord:
+  switch (op.Code) {
+    case CodeAction::FillWord:
       Paint(sink, state, state.CurrentPathClosed ? "f " : "F ");
       break;
-    case LineOp::StrokeWord:
+    case CodeAction::StrokeWord:
       Paint(sink, state, state.CurrentPathClosed ? "s " : "S ");
       break;
-    case LineOp::PaintCode:
+    case CodeAction::Paint:
       Paint(sink, state, std::string_view(op.Paint, 2));
       break;
-    case LineOp::DiscardCode:
+    case CodeAction::Discard:
       sink.DiscardPoints();
       break;
-    case LineOp::PointCode:
-    case LineOp::PointFromCurrent: {
+    case CodeAction::Point:
+    case CodeAction::PointFromCurrent: {
       tbpoint p;
       p.Kind = op.PointKind;
-      if (op.CodeAction == LineOp::PointFromCurrent)
+      if (op.Code == CodeAction::PointFromCurrent)
         p.X1 = state.CurrentPoint.X, p.Y1 = state.CurrentPoint.Y;
       else
         p.X1 = op.X1, p.Y1 = op.Y1;
@@ -854,22 +676,22 @@ void ApplyOperator(PathSink& sink, InterpreterState& state, const LineOp& op) {
       state.CurrentPoint = p.Kind == 2 ? FloatPoint{p.X3, p.Y3} : FloatPoint{p.X1, p.Y1};
       break;
     }
-    case LineOp::FillColour:
+    case CodeAction::FillColour:
       sink.SetFillColor(op.Colour);
       break;
-    case LineOp::LineColour:
+    case CodeAction::LineColour:
       sink.SetLineColor(op.Colour);
       break;
-    case LineOp::GroupBegin:
+    case CodeAction::GroupBegin:
       sink.BeginGroup();
       break;
-    case LineOp::GroupEnd:
+    case CodeAction::GroupEnd:
       sink.EndGroup();
       break;
-    case LineOp::CompoundBegin:
+    case CodeAction::CompoundBegin:
       sink.BeginCompound();
       break;
-    case LineOp::CompoundEnd:
+    case CodeAction::CompoundEnd:
       sink.EndCompound();
       break;
     default:
@@ -971,18 +793,27 @@ struct PreparedChunk {
 }  // namespace
 
 void ParseColor(PathSink& sink, std::string_view line, std::string_view code) {
-  const CodeColour c = ColourOf(ParseNumbers(line), code);
-  if (!c.Set) return;
-  if (c.Stroke)
-    sink.SetLineColor(c.Colour);
+  if (code.size() != 2) return;
+  const CodeRow* row = FindCode(code[0], code[1]);
+  if (!row || (row->Action != CodeAction::FillColour && row->Action != CodeAction::LineColour))
+    return;
+  const std::optional<TColor> colour = ColourOf(ParseNumbers(line), row->Colour);
+  if (!colour) return;
+  if (row->Action == CodeAction::LineColour)
+    sink.SetLineColor(*colour);
   else
-    sink.SetFillColor(c.Colour);
+    sink.SetFillColor(*colour);
 }
 
 void ParsePoint(PathSink& sink, InterpreterState& state, std::string_view line,
                 std::string_view code, float flipFactor) {
+  if (code.size() != 2) return;
+  // The point code of the code's letter.
+  const CodeRow* row = FindCode(' ', code[1]);
+  if (!row || (row->Action != CodeAction::Point && row->Action != CodeAction::PointFromCurrent))
+    return;
   LineOp op;
-  CompilePoint(ParseNumbers(line), code, flipFactor, op);
+  CompilePoint(ParseNumbers(line), *row, flipFactor, op);
   ApplyOperator(sink, state, op);
 }
 
@@ -994,30 +825,52 @@ void ProcessOperatorLine(PathSink& sink, InterpreterState& state, std::string_vi
   ApplyOperator(sink, state, op);
 }
 
-InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& options,
-                                InterpreterState& state, PathSink& sink, Progress& progress,
-                                TextRelease* release) {
-  ReleaseReports reports(release, 0);
-  InterpretSummary summary;
-  const float flipFactor = options.FlipVertical ? 1.0f : -1.0f;
-  progress.SetAbortRequested(false);
-  const bool bar = progress.HasProgressBar();
-  progress.BeginBusy();
-  const std::size_t count = lines.size();
-  if (bar) {
-    progress.SetMaximum(static_cast<int64_t>(count));
-    progress.SetPosition(0);
-    progress.SetPhaseText(InterpretingPhaseText(count, progress.ThousandsSeparator()));
-  }
-  sink.BeginDrawing({0, -60, 60, 0});
-  const unsigned threads = ThreadCount();
-  // With threads, the sink may finish its paths at the end (the orientation test, in parallel).
-  if (threads > 1) sink.ExpectEndDrawing();
-  state.CurrentPathClosed = false;
-  ReadingState reading;
-  reading.Parsing = options.ParseEverything;
+namespace {
 
-  // The wrap-up runs however the loop ends.
+// One reading of the lines into a sink, on this thread alone or with workers preparing the lines
+// ahead: the interpreter's running values, the progress and the summary.
+class LineReading {
+ public:
+  LineReading(const LineList& lines, const InterpretOptions& options, InterpreterState& state,
+              PathSink& sink, Progress& progress, TextRelease* release)
+      : lines_(lines),
+        state_(state),
+        sink_(sink),
+        progress_(progress),
+        reports_(release, 0),
+        flipFactor_(options.FlipVertical ? 1.0f : -1.0f) {
+    reading_.Parsing = options.ParseEverything;
+  }
+
+  InterpretSummary Read() {
+    const std::size_t count = lines_.size();
+    progress_.SetAbortRequested(false);
+    bar_ = progress_.HasProgressBar();
+    progress_.BeginBusy();
+    if (bar_) {
+      progress_.SetMaximum(static_cast<int64_t>(count));
+      progress_.SetPosition(0);
+      progress_.SetPhaseText(InterpretingPhaseText(count, progress_.ThousandsSeparator()));
+    }
+    sink_.BeginDrawing(StartViewExtent);
+    const unsigned threads = ThreadCount();
+    // With threads, the sink may finish its paths at the end (the orientation test, in parallel).
+    if (threads > 1) sink_.ExpectEndDrawing();
+    state_.CurrentPathClosed = false;
+    const WrapUp wrapUp{sink_, progress_, bar_};
+
+    // Chunks of whole index steps start at a line the list finds at once.
+    const std::size_t chunkLines = std::clamp<std::size_t>(count / (4 * threads), 64, ChunkLines) /
+                                   LineList::IndexStep * LineList::IndexStep;
+    const bool read = threads <= 1 || count <= chunkLines ? ReadInPlace(0, count)
+                                                          : ReadInChunks(threads, chunkLines);
+    // The end of a reading that was not aborted.
+    if (read) LineStepSucceeds([&] { sink_.EndDrawing(); });
+    return summary_;
+  }
+
+ private:
+  // The wrap-up runs however the reading ends.
   struct WrapUp {
     PathSink& sink;
     Progress& progress;
@@ -1027,104 +880,114 @@ InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& o
       progress.EndBusy();
       if (progress.AbortRequested()) sink.AbortDrawing();
     }
-  } wrapUp{sink, progress, bar};
-
-  // The progress of line i: the counter, the bar and the event pump every 100 lines.
-  auto report = [&](std::size_t i) {
-    if (i % 100 == 0) {
-      progress.ShowStatus(std::to_string(i) + "      ");
-      if (bar) progress.SetPosition(static_cast<int64_t>(i));
-      progress.ProcessEvents();
-    }
   };
 
+  // The progress of line i: the counter, the bar and the event pump every 100 lines.
+  void Report(std::size_t i) {
+    if (i % 100 != 0) return;
+    progress_.ShowStatus(std::to_string(i) + "      ");
+    if (bar_) progress_.SetPosition(static_cast<int64_t>(i));
+    progress_.ProcessEvents();
+  }
+
   // Reads the lines [from, to) one by one on this thread; false when "Abort" was pressed.
-  LineScratch scratch;
-  auto readInPlace = [&](std::size_t from, std::size_t to) {
+  bool ReadInPlace(std::size_t from, std::size_t to) {
     if (from >= to) return true;
     LineOp op;
     FloatRect box;
-    LineList::Cursor cursor = lines.From(from);
+    LineList::Cursor cursor = lines_.From(from);
     for (std::size_t i = from; i < to; ++i) {
-      if (progress.AbortRequested()) return false;
-      reports.Reached(i);
+      if (progress_.AbortRequested()) return false;
+      reports_.Reached(i);
       const std::string_view text = cursor.Next();
       LineStepSucceeds([&] {
-        report(i);
-        PrepareLine(text, flipFactor, op, box, scratch);
-        ApplyLine(sink, state, reading, summary, op, box);
+        Report(i);
+        PrepareLine(text, flipFactor_, op, box, scratch_);
+        ApplyLine(sink_, state_, reading_, summary_, op, box);
       });
     }
     return true;
-  };
-
-  // The end of a reading that was not aborted.
-  auto finish = [&] {
-    LineStepSucceeds([&] { sink.EndDrawing(); });
-    return summary;
-  };
-
-  // Chunks of whole index steps start at a line the list finds at once.
-  const std::size_t chunkLines = std::clamp<std::size_t>(count / (4 * threads), 64, ChunkLines) /
-                                 LineList::IndexStep * LineList::IndexStep;
-  if (threads <= 1 || count <= chunkLines) {
-    if (!readInPlace(0, count)) return summary;
-    return finish();
   }
 
   // Workers prepare chunks of lines ahead; this thread carries them out in order, so the sink
-  // and the progress see exactly what one thread gives them.
-  const std::size_t chunks = (count + chunkLines - 1) / chunkLines;
-  const std::size_t window = 4 * std::size_t{threads};
-  std::vector<PreparedChunk> slots(window);
-  OrderedChunks pool(chunks, threads, window, [&](std::size_t chunk, std::size_t slot) {
-    PreparedChunk& c = slots[slot];
-    const std::size_t first = chunk * chunkLines;
-    const std::size_t n = std::min(chunkLines, count - first);
+  // and the progress see exactly what one thread gives them. False when "Abort" was pressed.
+  bool ReadInChunks(unsigned threads, std::size_t chunkLines) {
+    const std::size_t count = lines_.size();
+    const std::size_t chunks = (count + chunkLines - 1) / chunkLines;
+    const std::size_t window = 4 * std::size_t{threads};
+    std::vector<PreparedChunk> slots(window);
+    OrderedChunks pool(chunks, threads, window, [&](std::size_t chunk, std::size_t slot) {
+      Prepare(slots[slot], chunk * chunkLines, std::min(chunkLines, count - chunk * chunkLines));
+    });
+    for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
+      const std::size_t first = chunk * chunkLines, last = std::min(first + chunkLines, count);
+      std::size_t slot;
+      try {
+        slot = pool.Wait(chunk);
+      } catch (const std::exception&) {
+        // The chunk could not be prepared (no memory for its records): read it here instead.
+        pool.Release();
+        if (!ReadInPlace(first, last)) return false;
+        continue;
+      }
+      if (!CarryOut(slots[slot], first)) return false;
+      pool.Release();
+      // The workers only read lines after this chunk.
+      reports_.Passed(last);
+    }
+    return true;
+  }
+
+  // A worker's part: the n lines from `first` prepared into c. It reads nothing of this object
+  // line by line, whose cache lines the calling thread writes meanwhile.
+  void Prepare(PreparedChunk& c, std::size_t first, std::size_t n) const {
+    const float flipFactor = flipFactor_;
     c.Ops.resize(n);
     c.Boxes.clear();
-    LineScratch& workerScratch = c.Scratch;
     FloatRect box;
-    LineList::Cursor cursor = lines.From(first);
+    LineList::Cursor cursor = lines_.From(first);
     for (std::size_t k = 0; k < n; ++k) {
       LineOp& op = c.Ops[k];
-      PrepareLine(cursor.Next(), flipFactor, op, box, workerScratch);
+      PrepareLine(cursor.Next(), flipFactor, op, box, c.Scratch);
       if (op.Flags & LineOp::BoundingBoxValid) c.Boxes.emplace_back(static_cast<uint32_t>(k), box);
     }
-  });
-  for (std::size_t chunk = 0; chunk < chunks; ++chunk) {
-    const std::size_t first = chunk * chunkLines, last = std::min(first + chunkLines, count);
-    std::size_t slot;
-    try {
-      slot = pool.Wait(chunk);
-    } catch (const std::exception&) {
-      // The chunk could not be prepared (no memory for its records): read it here instead.
-      pool.Release();
-      if (!readInPlace(first, last)) return summary;
-      continue;
-    }
-    const PreparedChunk& c = slots[slot];
+  }
+
+  // Carries out a prepared chunk whose first line is `first`; false when "Abort" was pressed.
+  bool CarryOut(const PreparedChunk& c, std::size_t first) {
     std::size_t nextBox = 0;
-    bool aborted = false;
     for (std::size_t k = 0; k < c.Ops.size(); ++k) {
-      if (progress.AbortRequested()) {
-        aborted = true;
-        break;
-      }
+      if (progress_.AbortRequested()) return false;
       const LineOp& op = c.Ops[k];
       FloatRect box;
       if (op.Flags & LineOp::BoundingBoxValid) box = c.Boxes[nextBox++].second;
       LineStepSucceeds([&] {
-        report(first + k);
-        ApplyLine(sink, state, reading, summary, op, box);
+        Report(first + k);
+        ApplyLine(sink_, state_, reading_, summary_, op, box);
       });
     }
-    if (aborted) return summary;
-    pool.Release();
-    // The workers only read lines after this chunk.
-    reports.Passed(last);
+    return true;
   }
-  return finish();
+
+  const LineList& lines_;
+  InterpreterState& state_;
+  PathSink& sink_;
+  Progress& progress_;
+  ReleaseReports reports_;
+  const float flipFactor_;
+  bool bar_ = false;  // the progress has a bar
+  ReadingState reading_;
+  InterpretSummary summary_;
+  LineScratch scratch_;  // the working buffers of the lines read on this thread
+};
+
+}  // namespace
+
+InterpretSummary InterpretLines(const LineList& lines, const InterpretOptions& options,
+                                InterpreterState& state, PathSink& sink, Progress& progress,
+                                TextRelease* release) {
+  LineReading reading(lines, options, state, sink, progress, release);
+  return reading.Read();
 }
 
 }  // namespace aiimport

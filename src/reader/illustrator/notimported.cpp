@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "operators.h"
 #include "pskind.h"
+#include "texttable.h"
 #include "wording.h"
 
 namespace aiimport {
@@ -25,59 +27,74 @@ std::string_view FirstWord(std::string_view line) {
 
 enum class Paint { None, Stroke, Fill };
 
-// Whether the interpreter paints (appends a path) on this tidied, non-empty line, and whether
-// the path is filled: a line of one paint letter, or a last word of its word table that paints.
-Paint PaintOf(std::string_view line) {
-  if (line.size() == 1) {
-    switch (line[0]) {
-      case 'b':
-      case 'B':
-      case 'f':
-      case 'F':
-        return Paint::Fill;
-      case 's':
-      case 'S':
-      case 'q':
-      case 'Q':
-      case '@':
-        return Paint::Stroke;
-      default:
-        return Paint::None;
-    }
-  }
-  const std::string_view word = LastWord(line);
-  if (word == "fill" || word == "eofill" || word == "ef") return Paint::Fill;
-  if (word == "stroke" || word == "@") return Paint::Stroke;
+// Whether the interpreter paints (appends a path) on this tidied, non-empty line, whose last
+// word is `word`, and whether the path is filled: a painting word of its word table, or a line of
+// one letter that its code tables read as a painting code.
+Paint PaintOf(std::string_view line, std::string_view word) {
+  if (const WordRow* row = FindWord(word); row && row->Paint != CodeAction::None)
+    return row->Paint == CodeAction::FillWord ? Paint::Fill : Paint::Stroke;
+  if (line.size() == 1)
+    if (const CodeRow* row = FindCode(line[0], ' '); row && row->Action == CodeAction::Paint)
+      return row->Fills ? Paint::Fill : Paint::Stroke;
   return Paint::None;
 }
 
-// Sets the fill to a colour (Illustrator's fill operators; their stroke forms are upper case).
+// What a last word tells the count.
+enum class Mark : uint8_t {
+  TextObject,
+  GradientBegin,
+  GradientEnd,
+  Pattern,  // the fill is a pattern from now on
+  Image,    // outside a raster's brackets
+  LayerBegin,
+  LayerEnd,
+  CompoundBegin,
+  CompoundEnd,
+};
+
+struct MarkRow {
+  std::string_view Text;
+  Mark What = Mark::TextObject;
+  std::size_t MinLine = 0;  // the line holds at least this many characters
+  bool Alone = false;       // the word is the whole line
+};
+
+constexpr MarkRow MarkRows[] = {
+    {.Text = "To", .What = Mark::TextObject},
+    {.Text = "Bb", .What = Mark::GradientBegin},
+    {.Text = "BB", .What = Mark::GradientEnd},
+    {.Text = "p", .What = Mark::Pattern, .MinLine = 2},
+    {.Text = "XI", .What = Mark::Image},
+    {.Text = "XF", .What = Mark::Image},
+    {.Text = "Lb", .What = Mark::LayerBegin, .MinLine = 3},
+    {.Text = "LB", .What = Mark::LayerEnd, .Alone = true},
+    {.Text = "*u", .What = Mark::CompoundBegin, .Alone = true},
+    {.Text = "*U", .What = Mark::CompoundEnd, .Alone = true},
+};
+constexpr TextTable MarkTable(MarkRows);
+
+// The codes (a line's last two characters) that set the fill to a colour: Illustrator's fill
+// colour operators; their stroke forms are upper case.
+struct FillColourCode {
+  std::string_view Text;
+};
+constexpr FillColourCode FillColourCodes[] = {{" g"}, {" k"}, {" x"}, {"Xa"},
+                                              {"Xx"}, {"Xk"}, {"Xs"}, {"Xz"}};
+constexpr TextTable FillColourTable(FillColourCodes);
+
 bool SetsFillColour(std::string_view line) {
-  if (line.size() < 2) return false;
-  const std::string_view code = line.substr(line.size() - 2);
-  return code == " g" || code == " k" || code == " x" || code == "Xa" || code == "Xx" ||
-         code == "Xk" || code == "Xs" || code == "Xz";
+  return line.size() >= 2 && FillColourTable.Find(line.substr(line.size() - 2)) != nullptr;
 }
 
 class Scanner {
  public:
   void Line(std::string_view line) {
+    const std::string_view word = LastWord(line);
     // Painted paths count on hidden layers whatever the line is: exactly where the interpreter
     // appends one.
-    const Paint paint = PaintOf(line);
+    const Paint paint = PaintOf(line, word);
     if (paint != Paint::None) {
-      if (hiddenFrom_ > 0) {
-        ++counts_.HiddenLayerPaths;
-        if (!hiddenHasPaths_) {
-          hiddenHasPaths_ = true;
-          ++counts_.HiddenLayers;
-        }
-      }
-      if (paint == Paint::Fill && fillIsPattern_ && gradientDepth_ == 0 &&
-          !(inCompound_ && compoundCounted_)) {
-        ++counts_.PatternFills;
-        compoundCounted_ = inCompound_;
-      }
+      Painted(paint);
       return;
     }
     // Lines hidden from PostScript ("%_…") hold the objects behind an appearance, pattern tiles
@@ -90,57 +107,91 @@ class Scanner {
       return;
     }
     if (line[0] == '%') {
-      if (StartsWith(line, "%AI5_BeginRaster")) {
-        ++rasterDepth_;
-        ++counts_.Images;
-      } else if (StartsWith(line, "%AI5_EndRaster")) {
-        if (rasterDepth_ > 0) --rasterDepth_;
-      } else if (StartsWith(line, "%AI5_BeginPlace")) {
-        ++counts_.Images;
-      }
+      Comment(line);
       return;
     }
     if (line[0] == '/') {
       if (line == "/AI11Text :" || StartsWith(line, "/AI11Text ")) ++counts_.TextObjects;
-      if (StartsWith(line, "/Mesh ") && LastWord(line) == "X!") ++counts_.GradientFills;
+      if (StartsWith(line, "/Mesh ") && word == "X!") ++counts_.GradientFills;
       return;
     }
-    const std::string_view word = LastWord(line);
-    if (word == "To") {
-      ++counts_.TextObjects;
-    } else if (word == "Bb") {
-      ++counts_.GradientFills;
-      ++gradientDepth_;
-    } else if (word == "BB") {
-      if (gradientDepth_ > 0) --gradientDepth_;
-    } else if (word == "p" && line.size() > 1) {
-      fillIsPattern_ = true;
-    } else if ((word == "XI" || word == "XF") && rasterDepth_ == 0) {
-      ++counts_.Images;
-    } else if (word == "Lb" && line.size() > 2) {
-      ++layerDepth_;
-      if (hiddenFrom_ == 0 && NumberFromToken(FirstWord(line)) == 0.0f) {
-        hiddenFrom_ = layerDepth_;
-        hiddenHasPaths_ = false;
-      }
-    } else if (line == "LB") {
-      if (layerDepth_ > 0) {
-        if (hiddenFrom_ == layerDepth_) hiddenFrom_ = 0;
-        --layerDepth_;
-      }
-    } else if (line == "*u") {
-      inCompound_ = true;
-      compoundCounted_ = false;
-    } else if (line == "*U") {
-      inCompound_ = false;
-    } else if (SetsFillColour(line)) {
+    const MarkRow* mark = MarkTable.Find(word);
+    if (mark && line.size() >= mark->MinLine && (!mark->Alone || line.size() == word.size()))
+      Marked(mark->What, line);
+    else if (!mark && SetsFillColour(line))
       fillIsPattern_ = false;
-    }
   }
 
   const NotImportedCounts& Counts() const { return counts_; }
 
  private:
+  void Painted(Paint paint) {
+    if (hiddenFrom_ > 0) {
+      ++counts_.HiddenLayerPaths;
+      if (!hiddenHasPaths_) {
+        hiddenHasPaths_ = true;
+        ++counts_.HiddenLayers;
+      }
+    }
+    if (paint == Paint::Fill && fillIsPattern_ && gradientDepth_ == 0 &&
+        !(inCompound_ && compoundCounted_)) {
+      ++counts_.PatternFills;
+      compoundCounted_ = inCompound_;
+    }
+  }
+
+  void Comment(std::string_view line) {
+    if (StartsWith(line, "%AI5_BeginRaster")) {
+      ++rasterDepth_;
+      ++counts_.Images;
+    } else if (StartsWith(line, "%AI5_EndRaster")) {
+      if (rasterDepth_ > 0) --rasterDepth_;
+    } else if (StartsWith(line, "%AI5_BeginPlace")) {
+      ++counts_.Images;
+    }
+  }
+
+  void Marked(Mark mark, std::string_view line) {
+    switch (mark) {
+      case Mark::TextObject:
+        ++counts_.TextObjects;
+        break;
+      case Mark::GradientBegin:
+        ++counts_.GradientFills;
+        ++gradientDepth_;
+        break;
+      case Mark::GradientEnd:
+        if (gradientDepth_ > 0) --gradientDepth_;
+        break;
+      case Mark::Pattern:
+        fillIsPattern_ = true;
+        break;
+      case Mark::Image:
+        if (rasterDepth_ == 0) ++counts_.Images;
+        break;
+      case Mark::LayerBegin:
+        ++layerDepth_;
+        if (hiddenFrom_ == 0 && NumberFromToken(FirstWord(line)) == 0.0f) {
+          hiddenFrom_ = layerDepth_;
+          hiddenHasPaths_ = false;
+        }
+        break;
+      case Mark::LayerEnd:
+        if (layerDepth_ > 0) {
+          if (hiddenFrom_ == layerDepth_) hiddenFrom_ = 0;
+          --layerDepth_;
+        }
+        break;
+      case Mark::CompoundBegin:
+        inCompound_ = true;
+        compoundCounted_ = false;
+        break;
+      case Mark::CompoundEnd:
+        inCompound_ = false;
+        break;
+    }
+  }
+
   NotImportedCounts counts_;
   uint64_t layerDepth_ = 0;
   uint64_t hiddenFrom_ = 0;  // depth of the outermost hidden layer open, 0 when none

@@ -429,6 +429,60 @@ bool SetNumber(ContentToken& token, const char* p, const char* end) {
   return true;
 }
 
+// The usual number at p: digits with at most one point among them, at most eight digits and
+// ten after the point, a value of at most 2^24, followed (before end) by a blank or a
+// delimiter. Then its token, read as it is scanned (the value as in ReadNumber's common case),
+// and where it ends; else null.
+inline const char* ShortNumber(const char* p, const char* end, ContentToken& token) {
+  const char* q = p;
+  const bool negative = *q == '-';
+  q += negative || *q == '+';
+  uint32_t mantissa = 0;
+  int digits = 0, fraction = -1;
+  for (; q < end; ++q) {
+    const unsigned d = static_cast<unsigned char>(*q) - unsigned{'0'};
+    if (d <= 9) {
+      mantissa = mantissa * 10 + d;
+      ++digits;
+      fraction += fraction >= 0;
+    } else if (*q == '.' && fraction < 0) {
+      fraction = 0;
+    } else {
+      break;
+    }
+  }
+  if (digits == 0 || digits > 8 || fraction > 10 || q == end || ClassOf(*q) == Plain ||
+      ClassOf(*q) == Other)
+    return nullptr;
+  // At most eight digits: the value is below 2^27 and exact as an integer; below 2^24 it is an
+  // exact float32 too.
+  if (mantissa > (uint32_t{1} << 24)) return nullptr;
+  const float whole = static_cast<float>(mantissa);
+  const float v = fraction <= 0 ? whole : whole / PowersOfTen[fraction];
+  token.Kind = ContentTokenKind::Number;
+  token.Number = negative ? -v : v;
+  token.NumberInRange = true;
+  token.Text = {};
+  return q;
+}
+
+// The token of a whole run of plain characters: a number, an operand keyword (true, false,
+// null) or an operator.
+inline void SetRunToken(ContentToken& token, const char* start, const char* end) {
+  const char first = *start;
+  if (((first >= '0' && first <= '9') || first == '-' || first == '+' || first == '.') &&
+      SetNumber(token, start, end))
+    return;
+  const std::string_view text(start, static_cast<std::size_t>(end - start));
+  if (text == "true" || text == "false" || text == "null") {
+    token.Kind = ContentTokenKind::Other;
+    token.Text = {};
+    return;
+  }
+  token.Text = text;
+  token.Kind = ContentTokenKind::Operator;
+}
+
 }  // namespace
 
 float PdfNumberValue(std::string_view text, bool& inRange) {
@@ -550,43 +604,12 @@ bool ContentScanner::Next(ContentToken& token) {
     position_ = pieceStart_ + static_cast<uint64_t>(p - piece_);
     if (p == end) continue;
     if (ClassOf(*p) != Plain) return NextThroughQpdf(token);
-    const char* const start = p;
-    // Most runs are short numbers: digits with at most ten after the point, read as they are
-    // scanned (the value as in ReadNumber's common case).
-    {
-      const char* q = p;
-      const bool negative = *q == '-';
-      q += negative || *q == '+';
-      uint32_t mantissa = 0;
-      int digits = 0, fraction = -1;
-      for (; q < end; ++q) {
-        const unsigned d = static_cast<unsigned char>(*q) - unsigned{'0'};
-        if (d <= 9) {
-          mantissa = mantissa * 10 + d;
-          ++digits;
-          fraction += fraction >= 0;
-        } else if (*q == '.' && fraction < 0) {
-          fraction = 0;
-        } else {
-          break;
-        }
-      }
-      if (digits > 0 && digits <= 8 && fraction <= 10 && q < end && ClassOf(*q) != Plain &&
-          ClassOf(*q) != Other) {
-        // At most eight digits: the value is below 2^27 and exact as an integer; below 2^24
-        // it is an exact float32 too.
-        if (mantissa <= (uint32_t{1} << 24)) {
-          const float whole = static_cast<float>(mantissa);
-          const float v = fraction <= 0 ? whole : whole / PowersOfTen[fraction];
-          token.Kind = ContentTokenKind::Number;
-          token.Number = negative ? -v : v;
-          token.NumberInRange = true;
-          token.Text = {};
-          position_ = pieceStart_ + static_cast<uint64_t>(q - piece_);
-          return true;
-        }
-      }
+    // Most runs are short numbers.
+    if (const char* after = ShortNumber(p, end, token)) {
+      position_ = pieceStart_ + static_cast<uint64_t>(after - piece_);
+      return true;
     }
+    const char* const start = p;
     while (p < end && ClassOf(*p) == Plain)
       ++p;
     if (p == end) {
@@ -596,19 +619,8 @@ bool ContentScanner::Next(ContentToken& token) {
       return NextThroughQpdf(token);  // qpdf decides what an unusual byte does to the run
     }
     position_ = pieceStart_ + static_cast<uint64_t>(p - piece_);
-    const char first = *start;
-    if (((first >= '0' && first <= '9') || first == '-' || first == '+' || first == '.') &&
-        SetNumber(token, start, p))
-      return true;
-    const std::string_view text(start, static_cast<std::size_t>(p - start));
-    if (text == "true" || text == "false" || text == "null") {
-      token.Kind = ContentTokenKind::Other;
-      token.Text = {};
-      return true;
-    }
-    token.Text = text;
-    token.Kind = ContentTokenKind::Operator;
-    if (text == "ID") afterImageStart_ = true;
+    SetRunToken(token, start, p);
+    if (token.Kind == ContentTokenKind::Operator && token.Text == "ID") afterImageStart_ = true;
     return true;
   }
 }

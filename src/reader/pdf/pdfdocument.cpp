@@ -215,6 +215,28 @@ DecodeOutcome PrepareStreams(const std::vector<Handle>& streams, ContentBuffer& 
   return outcome;
 }
 
+// What is built from the file's objects (colour spaces, functions): an indirect object's is built
+// once and kept. While it is being built it reads as none, so that an object built of itself is
+// none rather than an endless recursion.
+template <class T>
+class BuiltObjects {
+ public:
+  template <class Build>
+  std::shared_ptr<const T> Get(Handle h, Build&& build) {
+    if (!h.isIndirect()) return build();
+    const QPDFObjGen id = h.getObjGen();
+    const auto it = built_.find(id);
+    if (it != built_.end()) return it->second;
+    built_[id] = nullptr;
+    std::shared_ptr<const T> value = build();
+    built_[id] = value;
+    return value;
+  }
+
+ private:
+  std::map<QPDFObjGen, std::shared_ptr<const T>> built_;
+};
+
 // ---------------------------------------------------------------------------------------------
 // What every scope shares: the file, the optional content configuration, caches.
 
@@ -222,8 +244,8 @@ struct DocContext {
   QPDF& Pdf;
   Progress* Poll = nullptr;
   std::set<QPDFObjGen> HiddenGroups;  // optional content groups off in the default config
-  std::map<QPDFObjGen, std::shared_ptr<const ColourSpace>> Spaces;
-  std::map<QPDFObjGen, std::shared_ptr<const PdfFunction>> Functions;
+  BuiltObjects<ColourSpace> Spaces;
+  BuiltObjects<PdfFunction> Functions;
 
   explicit DocContext(QPDF& pdf) : Pdf(pdf) {}
 
@@ -309,15 +331,7 @@ struct DocContext {
 
   std::shared_ptr<const PdfFunction> Function(Handle h, int depth) {
     if (depth > MaxFunctionDepth) return nullptr;
-    const bool cacheable = h.isIndirect();
-    if (cacheable) {
-      auto it = Functions.find(h.getObjGen());
-      if (it != Functions.end()) return it->second;
-      Functions[h.getObjGen()] = nullptr;  // a function that contains itself is none
-    }
-    std::shared_ptr<const PdfFunction> f = BuildFunction(h, depth);
-    if (cacheable) Functions[h.getObjGen()] = f;
-    return f;
+    return Functions.Get(h, [&] { return BuildFunction(h, depth); });
   }
 
   std::shared_ptr<const PdfFunction> BuildFunction(Handle h, int depth) {
@@ -429,15 +443,7 @@ struct DocContext {
 
   std::shared_ptr<const ColourSpace> Space(Handle h, int depth) {
     if (depth > MaxSpaceDepth) return nullptr;
-    const bool cacheable = h.isIndirect();
-    if (cacheable) {
-      auto it = Spaces.find(h.getObjGen());
-      if (it != Spaces.end()) return it->second;
-      Spaces[h.getObjGen()] = nullptr;  // a space built of itself is none
-    }
-    std::shared_ptr<const ColourSpace> space = BuildSpace(h, depth);
-    if (cacheable) Spaces[h.getObjGen()] = space;
-    return space;
+    return Spaces.Get(h, [&] { return BuildSpace(h, depth); });
   }
 
   static std::shared_ptr<const ColourSpace> Simple(ColourFamily family, int components) {
@@ -447,105 +453,144 @@ struct DocContext {
     return s;
   }
 
+  // A family of colour spaces: its name, and how a space of it is built from its array.
+  struct SpaceFamily {
+    const char* Name;
+    std::shared_ptr<const ColourSpace> (DocContext::*Build)(Handle space, int depth,
+                                                            const SpaceFamily& family);
+    ColourFamily Family;
+    int Components;
+  };
+
   std::shared_ptr<const ColourSpace> BuildSpace(Handle h, int depth) {
+    // The spaces named alone.
+    static constexpr struct {
+      const char* Name;
+      ColourFamily Family;
+      int Components;
+    } Named[] = {
+        {"/DeviceGray", ColourFamily::Gray, 1}, {"/G", ColourFamily::Gray, 1},
+        {"/CalGray", ColourFamily::Gray, 1},    {"/DeviceRGB", ColourFamily::Rgb, 3},
+        {"/RGB", ColourFamily::Rgb, 3},         {"/CalRGB", ColourFamily::Rgb, 3},
+        {"/DeviceCMYK", ColourFamily::Cmyk, 4}, {"/CMYK", ColourFamily::Cmyk, 4},
+        {"/Pattern", ColourFamily::Pattern, 0},
+    };
+    // The families of spaces given as an array: the family's name, then its operands.
+    static constexpr SpaceFamily Families[] = {
+        {"/ICCBased", &DocContext::IccSpace, ColourFamily::Gray, 0},
+        {"/CalGray", &DocContext::SimpleSpace, ColourFamily::Gray, 1},
+        {"/CalRGB", &DocContext::SimpleSpace, ColourFamily::Rgb, 3},
+        {"/CalCMYK", &DocContext::SimpleSpace, ColourFamily::Cmyk, 4},
+        {"/Lab", &DocContext::LabSpace, ColourFamily::Lab, 3},
+        {"/Indexed", &DocContext::IndexedSpace, ColourFamily::Indexed, 1},
+        {"/I", &DocContext::IndexedSpace, ColourFamily::Indexed, 1},
+        {"/Separation", &DocContext::SeparationSpace, ColourFamily::Separation, 0},
+        {"/DeviceN", &DocContext::SeparationSpace, ColourFamily::DeviceN, 0},
+        {"/Pattern", &DocContext::PatternSpace, ColourFamily::Pattern, 0},
+    };
     if (h.isName()) {
       const std::string name = h.getName();
-      if (name == "/DeviceGray" || name == "/G" || name == "/CalGray")
-        return Simple(ColourFamily::Gray, 1);
-      if (name == "/DeviceRGB" || name == "/RGB" || name == "/CalRGB")
-        return Simple(ColourFamily::Rgb, 3);
-      if (name == "/DeviceCMYK" || name == "/CMYK") return Simple(ColourFamily::Cmyk, 4);
-      if (name == "/Pattern") return Simple(ColourFamily::Pattern, 0);
+      for (const auto& named : Named)
+        if (name == named.Name) return Simple(named.Family, named.Components);
       return nullptr;
     }
     if (!h.isArray() || h.getArrayNItems() < 1) return nullptr;
     Handle family = h.getArrayItem(0);
     if (!family.isName()) return nullptr;
+    if (h.getArrayNItems() == 1) return BuildSpace(family, depth);
     const std::string name = family.getName();
-    const int n = h.getArrayNItems();
-    if (n == 1) return BuildSpace(family, depth);
-    if (name == "/ICCBased") {
-      Handle stream = h.getArrayItem(1);
-      if (!stream.isStream()) return nullptr;
-      Handle dict = stream.getDict();
-      switch (IntegerOr(dict.getKey("/N"), 0)) {
-        case 1:
-          return Simple(ColourFamily::Gray, 1);
-        case 3:
-          return Simple(ColourFamily::Rgb, 3);
-        case 4:
-          return Simple(ColourFamily::Cmyk, 4);
-        default:
-          return Space(dict.getKey("/Alternate"), depth + 1);
-      }
-    }
-    if (name == "/CalGray") return Simple(ColourFamily::Gray, 1);
-    if (name == "/CalRGB") return Simple(ColourFamily::Rgb, 3);
-    if (name == "/CalCMYK") return Simple(ColourFamily::Cmyk, 4);
-    if (name == "/Lab") {
-      auto s = std::make_shared<ColourSpace>();
-      s->Family = ColourFamily::Lab;
-      s->Components = 3;
-      Handle dict = h.getArrayItem(1);
-      if (dict.isDictionary()) {
-        const std::vector<long double> range = NumberArray(dict.getKey("/Range"));
-        if (range.size() == 4)
-          for (int i = 0; i < 4; ++i)
-            s->LabRange[static_cast<std::size_t>(i)] = range[static_cast<std::size_t>(i)];
-      }
-      return s;
-    }
-    if (name == "/Indexed" || name == "/I") {
-      if (n < 4) return nullptr;
-      std::shared_ptr<const ColourSpace> base = Space(h.getArrayItem(1), depth + 1);
-      if (!base || base->Family == ColourFamily::Indexed || base->Family == ColourFamily::Pattern)
-        return nullptr;
-      auto s = std::make_shared<ColourSpace>();
-      s->Family = ColourFamily::Indexed;
-      s->Components = 1;
-      s->HighValue = static_cast<int>(std::clamp<int64_t>(IntegerOr(h.getArrayItem(2), 0), 0, 255));
-      s->Base = base;
-      Handle lookup = h.getArrayItem(3);
-      const uint64_t bytes = static_cast<uint64_t>(s->HighValue + 1) *
-                             static_cast<uint64_t>(std::max(base->Components, 0));
-      if (lookup.isString()) {
-        s->Lookup = lookup.getStringValue();
-      } else if (lookup.isStream()) {
-        ContentBuffer data(std::min(bytes, MaxLookupBytes));
-        DecodeStream(lookup, data, Poll);
-        s->Lookup.assign(static_cast<std::size_t>(data.Size()), '\0');
-        data.CopyOut(0, s->Lookup.data(), s->Lookup.size());
-      }
-      if (s->Lookup.size() > bytes) s->Lookup.resize(static_cast<std::size_t>(bytes));
-      return s;
-    }
-    if (name == "/Separation" || name == "/DeviceN") {
-      if (n < 4) return nullptr;
-      auto s = std::make_shared<ColourSpace>();
-      s->Family = name == "/Separation" ? ColourFamily::Separation : ColourFamily::DeviceN;
-      if (s->Family == ColourFamily::DeviceN) {
-        Handle names = h.getArrayItem(1);
-        if (!names.isArray()) return nullptr;
-        const int count = names.getArrayNItems();
-        if (count < 1 || static_cast<std::size_t>(count) > MaxDeviceNComponents) return nullptr;
-        s->Components = count;
-      }
-      s->Base = Space(h.getArrayItem(2), depth + 1);
-      if (s->Base &&
-          (s->Base->Family == ColourFamily::Pattern || s->Base->Family == ColourFamily::Indexed))
-        s->Base = nullptr;
-      s->TintTransform = FunctionSet(h.getArrayItem(3));
-      return s;
-    }
-    if (name == "/Pattern") {
-      auto s = std::make_shared<ColourSpace>();
-      s->Family = ColourFamily::Pattern;
-      s->Base = Space(h.getArrayItem(1), depth + 1);
-      if (s->Base && s->Base->Family == ColourFamily::Pattern) s->Base = nullptr;
-      s->Components = s->Base ? s->Base->Components : 0;
-      return s;
-    }
+    for (const SpaceFamily& f : Families)
+      if (name == f.Name) return (this->*f.Build)(h, depth, f);
     return nullptr;
+  }
+
+  std::shared_ptr<const ColourSpace> SimpleSpace(Handle, int, const SpaceFamily& family) {
+    return Simple(family.Family, family.Components);
+  }
+
+  std::shared_ptr<const ColourSpace> IccSpace(Handle h, int depth, const SpaceFamily&) {
+    Handle stream = h.getArrayItem(1);
+    if (!stream.isStream()) return nullptr;
+    Handle dict = stream.getDict();
+    switch (IntegerOr(dict.getKey("/N"), 0)) {
+      case 1:
+        return Simple(ColourFamily::Gray, 1);
+      case 3:
+        return Simple(ColourFamily::Rgb, 3);
+      case 4:
+        return Simple(ColourFamily::Cmyk, 4);
+      default:
+        return Space(dict.getKey("/Alternate"), depth + 1);
+    }
+  }
+
+  std::shared_ptr<const ColourSpace> LabSpace(Handle h, int, const SpaceFamily& family) {
+    auto s = std::make_shared<ColourSpace>();
+    s->Family = family.Family;
+    s->Components = family.Components;
+    Handle dict = h.getArrayItem(1);
+    if (dict.isDictionary()) {
+      const std::vector<long double> range = NumberArray(dict.getKey("/Range"));
+      if (range.size() == 4)
+        for (int i = 0; i < 4; ++i)
+          s->LabRange[static_cast<std::size_t>(i)] = range[static_cast<std::size_t>(i)];
+    }
+    return s;
+  }
+
+  std::shared_ptr<const ColourSpace> IndexedSpace(Handle h, int depth, const SpaceFamily& family) {
+    if (h.getArrayNItems() < 4) return nullptr;
+    std::shared_ptr<const ColourSpace> base = Space(h.getArrayItem(1), depth + 1);
+    if (!base || base->Family == ColourFamily::Indexed || base->Family == ColourFamily::Pattern)
+      return nullptr;
+    auto s = std::make_shared<ColourSpace>();
+    s->Family = family.Family;
+    s->Components = family.Components;
+    s->HighValue = static_cast<int>(std::clamp<int64_t>(IntegerOr(h.getArrayItem(2), 0), 0, 255));
+    s->Base = base;
+    Handle lookup = h.getArrayItem(3);
+    const uint64_t bytes = static_cast<uint64_t>(s->HighValue + 1) *
+                           static_cast<uint64_t>(std::max(base->Components, 0));
+    if (lookup.isString()) {
+      s->Lookup = lookup.getStringValue();
+    } else if (lookup.isStream()) {
+      ContentBuffer data(std::min(bytes, MaxLookupBytes));
+      DecodeStream(lookup, data, Poll);
+      s->Lookup.assign(static_cast<std::size_t>(data.Size()), '\0');
+      data.CopyOut(0, s->Lookup.data(), s->Lookup.size());
+    }
+    if (s->Lookup.size() > bytes) s->Lookup.resize(static_cast<std::size_t>(bytes));
+    return s;
+  }
+
+  // Separation and DeviceN.
+  std::shared_ptr<const ColourSpace> SeparationSpace(Handle h, int depth,
+                                                     const SpaceFamily& family) {
+    if (h.getArrayNItems() < 4) return nullptr;
+    auto s = std::make_shared<ColourSpace>();
+    s->Family = family.Family;
+    if (s->Family == ColourFamily::DeviceN) {
+      Handle names = h.getArrayItem(1);
+      if (!names.isArray()) return nullptr;
+      const int count = names.getArrayNItems();
+      if (count < 1 || static_cast<std::size_t>(count) > MaxDeviceNComponents) return nullptr;
+      s->Components = count;
+    }
+    s->Base = Space(h.getArrayItem(2), depth + 1);
+    if (s->Base &&
+        (s->Base->Family == ColourFamily::Pattern || s->Base->Family == ColourFamily::Indexed))
+      s->Base = nullptr;
+    s->TintTransform = FunctionSet(h.getArrayItem(3));
+    return s;
+  }
+
+  std::shared_ptr<const ColourSpace> PatternSpace(Handle h, int depth, const SpaceFamily& family) {
+    auto s = std::make_shared<ColourSpace>();
+    s->Family = family.Family;
+    s->Base = Space(h.getArrayItem(1), depth + 1);
+    if (s->Base && s->Base->Family == ColourFamily::Pattern) s->Base = nullptr;
+    s->Components = s->Base ? s->Base->Components : 0;
+    return s;
   }
 
   // ---- Shadings ----------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <limits>
 #include <utility>
 
+#include "texttable.h"
 #include "wording.h"
 
 namespace aiimport {
@@ -47,125 +48,6 @@ constexpr uint64_t PollBytes = 64 * 1024;
 constexpr const char* TooDeepMessage =
     "This PDF page nests its forms too deeply: the innermost ones are not drawn";
 constexpr const char* SelfDrawingMessage = "A form on this PDF page draws itself: it is drawn once";
-
-enum class Op : uint8_t {
-  Unknown,
-  MoveTo,
-  LineTo,
-  CurveTo,
-  CurveToV,
-  CurveToY,
-  ClosePath,
-  Rectangle,
-  Stroke,
-  CloseStroke,
-  Fill,
-  FillEvenOdd,
-  FillStroke,
-  FillStrokeEvenOdd,
-  CloseFillStroke,
-  CloseFillStrokeEvenOdd,
-  EndPath,
-  Clip,
-  ClipEvenOdd,
-  Save,
-  Restore,
-  Concat,
-  Gray,
-  StrokeGray,
-  Rgb,
-  StrokeRgb,
-  Cmyk,
-  StrokeCmyk,
-  Space,
-  StrokeSpace,
-  Colour,
-  StrokeColour,
-  Draw,
-  Shade,
-  BeginText,
-  EndText,
-  BeginMarked,
-  BeginMarkedProps,
-  EndMarked,
-};
-
-Op Lookup(std::string_view t) {
-  switch (t.size()) {
-    case 1:
-      switch (t[0]) {
-        case 'm':
-          return Op::MoveTo;
-        case 'l':
-          return Op::LineTo;
-        case 'c':
-          return Op::CurveTo;
-        case 'v':
-          return Op::CurveToV;
-        case 'y':
-          return Op::CurveToY;
-        case 'h':
-          return Op::ClosePath;
-        case 'S':
-          return Op::Stroke;
-        case 's':
-          return Op::CloseStroke;
-        case 'f':
-          return Op::Fill;
-        case 'F':
-          return Op::Fill;
-        case 'B':
-          return Op::FillStroke;
-        case 'b':
-          return Op::CloseFillStroke;
-        case 'n':
-          return Op::EndPath;
-        case 'W':
-          return Op::Clip;
-        case 'q':
-          return Op::Save;
-        case 'Q':
-          return Op::Restore;
-        case 'g':
-          return Op::Gray;
-        case 'G':
-          return Op::StrokeGray;
-        case 'k':
-          return Op::Cmyk;
-        case 'K':
-          return Op::StrokeCmyk;
-        default:
-          return Op::Unknown;
-      }
-    case 2:
-      if (t == "re") return Op::Rectangle;
-      if (t == "f*") return Op::FillEvenOdd;
-      if (t == "B*") return Op::FillStrokeEvenOdd;
-      if (t == "b*") return Op::CloseFillStrokeEvenOdd;
-      if (t == "W*") return Op::ClipEvenOdd;
-      if (t == "cm") return Op::Concat;
-      if (t == "rg") return Op::Rgb;
-      if (t == "RG") return Op::StrokeRgb;
-      if (t == "cs") return Op::Space;
-      if (t == "CS") return Op::StrokeSpace;
-      if (t == "sc") return Op::Colour;
-      if (t == "SC") return Op::StrokeColour;
-      if (t == "Do") return Op::Draw;
-      if (t == "sh") return Op::Shade;
-      if (t == "BT") return Op::BeginText;
-      if (t == "ET") return Op::EndText;
-      return Op::Unknown;
-    case 3:
-      if (t == "scn") return Op::Colour;
-      if (t == "SCN") return Op::StrokeColour;
-      if (t == "BMC") return Op::BeginMarked;
-      if (t == "BDC") return Op::BeginMarkedProps;
-      if (t == "EMC") return Op::EndMarked;
-      return Op::Unknown;
-    default:
-      return Op::Unknown;
-  }
-}
 
 enum class PaintKind : uint8_t { None, Fill, Stroke, FillStroke };
 
@@ -452,7 +334,7 @@ class PageDrawer::Impl {
         case ContentTokenKind::Operator:
           // No operator belongs inside an array or a dictionary: the open one was damage.
           nesting_ = 0;
-          Execute(Lookup(token.Text), resources);
+          if (const Operator* op = OperatorOf(token.Text)) (this->*op->Run)(*op, resources);
           ClearOperands();
           break;
       }
@@ -514,133 +396,188 @@ class PageDrawer::Impl {
 
   // ---- Operators ---------------------------------------------------------------------------
 
-  void Execute(Op op, PdfResources& resources) {
+  struct Operator;
+  using Handler = void (Impl::*)(const Operator&, PdfResources&);
+  using SpaceMember = const std::shared_ptr<const ColourSpace> Impl::*;
+
+  // An operator and what it does: the member function that carries it out, with its settings.
+  struct Operator {
+    std::string_view Text;
+    Handler Run = nullptr;
+    PaintKind Paint = PaintKind::None;  // painting: how the path is painted
+    bool Close = false;                 // painting: the sub-path is closed first
+    bool Fill = false;                  // colours: the fill's, else the stroke's
+    SpaceMember Space = nullptr;        // device colours: the space
+    std::size_t Components = 0;         // device colours: how many numbers
+  };
+
+  // A colour operator of a device space: the fill's or the stroke's, and how many numbers.
+  static constexpr Operator DeviceColour(std::string_view text, bool fill, SpaceMember space,
+                                         std::size_t components) {
+    return {.Text = text,
+            .Run = &Impl::DeviceColourOperator,
+            .Fill = fill,
+            .Space = space,
+            .Components = components};
+  }
+
+  // The operators the page reader carries out; ET and every other one change nothing here.
+  static const Operator* OperatorOf(std::string_view text) {
+    static constexpr Operator Rows[] = {
+        // Path construction.
+        {.Text = "m", .Run = &Impl::MoveOperator},
+        {.Text = "l", .Run = &Impl::LineOperator},
+        {.Text = "c", .Run = &Impl::CurveOperator},
+        {.Text = "v", .Run = &Impl::CurveFromCurrentOperator},
+        {.Text = "y", .Run = &Impl::CurveToEndOperator},
+        {.Text = "h", .Run = &Impl::ClosePathOperator},
+        {.Text = "re", .Run = &Impl::RectangleOperator},
+        // Painting; the even-odd forms paint as the others do.
+        {.Text = "S", .Run = &Impl::PaintOperator, .Paint = PaintKind::Stroke},
+        {.Text = "s", .Run = &Impl::PaintOperator, .Paint = PaintKind::Stroke, .Close = true},
+        {.Text = "f", .Run = &Impl::PaintOperator, .Paint = PaintKind::Fill},
+        {.Text = "F", .Run = &Impl::PaintOperator, .Paint = PaintKind::Fill},
+        {.Text = "f*", .Run = &Impl::PaintOperator, .Paint = PaintKind::Fill},
+        {.Text = "B", .Run = &Impl::PaintOperator, .Paint = PaintKind::FillStroke},
+        {.Text = "B*", .Run = &Impl::PaintOperator, .Paint = PaintKind::FillStroke},
+        {.Text = "b", .Run = &Impl::PaintOperator, .Paint = PaintKind::FillStroke, .Close = true},
+        {.Text = "b*", .Run = &Impl::PaintOperator, .Paint = PaintKind::FillStroke, .Close = true},
+        {.Text = "n", .Run = &Impl::PaintOperator},
+        {.Text = "W", .Run = &Impl::ClipOperator},
+        {.Text = "W*", .Run = &Impl::ClipOperator},
+        // The graphics state.
+        {.Text = "q", .Run = &Impl::SaveOperator},
+        {.Text = "Q", .Run = &Impl::RestoreOperator},
+        {.Text = "cm", .Run = &Impl::ConcatOperator},
+        // Colours.
+        DeviceColour("g", true, &Impl::gray_, 1),
+        DeviceColour("G", false, &Impl::gray_, 1),
+        DeviceColour("rg", true, &Impl::rgb_, 3),
+        DeviceColour("RG", false, &Impl::rgb_, 3),
+        DeviceColour("k", true, &Impl::cmyk_, 4),
+        DeviceColour("K", false, &Impl::cmyk_, 4),
+        {.Text = "cs", .Run = &Impl::SpaceOperator, .Fill = true},
+        {.Text = "CS", .Run = &Impl::SpaceOperator},
+        {.Text = "sc", .Run = &Impl::ComponentsOperator, .Fill = true},
+        {.Text = "scn", .Run = &Impl::ComponentsOperator, .Fill = true},
+        {.Text = "SC", .Run = &Impl::ComponentsOperator},
+        {.Text = "SCN", .Run = &Impl::ComponentsOperator},
+        // XObjects, shadings, text and marked content.
+        {.Text = "Do", .Run = &Impl::DrawOperator},
+        {.Text = "sh", .Run = &Impl::ShadeOperator},
+        {.Text = "BT", .Run = &Impl::TextOperator},
+        {.Text = "BMC", .Run = &Impl::MarkedOperator},
+        {.Text = "BDC", .Run = &Impl::MarkedPropertiesOperator},
+        {.Text = "EMC", .Run = &Impl::EndMarkedOperator},
+    };
+    static constexpr TextTable Table(Rows);
+    return Table.Find(text);
+  }
+
+  void MoveOperator(const Operator&, PdfResources&) {
+    float v[2];
+    if (Numbers(2, v)) MoveTo(Transform(gs_.Ctm, v[0], v[1]));
+  }
+
+  void LineOperator(const Operator&, PdfResources&) {
+    float v[2];
+    if (Numbers(2, v)) LineTo(Transform(gs_.Ctm, v[0], v[1]));
+  }
+
+  void CurveOperator(const Operator&, PdfResources&) {
     float v[6];
-    switch (op) {
-      case Op::MoveTo:
-        if (Numbers(2, v)) MoveTo(Transform(gs_.Ctm, v[0], v[1]));
-        break;
-      case Op::LineTo:
-        if (Numbers(2, v)) LineTo(Transform(gs_.Ctm, v[0], v[1]));
-        break;
-      case Op::CurveTo:
-        if (Numbers(6, v))
-          CurveTo(Transform(gs_.Ctm, v[0], v[1]), Transform(gs_.Ctm, v[2], v[3]),
-                  Transform(gs_.Ctm, v[4], v[5]));
-        break;
-      case Op::CurveToV:
-        if (Numbers(4, v) && hasCurrentPoint_)
-          CurveTo(currentPoint_, Transform(gs_.Ctm, v[0], v[1]), Transform(gs_.Ctm, v[2], v[3]));
-        break;
-      case Op::CurveToY:
-        if (Numbers(4, v)) {
-          const FloatPoint end = Transform(gs_.Ctm, v[2], v[3]);
-          CurveTo(Transform(gs_.Ctm, v[0], v[1]), end, end);
-        }
-        break;
-      case Op::ClosePath:
-        CloseSubPath();
-        break;
-      case Op::Rectangle:
-        if (Numbers(4, v)) {
-          const long double x = v[0], y = v[1], w = v[2], h = v[3];
-          MoveTo(Transform(gs_.Ctm, x, y));
-          LineTo(Transform(gs_.Ctm, x + w, y));
-          LineTo(Transform(gs_.Ctm, x + w, y + h));
-          LineTo(Transform(gs_.Ctm, x, y + h));
-          CloseSubPath();
-        }
-        break;
-      case Op::Stroke:
-        Paint(PaintKind::Stroke, false);
-        break;
-      case Op::CloseStroke:
-        Paint(PaintKind::Stroke, true);
-        break;
-      case Op::Fill:
-      case Op::FillEvenOdd:
-        Paint(PaintKind::Fill, false);
-        break;
-      case Op::FillStroke:
-      case Op::FillStrokeEvenOdd:
-        Paint(PaintKind::FillStroke, false);
-        break;
-      case Op::CloseFillStroke:
-      case Op::CloseFillStrokeEvenOdd:
-        Paint(PaintKind::FillStroke, true);
-        break;
-      case Op::EndPath:
-        Paint(PaintKind::None, false);
-        break;
-      case Op::Clip:
-      case Op::ClipEvenOdd:
-        clipPending_ = true;
-        break;
-      case Op::Save:
-        SaveState();
-        break;
-      case Op::Restore:
-        if (excessSaves_ > excessFloor_)
-          --excessSaves_;
-        else if (saved_.size() > saveFloor_)
-          RestoreState();
-        break;
-      case Op::Concat:
-        if (Numbers(6, v)) {
-          const PdfMatrix m{v[0], v[1], v[2], v[3], v[4], v[5]};
-          if (auto product = Concatenate(m, gs_.Ctm)) gs_.Ctm = *product;
-        }
-        break;
-      case Op::Gray:
-      case Op::StrokeGray:
-        if (Numbers(1, v)) SetColour(op == Op::Gray, gray_, v, 1);
-        break;
-      case Op::Rgb:
-      case Op::StrokeRgb:
-        if (Numbers(3, v)) SetColour(op == Op::Rgb, rgb_, v, 3);
-        break;
-      case Op::Cmyk:
-      case Op::StrokeCmyk:
-        if (Numbers(4, v)) SetColour(op == Op::Cmyk, cmyk_, v, 4);
-        break;
-      case Op::Space:
-      case Op::StrokeSpace:
-        if (const std::string* name = NameAt(0)) SetSpace(op == Op::Space, *name, resources);
-        break;
-      case Op::Colour:
-      case Op::StrokeColour:
-        SetComponents(op == Op::Colour, resources);
-        break;
-      case Op::Draw:
-        if (const std::string* name = NameAt(0)) Draw(*name, resources);
-        break;
-      case Op::Shade:
-        if (const std::string* name = NameAt(0)) Shade(*name, resources);
-        break;
-      case Op::BeginText:
-        if (!Hidden()) ++result_.TextObjects;
-        break;
-      case Op::BeginMarked:
-        ++markedDepth_;
-        break;
-      case Op::BeginMarkedProps: {
-        ++markedDepth_;
-        const std::string* tag = NameAt(1);
-        const std::string* properties = NameAt(0);
-        if (hiddenFrom_ < 0 && tag && *tag == "/OC" && properties &&
-            !resources.OptionalContentVisible(*properties))
-          hiddenFrom_ = markedDepth_;
-        break;
-      }
-      case Op::EndMarked:
-        if (markedDepth_ > markedFloor_) {
-          if (hiddenFrom_ == markedDepth_) hiddenFrom_ = -1;
-          --markedDepth_;
-        }
-        break;
-      case Op::EndText:
-      case Op::Unknown:
-        break;
+    if (Numbers(6, v))
+      CurveTo(Transform(gs_.Ctm, v[0], v[1]), Transform(gs_.Ctm, v[2], v[3]),
+              Transform(gs_.Ctm, v[4], v[5]));
+  }
+
+  void CurveFromCurrentOperator(const Operator&, PdfResources&) {
+    float v[4];
+    if (Numbers(4, v) && hasCurrentPoint_)
+      CurveTo(currentPoint_, Transform(gs_.Ctm, v[0], v[1]), Transform(gs_.Ctm, v[2], v[3]));
+  }
+
+  void CurveToEndOperator(const Operator&, PdfResources&) {
+    float v[4];
+    if (!Numbers(4, v)) return;
+    const FloatPoint end = Transform(gs_.Ctm, v[2], v[3]);
+    CurveTo(Transform(gs_.Ctm, v[0], v[1]), end, end);
+  }
+
+  void ClosePathOperator(const Operator&, PdfResources&) { CloseSubPath(); }
+
+  void RectangleOperator(const Operator&, PdfResources&) {
+    float v[4];
+    if (!Numbers(4, v)) return;
+    const long double x = v[0], y = v[1], w = v[2], h = v[3];
+    MoveTo(Transform(gs_.Ctm, x, y));
+    LineTo(Transform(gs_.Ctm, x + w, y));
+    LineTo(Transform(gs_.Ctm, x + w, y + h));
+    LineTo(Transform(gs_.Ctm, x, y + h));
+    CloseSubPath();
+  }
+
+  void PaintOperator(const Operator& op, PdfResources&) { Paint(op.Paint, op.Close); }
+
+  void ClipOperator(const Operator&, PdfResources&) { clipPending_ = true; }
+
+  void SaveOperator(const Operator&, PdfResources&) { SaveState(); }
+
+  void RestoreOperator(const Operator&, PdfResources&) {
+    if (excessSaves_ > excessFloor_)
+      --excessSaves_;
+    else if (saved_.size() > saveFloor_)
+      RestoreState();
+  }
+
+  void ConcatOperator(const Operator&, PdfResources&) {
+    float v[6];
+    if (!Numbers(6, v)) return;
+    const PdfMatrix m{v[0], v[1], v[2], v[3], v[4], v[5]};
+    if (auto product = Concatenate(m, gs_.Ctm)) gs_.Ctm = *product;
+  }
+
+  void DeviceColourOperator(const Operator& op, PdfResources&) {
+    float v[4];
+    if (Numbers(op.Components, v))
+      SetColour(op.Fill, this->*op.Space, v, static_cast<int>(op.Components));
+  }
+
+  void SpaceOperator(const Operator& op, PdfResources& resources) {
+    if (const std::string* name = NameAt(0)) SetSpace(op.Fill, *name, resources);
+  }
+
+  void ComponentsOperator(const Operator& op, PdfResources& resources) {
+    SetComponents(op.Fill, resources);
+  }
+
+  void DrawOperator(const Operator&, PdfResources& resources) {
+    if (const std::string* name = NameAt(0)) Draw(*name, resources);
+  }
+
+  void ShadeOperator(const Operator&, PdfResources& resources) {
+    if (const std::string* name = NameAt(0)) Shade(*name, resources);
+  }
+
+  void TextOperator(const Operator&, PdfResources&) {
+    if (!Hidden()) ++result_.TextObjects;
+  }
+
+  void MarkedOperator(const Operator&, PdfResources&) { ++markedDepth_; }
+
+  void MarkedPropertiesOperator(const Operator&, PdfResources& resources) {
+    ++markedDepth_;
+    const std::string* tag = NameAt(1);
+    const std::string* properties = NameAt(0);
+    if (hiddenFrom_ < 0 && tag && *tag == "/OC" && properties &&
+        !resources.OptionalContentVisible(*properties))
+      hiddenFrom_ = markedDepth_;
+  }
+
+  void EndMarkedOperator(const Operator&, PdfResources&) {
+    if (markedDepth_ > markedFloor_) {
+      if (hiddenFrom_ == markedDepth_) hiddenFrom_ = -1;
+      --markedDepth_;
     }
   }
 

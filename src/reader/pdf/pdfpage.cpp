@@ -41,7 +41,7 @@ PdfPageResult ReadPdfPage(const char* data, std::size_t size, const PdfPageOptio
   PdfPageResult result;
   progress.SetAbortRequested(false);
   BusyScope busy(progress);
-  sink.BeginDrawing({0, -60, 60, 0});
+  sink.BeginDrawing(StartViewExtent);
   try {
     PdfDocument document;
     switch (document.Open(data, size, progress)) {

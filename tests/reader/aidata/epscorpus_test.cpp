@@ -134,17 +134,6 @@ struct ScanCase {
   NotImportedCounts Want;
 };
 
-NotImportedCounts Counts(uint64_t text, uint64_t gradients, uint64_t patterns, uint64_t hiddenPaths,
-                         uint64_t hiddenLayers) {
-  NotImportedCounts c;
-  c.TextObjects = text;
-  c.GradientFills = gradients;
-  c.PatternFills = patterns;
-  c.HiddenLayerPaths = hiddenPaths;
-  c.HiddenLayers = hiddenLayers;
-  return c;
-}
-
 class RealScan : public ::testing::TestWithParam<ScanCase> {};
 
 TEST_P(RealScan, CountsWhatIsNotCut) {
@@ -167,13 +156,20 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Illustrator 8: one text on a path, 25 gradient instances on the page (the patterns
         // and gradients of the setup section are not read).
-        ScanCase{"Illustrator8", "imagemagick-logo.eps", Counts(1, 25, 0, 0, 0)},
+        ScanCase{"Illustrator8", "imagemagick-logo.eps", {.TextObjects = 1, .GradientFills = 25}},
         // Illustrator 9: 520 text objects, one gradient, 19 pattern operators that fill 56
         // objects, and 1 986 painted paths on the two hidden layers of its 17.
-        ScanCase{"Illustrator9", "harvard-lts-fits-ai9.ai", Counts(520, 1, 56, 1986, 2)},
+        ScanCase{"Illustrator9",
+                 "harvard-lts-fits-ai9.ai",
+                 {.TextObjects = 520,
+                  .GradientFills = 1,
+                  .PatternFills = 56,
+                  .HiddenLayerPaths = 1986,
+                  .HiddenLayers = 2}},
         // Illustrator 24: two text frames and nothing else on the page.
-        ScanCase{"Illustrator24", "sindresorhus-fixture-without-pdf-compatibility.ai",
-                 Counts(2, 0, 0, 0, 0)}),
+        ScanCase{"Illustrator24",
+                 "sindresorhus-fixture-without-pdf-compatibility.ai",
+                 {.TextObjects = 2}}),
     [](const auto& info) { return info.param.Name; });
 
 }  // namespace

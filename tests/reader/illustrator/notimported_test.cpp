@@ -69,51 +69,39 @@ struct CountCase {
   bool ParseEverything = false;
 };
 
-NotImportedCounts Counts(uint64_t text, uint64_t images, uint64_t gradients, uint64_t patterns,
-                         uint64_t hiddenPaths = 0, uint64_t hiddenLayers = 0) {
-  NotImportedCounts c;
-  c.TextObjects = text;
-  c.Images = images;
-  c.GradientFills = gradients;
-  c.PatternFills = patterns;
-  c.HiddenLayerPaths = hiddenPaths;
-  c.HiddenLayers = hiddenLayers;
-  return c;
-}
-
 const std::string Pattern = "(Bricks) 0 0 1 1 0 0 0 0 0 [1 0 0 1 0 0] p";
 
 std::vector<CountCase> CountCases() {
   return {
-      {"NothingToReport", {"%%EndSetup", "0 0 m", "1 1 l", "f", "%%Trailer"}, Counts(0, 0, 0, 0)},
+      {"NothingToReport", {"%%EndSetup", "0 0 m", "1 1 l", "f", "%%Trailer"}, {}},
       {"TextObjectsOfEveryVersion",
        {"%%EndSetup", "0 To", "1 0 0 1 0 0 Tp", "TP", "(Hi) Tx", "TO", "2 To", "TO",
         "/AI11Text :", "0 /FreeUndo ,", ";", "/AI11Text   :"},
-       Counts(4, 0, 0, 0)},
+       {.TextObjects = 4}},
       {"TextLookalikesAreNot",
        {"%%EndSetup", "/To {} def", "%_0 To", "%%To", "(To) Tx", "Top", "/AI11TextDocument : ;"},
-       Counts(0, 0, 0, 0)},
+       {}},
       {"RasterImages",
        {"%%EndSetup", "%AI5_File:", "%AI5_BeginRaster", "() 1 XG", "[1 0 0 1 0 0] 2 2 0 Xh",
         "%%BeginData: 12", "XI", "%%EndData", "XH", "%AI5_EndRaster", "[1 0 0 1 0 0] 0 0 8 XF",
         "%AI5_BeginRaster", "(photo.tif) 0 XG", "XF", "%AI5_EndRaster"},
-       Counts(0, 3, 0, 0)},
+       {.Images = 3}},
       // A raster kept on hidden lines belongs to an object drawn another way; its samples are
       // never prefixed, and they do not count either.
       {"RasterOnHiddenLines",
        {"%%EndSetup", "%_%AI5_BeginRaster", "%_() 1 XG", "XI", "%_%AI5_EndRaster"},
-       Counts(0, 0, 0, 0)},
+       {}},
       {"PlacedFiles",
        {"%%EndSetup", "%AI5_BeginPlace", "%%FileType: 3", "%AI5_EndPlace"},
-       Counts(0, 1, 0, 0)},
+       {.Images = 1}},
       {"GradientsAndMeshes",
        {"%%EndSetup", "0 0 m", "1 1 l", "Bb", "2 (Sky) 0 0 0 1 1 0 0 1 0 0 Bg", "f", "0 BB",
         "[0] Bb", "f", "2 BB", "/Mesh X!", "/End X!"},
-       Counts(0, 0, 3, 0)},
+       {.GradientFills = 3}},
       {"PatternStaysTheFillUntilAColourIsSet",
        {"%%EndSetup", Pattern, "0 0 m", "f", "0 0 m", "b", "0 0 m", "S", "0 0 0 1 K", "0 0 m", "F",
         "0 0 0 1 k", "0 0 m", "f"},
-       Counts(0, 0, 0, 3)},
+       {.PatternFills = 3}},
       {"PatternEndedByEveryFillColour",
        {"%%EndSetup", Pattern, "0.5 g",
         "f",          Pattern, "0 0 0 0 (White) 0 x",
@@ -123,37 +111,37 @@ std::vector<CountCase> CountCases() {
         "f",          Pattern, "0 0 0 0 ([Registration]) 0 Xs",
         "f",          Pattern, "0 0 0 0 1 1 1 (Reg) 0 1 Xz",
         "f"},
-       Counts(0, 0, 0, 0)},
+       {}},
       {"CompoundPathWithAPatternCountsOnce",
        {"%%EndSetup", Pattern, "*u", "0 0 m", "f", "1 1 m", "f", "*U", "*u", "2 2 m", "f", "*U",
         "3 3 m", "f"},
-       Counts(0, 0, 0, 3)},
+       {.PatternFills = 3}},
       {"GradientInstanceIsNoPatternFill",
        {"%%EndSetup", Pattern, "Bb", "f", "0 BB", "f"},
-       Counts(0, 0, 1, 1)},
+       {.GradientFills = 1, .PatternFills = 1}},
       {"HiddenLayers",
        {"%%EndSetup", "%AI5_BeginLayer", VisibleLayer, "f", "LB", "%AI5_BeginLayer", HiddenLayer,
         "f", "s", "LB", "%AI5_BeginLayer", HiddenLayer, "LB", "%AI5_BeginLayer", HiddenLayer, "B",
         "LB", "f"},
-       Counts(0, 0, 0, 0, 3, 2)},
+       {.HiddenLayerPaths = 3, .HiddenLayers = 2}},
       // A sublayer of a hidden layer is hidden, whatever its own flag says.
       {"NestedLayers",
        {"%%EndSetup", HiddenLayer, "f", VisibleLayer, "f", "f", "LB", "LB", VisibleLayer,
         HiddenLayer, "S", "LB", "f", "LB", "LB", "LB", "f"},
-       Counts(0, 0, 0, 0, 4, 2)},
+       {.HiddenLayerPaths = 4, .HiddenLayers = 2}},
       {"LayerFlagAsADecimal",
        {"%%EndSetup", "0.0 1 1 1 Lb", "f", "LB", "1.0 1 Lb", "f", "LB"},
-       Counts(0, 0, 0, 0, 1, 1)},
+       {.HiddenLayerPaths = 1, .HiddenLayers = 1}},
       // The interpreter's window: after a start marker, up to "%%Trailer", again after a marker.
       {"OnlyWhatTheInterpreterReads",
        {"0 To", "Bb", "%%BeginSetup", "%AI5_BeginRaster", "%%EndSetup", "0 To", "%%Trailer", "0 To",
         "Bb", "  %%endpagesetup ", "0 To", "%%%%Trailer", "0 To"},
-       Counts(2, 0, 0, 0)},
+       {.TextObjects = 2}},
       {"ParseEverythingReadsFromTheFirstLine",
        {"0 To", "Bb", "%%EndSetup", "0 To", "%%Trailer", "0 To"},
-       Counts(2, 0, 1, 0),
+       {.TextObjects = 2, .GradientFills = 1},
        true},
-      {"CADDDictStartsToo", {"0 To", "CADDDict   begin", "0 To"}, Counts(1, 0, 0, 0)},
+      {"CADDDictStartsToo", {"0 To", "CADDDict   begin", "0 To"}, {.TextObjects = 1}},
   };
 }
 
@@ -180,32 +168,40 @@ TEST(NotImportedMessage, SaysWhatWithCountsInPlainWords) {
   };
   const std::string convert = " (convert text to outlines before saving)";
   for (const Case& c : std::vector<Case>{
-           {Counts(0, 0, 0, 0), ""},
-           {Counts(1, 0, 0, 0), "Not imported: 1 text object" + convert},
-           {Counts(12, 0, 0, 0), "Not imported: 12 text objects" + convert},
-           {Counts(0, 1, 0, 0), "Not imported: 1 placed image"},
-           {Counts(0, 2, 0, 0), "Not imported: 2 placed images"},
-           {Counts(0, 0, 1, 0), "Not imported: 1 gradient fill"},
-           {Counts(0, 0, 25, 0), "Not imported: 25 gradient fills"},
-           {Counts(0, 0, 0, 1), "Not imported: 1 pattern fill"},
-           {Counts(0, 0, 0, 3), "Not imported: 3 pattern fills"},
-           {Counts(0, 0, 0, 0, 1, 1), "1 path lies on a hidden layer"},
-           {Counts(0, 0, 0, 0, 340, 1), "340 paths lie on a hidden layer"},
-           {Counts(0, 0, 0, 0, 340, 3), "340 paths lie on hidden layers"},
-           {Counts(12, 1, 0, 0, 340, 2), "Not imported: 12 text objects" + convert +
-                                             ", 1 placed image; 340 paths lie on "
-                                             "hidden layers"},
-           {Counts(1, 1, 1, 1, 1, 1),
+           {{}, ""},
+           {{.TextObjects = 1}, "Not imported: 1 text object" + convert},
+           {{.TextObjects = 12}, "Not imported: 12 text objects" + convert},
+           {{.Images = 1}, "Not imported: 1 placed image"},
+           {{.Images = 2}, "Not imported: 2 placed images"},
+           {{.GradientFills = 1}, "Not imported: 1 gradient fill"},
+           {{.GradientFills = 25}, "Not imported: 25 gradient fills"},
+           {{.PatternFills = 1}, "Not imported: 1 pattern fill"},
+           {{.PatternFills = 3}, "Not imported: 3 pattern fills"},
+           {{.HiddenLayerPaths = 1, .HiddenLayers = 1}, "1 path lies on a hidden layer"},
+           {{.HiddenLayerPaths = 340, .HiddenLayers = 1}, "340 paths lie on a hidden layer"},
+           {{.HiddenLayerPaths = 340, .HiddenLayers = 3}, "340 paths lie on hidden layers"},
+           {{.TextObjects = 12, .Images = 1, .HiddenLayerPaths = 340, .HiddenLayers = 2},
+            "Not imported: 12 text objects" + convert +
+                ", 1 placed image; 340 paths lie on "
+                "hidden layers"},
+           {{.TextObjects = 1,
+           .Images = 1,
+           .GradientFills = 1,
+           .PatternFills = 1,
+           .HiddenLayerPaths = 1,
+           .HiddenLayers = 1},
             "Not imported: 1 text object" + convert +
                 ", 1 placed image, 1 gradient fill, 1 pattern fill; 1 path lies on a hidden "
                 "layer"},
-           {Counts(0, 0, 2, 5), "Not imported: 2 gradient fills, 5 pattern fills"},
+           {{.GradientFills = 2, .PatternFills = 5},
+            "Not imported: 2 gradient fills, 5 pattern fills"},
        }) {
     EXPECT_EQ(NotImportedMessage(c.Counts), c.Want);
     EXPECT_EQ(c.Counts.Empty(), c.Want.empty());
   }
   EXPECT_EQ(
-      NotImportedMessage(Counts(1234, 0, 0, 0, 1234567, 2), "."),
+      NotImportedMessage({.TextObjects = 1234, .HiddenLayerPaths = 1234567, .HiddenLayers = 2},
+                         "."),
       "Not imported: 1.234 text objects" + convert + "; 1.234.567 paths lie on hidden layers");
 }
 

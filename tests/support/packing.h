@@ -1,9 +1,12 @@
-// Packing text for the tests' files as Illustrator packs its drawing: zlib and Zstandard.
+// Packing text for the tests' and benchmarks' files as Illustrator packs its drawing: zlib,
+// Zstandard and ASCII85.
 #pragma once
 
 #include <zlib.h>
 #include <zstd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
@@ -33,6 +36,30 @@ inline std::string ZstdFrame(const std::string& text, bool contentSize = false, 
   ZSTD_freeCCtx(ctx);
   if (ZSTD_isError(n)) throw std::runtime_error("ZSTD_compress2 failed");
   out.resize(n);
+  return out;
+}
+
+// ASCII85 as PostScript defines it: each group of four bytes is a number written in five
+// base-85 digits from "!" (0) to "u" (84), a group of four zero bytes as "z"; a last group of
+// n < 4 bytes is padded with zeros and written as its first n + 1 digits. No "~>".
+inline std::string Ascii85(const std::string& bytes) {
+  std::string out;
+  for (std::size_t at = 0; at < bytes.size(); at += 4) {
+    const std::size_t n = std::min<std::size_t>(4, bytes.size() - at);
+    uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+      value = value << 8 | (i < n ? static_cast<unsigned char>(bytes[at + i]) : 0u);
+    if (n == 4 && value == 0) {
+      out += 'z';
+      continue;
+    }
+    char digits[5];
+    for (int i = 4; i >= 0; --i) {
+      digits[i] = static_cast<char>('!' + value % 85);
+      value /= 85;
+    }
+    out.append(digits, n + 1);
+  }
   return out;
 }
 
